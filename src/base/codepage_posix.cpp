@@ -1,0 +1,86 @@
+#include <errno.h>
+#include <iconv.h>
+
+#include "base/codepage.h"
+#include "base/dbcs.h"
+
+namespace rk {
+
+namespace {
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  [[nodiscard]] bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts as much as it can; returns the number of input bytes consumed
+  // before an invalid or incomplete sequence.
+  std::size_t Convert(std::string_view in, std::string& out) {
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    char buffer[1024];
+    while (left > 0) {
+      char* dst = buffer;
+      std::size_t room = sizeof buffer;
+      const std::size_t rc = iconv(cd_, &src, &left, &dst, &room);
+      out.append(buffer, static_cast<std::size_t>(dst - buffer));
+      if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) break;
+    }
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    return in.size() - left;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+}  // namespace
+
+std::string Cp950ToUtf8(std::string_view cp950) {
+  Converter conv("UTF-8", "CP950");
+  std::string out;
+  if (!conv.ok()) {
+    for (char c : cp950) {
+      if (static_cast<unsigned char>(c) < 0x80) out += c;
+      else out += kReplacement;
+    }
+    return out;
+  }
+  while (!cp950.empty()) {
+    const std::size_t used = conv.Convert(cp950, out);
+    cp950.remove_prefix(used);
+    if (cp950.empty()) break;
+    out += kReplacement;  // one byte that does not convert, then go on
+    cp950.remove_prefix(1);
+  }
+  return out;
+}
+
+std::string Utf8ToCp950(std::string_view utf8) {
+  Converter conv("CP950", "UTF-8");
+  std::string out;
+  if (!conv.ok()) return std::string(utf8);
+  while (!utf8.empty()) {
+    const std::size_t used = conv.Convert(utf8, out);
+    utf8.remove_prefix(used);
+    if (utf8.empty()) break;
+    out += '?';
+    // Skip the whole UTF-8 sequence that had no Big5 form.
+    std::size_t skip = 1;
+    while (skip < utf8.size() && (static_cast<unsigned char>(utf8[skip]) & 0xC0) == 0x80) ++skip;
+    utf8.remove_prefix(skip);
+  }
+  return out;
+}
+
+// File names on POSIX are UTF-8 or single-byte: no byte ever hides a separator.
+bool SystemLeadByte(unsigned char byte) { return NoLeadByte(byte); }
+
+}  // namespace rk

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include "base/codepage.h"
+#include "base/dbcs.h"
+
+namespace rk {
+
+namespace {
+
+std::wstring ToWide(std::string_view text, UINT codePage, DWORD flags) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
+                                    nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0)
+    MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string FromWide(const std::wstring& wide, UINT codePage) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
+  return out;
+}
+
+}  // namespace
+
+// Invalid Big5 maps to U+FFFD through the system's default replacement.
+std::string Cp950ToUtf8(std::string_view cp950) { return FromWide(ToWide(cp950, 950, 0), CP_UTF8); }
+
+std::string Utf8ToCp950(std::string_view utf8) { return FromWide(ToWide(utf8, CP_UTF8, 0), 950); }
+
+bool SystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+}  // namespace rk

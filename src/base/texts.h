@@ -1,0 +1,70 @@
+#pragma once
+// The system's own texts, stored as code page 950 (Big5) bytes exactly as the
+// window, the result list and the message boxes show them. Each is readable in
+// the comment beside it; tools/cp950_literal.py makes the literal from UTF-8.
+// Formats are printf-style and go through Format() (base/format.h).
+
+namespace rk::text {
+
+// Window, menu and start-up.
+inline constexpr char kAppCaption[] = "\xBA\xF4\xB8\xF4\xA4\x75\xA8\xE3\xBD\x63";  // 網路工具箱
+inline constexpr char kAboutMenuItem[] = "\xC3\xF6\xA9\xF3 Reachkit(&A)...";  // 關於 Reachkit(&A)...
+inline constexpr char kAboutCaption[] = "\xC3\xF6\xA9\xF3 Reachkit";  // 關於 Reachkit
+inline constexpr char kSocketsInitFailed[] = "Windows sockets \xB1\xD2\xA9\x6C\xA5\xA2\xB1\xD1\xA1\x43";  // Windows sockets 啟始失敗。
+inline constexpr char kIcmpFunctionsMissing[] = "Could not find ICMP functions in the ICMP DLL";
+inline constexpr char kTitleFormat[] = "%s v%s";
+inline constexpr char kPreferenceGroupTitle[] = "\xB3\x73\xBD\x75\xA6\xEC\xB8\x6D";  // 連線位置
+inline constexpr char kSettingsGroupTitle[] = "\xB3\x5D\xA9\x77";  // 設定
+inline constexpr char kNetworkGroupTitle[] = "\xBA\xF4\xB8\xF4\xA6\xEC\xA7\x7D";  // 網路位址
+inline constexpr char kAboutFontName[] = "\xB7\x73\xB2\xD3\xA9\xFA\xC5\xE9";  // 新細明體
+
+// Host catalogue.
+inline constexpr char kTradingHost[] = "\xA5\xE6\xA9\xF6\xA5\x44\xBE\xF7";  // 交易主機
+inline constexpr char kQuoteHost[] = "\xB3\xF8\xBB\xF9\xA5\x44\xBE\xF7";  // 報價主機
+inline constexpr char kServerEntryLabelFormat[] = "%s-%s : %s";
+inline constexpr char kLocalEntryLabelFormat[] = "\xA5\xE6\xA9\xF6\xA5\x44\xBE\xF7-%d : %s:%d";  // 交易主機-%d : %s:%d
+
+// Connection preference.
+inline constexpr char kNoRecord[] = " - ";
+inline constexpr char kRecordFormat[] = "%s,%d,%d";
+inline constexpr char kIdeographicSpace[] = "\xA1\x40";  // U+3000
+inline constexpr char kPreferenceLabelFormat[] = "\xA6\xA8\xA5\x5C\xB3\x73\xBD\x75\xA1\x47%s\xA1\x40\xA1\x40\xC0\x75\xA5\xFD\xB3\x73\xBD\x75\xA1\x47%s";  // 成功連線：%s　　優先連線：%s
+
+// Target resolution.
+inline constexpr char kNoSelection[] = "Get Host From ComboBox Failed !";
+inline constexpr char kLookupFailed[] = "Get Host By Name Failed !";
+inline constexpr char kNoLocalPort[] = "Order Port Size Error!";
+
+// Test runs.
+inline constexpr char kNoIcmpHandle[] = "Could not get a valid ICMP handle";
+// A worker thread that the system refused to start; the run is given back.
+inline constexpr char kWorkerNotStarted[] = "Could not start the test";
+inline constexpr char kPingHeaderFormat[] = "Ping %s [%s]";
+inline constexpr char kPingEchoFormat[] = "32 bytes from %s: icmp_seq = %d. time: %d ms";
+// An echo that got no answer: never a stale time, but the status number
+// that the ICMP layer gave, as the trace's time-out line does.
+inline constexpr char kPingLostFormat[] = "No reply from %s: icmp_seq = %d. Err=%d";
+inline constexpr char kPingEnd[] = "End ";
+inline constexpr char kTraceHeaderFormat[] = "TraceRT %s [%s]";
+inline constexpr char kTraceHopFormat[] = "\xB2\xC4%d\xAD\xD3\xB8\xF4\xA5\xD1\xBE\xB9\xA1\x41IP\xA6\x61\xA7\x7D\xA1\x47%s\xA5\xCE\xAE\xC9\xA1\x47%d\xB2\x40\xAC\xED";  // 第%d個路由器，IP地址：%s用時：%d毫秒
+inline constexpr char kTraceTimeoutFormat[] = "\xB2\xC4%d\xAD\xD3\xB8\xF4\xA5\xD1\xBE\xB9\xA1\x41\xAD\x6E\xA8\x44\xB5\xA5\xAD\xD4\xB9\x4F\xAE\xC9 Err=%d";  // 第%d個路由器，要求等候逾時 Err=%d
+inline constexpr char kTargetReached[] = "\xA5\xD8\xBC\xD0\xA8\xEC\xB9\x46";  // 目標到達
+// A trace that used all its routers without an answer from the target itself:
+// it must not claim arrival, so it says the target was not reached within 30.
+inline constexpr char kTargetNotReached[] = "30\xAD\xD3\xB8\xF4\xA5\xD1\xBE\xB9\xA4\xBA\xA5\xBC\xA8\xEC\xB9\x46\xA5\xD8\xBC\xD0";  // 30個路由器內未到達目標
+inline constexpr char kTelnetHeaderFormat[] = "Telnet %s [%s]";
+inline constexpr char kConnectSucceededFormat[] = "\xB3\x73\xBD\x75\xA6\xA8\xA5\x5C\xA1\x41%s\xA1\x47%d";  // 連線成功，%s：%d
+inline constexpr char kConnectFailedFormat[] = "\xB3\x73\xBD\x75\xA5\xA2\xB1\xD1\xA1\x41%s\xA1\x47%d";  // 連線失敗，%s：%d
+
+// Connect-setting dialog.
+inline constexpr char kConnectSettingPrompt[] = "\xB3\x5D\xA9\x77\xC0\x75\xA5\xFD\xB3\x73\xBD\x75\xAA\xBA\xA6\xEC\xB8\x6D\xBB\x50Port";  // 設定優先連線的位置與Port
+inline constexpr char kNoLocationChosen[] = "\xA8\x53\xA6\xB3\xBF\xEF\xBE\xDC\xB3\x73\xBD\x75\xA6\xEC\xB8\x6D";  // 沒有選擇連線位置
+inline constexpr char kPortMustBePositive[] = "Port\xA5\xB2\xB6\xB7\xAC\x4F\xA5\xBF\xBE\xE3\xBC\xC6";  // Port必須是正整數
+
+// Proxy-setting dialog.
+inline constexpr char kEnterUserId[] = "\xBD\xD0\xBF\xE9\xA4\x4AUserID";  // 請輸入UserID
+inline constexpr char kEnterUserPassword[] = "\xBD\xD0\xBF\xE9\xA4\x4AUserPassword";  // 請輸入UserPassword
+inline constexpr char kEnterProxyHost[] = "\xBD\xD0\xBF\xE9\xA4\x4AProxyHost";  // 請輸入ProxyHost
+inline constexpr char kEnterProxyPort[] = "\xBD\xD0\xBF\xE9\xA4\x4AProxyPort";  // 請輸入ProxyPort
+
+}  // namespace rk::text

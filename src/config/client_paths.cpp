@@ -1,0 +1,62 @@
+#include "config/client_paths.h"
+
+#include <array>
+
+namespace rk {
+
+namespace {
+
+std::string CutAtLastSeparator(std::string_view path, char separator, LeadBytePredicate isLead) {
+  const std::size_t at = FindLastChar(path, separator, isLead);
+  if (at == std::string_view::npos || at == 0) return {};
+  return std::string(path.substr(0, at));
+}
+
+}  // namespace
+
+std::string RootFromExecutablePath(std::string_view exePath, char separator,
+                                   LeadBytePredicate isLead) {
+  const std::string folder = CutAtLastSeparator(exePath, separator, isLead);
+  return CutAtLastSeparator(folder, separator, isLead);
+}
+
+const std::string& ClientRootDirectory() {
+  static std::string cached;
+  if (cached.empty()) cached = RootFromExecutablePath(ExecutablePath(), kPathSeparator, SystemLeadByte);
+  return cached;
+}
+
+ClientPaths::ClientPaths(std::string root, char separator)
+    : root_(std::move(root)), separator_(separator) {}
+
+std::string ClientPaths::SysFilePath(std::string_view name) const {
+  std::string path = root_;
+  path += separator_;
+  path += "Sys";
+  path += separator_;
+  path += name;
+  return path;
+}
+
+std::string ClientPaths::QuoteSettingsPath() const { return SysFilePath(kQuoteSettingsFileName); }
+
+std::string ClientPaths::ToolSettingsPath() const { return SysFilePath("Reachkit.ini"); }
+
+std::string ClientPaths::BaseConfigPath() const {
+  std::string path = root_;
+  path += separator_;
+  path += "Bin";
+  path += separator_;
+  path += "BaseConfig.ini";
+  return path;
+}
+
+std::string ClientPaths::PlatformHostFilePath(ProfileStore& profile) const {
+  constexpr std::size_t kFileNameBuffer = 256;
+  const std::string name =
+      profile.GetString("Config", "FileName", "VekTradedesk.ini", kFileNameBuffer,
+                        SysFilePath("O_Tradedesk.ini"));
+  return SysFilePath(name);
+}
+
+}  // namespace rk

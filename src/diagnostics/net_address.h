@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace rk {
+
+// inet_addr of the platform: the numeric IPv4 forms it accepts, in network
+// byte order; nullopt for INADDR_NONE, which 255.255.255.255 also gives.
+[[nodiscard]] std::optional<uint32_t> ParseNumericIPv4(const std::string& text);
+
+// a.b.c.d of an address in network byte order (inet_ntoa's form).
+[[nodiscard]] std::string DottedIPv4(uint32_t networkOrder);
+
+// Host name look-up, behind an interface so tests never ask the network.
+class NameResolver {
+ public:
+  virtual ~NameResolver() = default;
+  // The first IPv4 address of the answer, network byte order; nullopt when
+  // the look-up gives nothing.
+  [[nodiscard]] virtual std::optional<uint32_t> FirstIPv4(const std::string& name) = 0;
+};
+
+// The platform's look-up (gethostbyname on Windows, getaddrinfo elsewhere).
+[[nodiscard]] NameResolver& SystemNameResolver();
+
+}  // namespace rk

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "diagnostics/stop_flag.h"
+
+namespace rk {
+
+inline constexpr uint32_t kConnectTimeoutMs = 10000;
+
+// An owned socket handle; closing shuts both directions down first.
+class TcpSocket {
+ public:
+  TcpSocket() = default;
+  explicit TcpSocket(intptr_t handle) : handle_(handle) {}
+  ~TcpSocket() { Close(); }
+  TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
+  TcpSocket& operator=(TcpSocket&& other) noexcept;
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+
+  [[nodiscard]] bool valid() const { return handle_ != kInvalid; }
+  // Shuts both directions down and closes; idempotent.
+  void Close();
+
+  static constexpr intptr_t kInvalid = -1;
+
+ private:
+  intptr_t handle_ = kInvalid;
+};
+
+// One non-blocking connection attempt to ipText:(port & 0xFFFF), waiting up to
+// timeoutMs for the socket to become writable.
+// * POSIX: after the wait the socket's pending error decides, so a refused
+//   port fails at once and only an established connection succeeds.
+// * Windows: only writability counts (a refused port fails after the wait).
+// * A set `stop` ends the wait early as a failure.
+[[nodiscard]] TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort,
+                                           uint32_t timeoutMs = kConnectTimeoutMs,
+                                           const StopFlag* stop = nullptr);
+
+}  // namespace rk

@@ -1,0 +1,129 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "config/host_catalogue.h"
+#include "diagnostics/icmp_echo.h"
+#include "diagnostics/net_address.h"
+#include "diagnostics/stop_flag.h"
+#include "diagnostics/test_target.h"
+
+namespace rk {
+
+// Where result lines go: the window's list box, the CLI's stdout, a vector in
+// tests. AppendLine may be called from a worker thread and returns only once
+// the line has been taken.
+class ResultSink {
+ public:
+  virtual ~ResultSink() = default;
+  virtual void AppendLine(std::string line) = 0;
+  virtual void Clear() = 0;
+};
+
+// The three test buttons (Ping, TraceRT, Telnet), enabled or disabled
+// together, in that order. Called from the window's thread at a start and
+// from the worker at its end.
+class TestButtons {
+ public:
+  virtual ~TestButtons() = default;
+  virtual void SetTestButtonsEnabled(bool enabled) = 0;
+};
+
+enum class TestKind { Ping, TraceRoute, Telnet };
+
+// The product's waits; tests shorten them.
+struct DiagnosticTimings {
+  uint32_t echoTimeoutMs = kEchoTimeoutMs;
+  uint32_t pingPauseMs = 1000;
+  uint32_t connectTimeoutMs = 10000;
+};
+
+inline constexpr int kMaxResultLines = 500;  // more than this empties the list at the next start
+inline constexpr int kPingCount = 5;
+inline constexpr int kMaxRouters = 30;
+
+// What a worker reads and where it writes. The target does not change while
+// the worker runs.
+struct WorkerContext {
+  const TestTarget& target;
+  EchoService& echo;
+  const std::atomic<int>& testRunning;  // cleared when the owner closes
+  const StopFlag& stop;                 // set when the owner closes
+  const DiagnosticTimings& timings;
+  LineWriter appendLine;
+};
+
+// The three workers, without the run-state switch that ends each run.
+void PingThreadProc(const WorkerContext& context);
+void TraceRouteThreadProc(const WorkerContext& context);
+void TelnetThreadProc(const WorkerContext& context);
+
+// One test at a time: the run state, the line counter and the worker thread.
+// * Start, Clear and the close step are called on the owner's thread.
+// * The owner must call CloseStep (or let the destructor run) before the sink,
+//   the buttons or the echo service go away: it stops and joins the worker.
+class TestRunController {
+ public:
+  TestRunController(ResultSink& sink, TestButtons& buttons, EchoService& echo,
+                    NameResolver& resolver, DiagnosticTimings timings = {});
+  ~TestRunController();
+  TestRunController(const TestRunController&) = delete;
+  TestRunController& operator=(const TestRunController&) = delete;
+
+  // OnBnClickedPing / TraceRt / Telnet: empties a list of more than 500 lines,
+  // resolves `selection` of `catalogue`, and starts the worker. Returns
+  // whether a worker started.
+  bool StartTest(TestKind kind, const HostCatalogue& catalogue, int selection);
+
+  // Adds a line at the end and counts it. Any thread.
+  void AppendResultLine(std::string line);
+  // Empties the list and the count, whether or not a test runs.
+  void ClearResultList();
+  // Idle -> running (buttons off) or running -> idle (buttons on).
+  void ToggleTestState();
+
+  // The owner is closing: clears the run flag (Ping ends after its pass with
+  // "End "), asks every wait to end, and waits for the worker. `waitSlice` is
+  // called while waiting, so a window can keep handling the messages the
+  // worker sends it; it must return promptly.
+  template <typename Pump>
+  void CloseStep(Pump&& waitSlice) {
+    BeginClose();
+    while (!WorkerFinishedFor(kStopPollMs)) waitSlice();
+    JoinWorker();
+  }
+  void CloseStep() {
+    CloseStep([] {});
+  }
+
+  [[nodiscard]] bool IsRunning() const { return testRunning_.load() != 0; }
+  [[nodiscard]] int ResultLines() const { return resultLines_.load(); }
+  [[nodiscard]] const TestTarget& target() const { return target_; }
+  // The worker of the current or last run has ended (or none was started).
+  [[nodiscard]] bool WorkerFinishedFor(uint32_t ms);
+
+ private:
+  void BeginClose();
+  void JoinWorker();
+
+  ResultSink& sink_;
+  TestButtons& buttons_;
+  EchoService& echo_;
+  NameResolver& resolver_;
+  DiagnosticTimings timings_;
+  TestTarget target_;
+
+  std::atomic<int> testRunning_{0};
+  std::atomic<int> resultLines_{0};
+  StopFlag stop_{false};
+  std::thread worker_;
+  std::mutex doneMutex_;
+  std::condition_variable doneCv_;
+  bool workerDone_ = true;  // guarded by doneMutex_
+};
+
+}  // namespace rk

@@ -1,0 +1,17 @@
+function(reachkit_test_suite name)
+  file(GLOB _files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*_test.cpp)
+  list(FILTER _files EXCLUDE REGEX "_(posix|win32)_test\\.cpp$")
+  file(GLOB _backend CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*_${REACHKIT_BACKEND}_test.cpp)
+  list(APPEND _files ${_backend})
+  if(NOT _files)
+    return()
+  endif()
+  add_executable(${name}_tests ${_files} ${CMAKE_CURRENT_SOURCE_DIR}/support/test_support.cpp)
+  target_include_directories(${name}_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name}_tests PRIVATE reachkit_core reachkit_warnings GTest::gmock_main)
+  target_compile_definitions(${name}_tests PRIVATE
+    REACHKIT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_test(NAME ${name}_tests COMMAND ${name}_tests --gtest_brief=1)
+  set_tests_properties(${name}_tests PROPERTIES TIMEOUT 600 LABELS "unit")
+endfunction()

@@ -1,0 +1,58 @@
+#include "support/test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+namespace rk::testing {
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = std::filesystem::temp_directory_path() /
+          ("reachkit-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::File(const std::string& relative) const {
+  return (path_ / std::filesystem::path(relative).make_preferred()).string();
+}
+
+std::string TempDir::Write(const std::string& relative, const std::string& bytes) const {
+  const std::filesystem::path full = path_ / std::filesystem::path(relative).make_preferred();
+  std::filesystem::create_directories(full.parent_path());
+  std::ofstream out(full, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return full.string();
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+std::optional<uint32_t> FakeResolver::FirstIPv4(const std::string& name) {
+  asked.push_back(name);
+  for (const auto& [known, address] : answers_)
+    if (known == name) return address;
+  return std::nullopt;
+}
+
+uint32_t Ip(int a, int b, int c, int d) {
+  const unsigned char bytes[4] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
+                                  static_cast<unsigned char>(c), static_cast<unsigned char>(d)};
+  uint32_t value = 0;
+  static_assert(sizeof value == sizeof bytes);
+  __builtin_memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+}  // namespace rk::testing

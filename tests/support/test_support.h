@@ -1,0 +1,46 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/host_catalogue.h"
+#include "diagnostics/net_address.h"
+
+namespace rk::testing {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+  // Path text of `relative` below the folder, in the platform's form.
+  [[nodiscard]] std::string File(const std::string& relative) const;
+  // Writes bytes exactly (creating folders); returns the path text.
+  std::string Write(const std::string& relative, const std::string& bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+[[nodiscard]] std::string ReadBytes(const std::string& path);
+
+// Name look-ups answered from a table; every name asked is recorded.
+class FakeResolver final : public NameResolver {
+ public:
+  std::optional<uint32_t> FirstIPv4(const std::string& name) override;
+  void Answer(const std::string& name, uint32_t networkOrder) { answers_.emplace_back(name, networkOrder); }
+  std::vector<std::string> asked;
+
+ private:
+  std::vector<std::pair<std::string, uint32_t>> answers_;
+};
+
+// a.b.c.d in network byte order.
+[[nodiscard]] uint32_t Ip(int a, int b, int c, int d);
+
+}  // namespace rk::testing
