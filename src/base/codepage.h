@@ -11,4 +11,10 @@ namespace rk {
 // UTF-8 to code page 950; a character without a Big5 form becomes '?'.
 [[nodiscard]] std::string Utf8ToCp950(std::string_view utf8);
 
+// Text for the terminal: UTF-8 on POSIX, the code page bytes unchanged on
+// Windows (whose console speaks the ANSI code page).
+[[nodiscard]] std::string ToConsoleText(std::string_view cp950);
+// The reverse, for command-line arguments.
+[[nodiscard]] std::string FromConsoleText(std::string_view console);
+
 }  // namespace rk

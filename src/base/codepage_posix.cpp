@@ -80,6 +80,10 @@ std::string Utf8ToCp950(std::string_view utf8) {
   return out;
 }
 
+std::string ToConsoleText(std::string_view cp950) { return Cp950ToUtf8(cp950); }
+
+std::string FromConsoleText(std::string_view console) { return Utf8ToCp950(console); }
+
 // File names on POSIX are UTF-8 or single-byte: no byte ever hides a separator.
 bool SystemLeadByte(unsigned char byte) { return NoLeadByte(byte); }
 

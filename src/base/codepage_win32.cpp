@@ -35,6 +35,10 @@ std::string Cp950ToUtf8(std::string_view cp950) { return FromWide(ToWide(cp950, 
 
 std::string Utf8ToCp950(std::string_view utf8) { return FromWide(ToWide(utf8, CP_UTF8, 0), 950); }
 
+std::string ToConsoleText(std::string_view cp950) { return std::string(cp950); }
+
+std::string FromConsoleText(std::string_view console) { return std::string(console); }
+
 bool SystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace rk

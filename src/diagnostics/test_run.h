@@ -109,6 +109,7 @@ class TestRunController {
  private:
   void BeginClose();
   void JoinWorker();
+  void RunWorker(TestKind kind);
 
   ResultSink& sink_;
   TestButtons& buttons_;

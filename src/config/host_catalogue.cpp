@@ -1,0 +1,106 @@
+#include "config/host_catalogue.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "base/format.h"
+#include "base/texts.h"
+
+namespace rk {
+
+namespace {
+
+bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsWhiteSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The client's own conversion: no digit test, so "8a" and "-1" give what the
+// arithmetic gives. Unsigned so that overflow wraps instead of being undefined.
+int32_t ClientPortValue(std::string_view piece) {
+  uint32_t value = 0;
+  for (char c : piece) {
+    const auto byte = static_cast<int32_t>(static_cast<signed char>(c));
+    value = value * 10u + static_cast<uint32_t>(byte - 48);
+  }
+  return static_cast<int32_t>(value);
+}
+
+void AddServerEntries(HostCatalogue& catalogue, ProfileStore& profile, const std::string& quotePath) {
+  std::string_view rest;
+  const std::string list = profile.GetString("Tradedesk", "Name", "", kProfileBufferSize, quotePath);
+  rest = list;
+  if (rest.empty()) return;
+  for (;;) {
+    const std::size_t comma = rest.find(',');
+    const bool last = comma == std::string_view::npos || comma == 0;
+    const std::string location(last ? rest : rest.substr(0, comma));
+    const char* kind =
+        location.find("Order") != std::string::npos ? text::kTradingHost : text::kQuoteHost;
+    std::string host = profile.GetString(location, "NMIP", "", kProfileBufferSize, quotePath);
+    catalogue.labels.push_back(
+        Format(text::kServerEntryLabelFormat, kind, location.c_str(), host.c_str()));
+    catalogue.hostTexts.push_back(std::move(host));
+    ++catalogue.serverSectionCount;
+    if (last) return;
+    rest.remove_prefix(comma + 1);  // a trailing comma leaves "" for one more entry
+  }
+}
+
+void AddLocalEntries(HostCatalogue& catalogue, ProfileStore& profile, const std::string& hostPath) {
+  const int32_t count = std::min(profile.GetInt("Local", "Count", 0, hostPath), kMaxLocalEntries);
+  if (count <= 0) return;
+  const auto n = static_cast<std::size_t>(count);
+  catalogue.hostTexts.reserve(catalogue.hostTexts.size() + n);
+  catalogue.labels.reserve(catalogue.labels.size() + n);
+  catalogue.localPorts.reserve(n);
+  for (int32_t i = 1; i <= count; ++i) {
+    std::string host =
+        profile.GetString("Local", Format("IP_%d", i), "", kProfileBufferSize, hostPath);
+    const int32_t port = profile.GetInt("Local", Format("Port_%d", i), 0, hostPath);
+    catalogue.labels.push_back(Format(text::kLocalEntryLabelFormat, i, host.c_str(), port));
+    catalogue.hostTexts.push_back(std::move(host));
+    catalogue.localPorts.push_back(port);
+  }
+}
+
+}  // namespace
+
+HostEntry HostCatalogue::Entry(std::size_t index) const {
+  HostEntry entry;
+  entry.label = labels.at(index);
+  entry.host = hostTexts.at(index);
+  const auto servers = static_cast<std::size_t>(serverSectionCount);
+  entry.group = index < servers ? HostGroup::ServerSection : HostGroup::LocalSection;
+  if (entry.group == HostGroup::LocalSection) entry.port = localPorts.at(index - servers);
+  return entry;
+}
+
+std::vector<int32_t> ParsePortList(std::string_view text) {
+  std::vector<int32_t> ports;
+  while (!text.empty()) {
+    const std::size_t comma = text.find(',');
+    const bool last = comma == std::string_view::npos;
+    // A comma at index 0 makes the whole rest one piece; the next pass then
+    // starts after that comma (the client's reading, kept as it is).
+    const std::string_view piece = Trim((last || comma == 0) ? text : text.substr(0, comma));
+    if (!piece.empty()) ports.push_back(ClientPortValue(piece));
+    if (last) break;
+    text.remove_prefix(comma + 1);
+  }
+  return ports;
+}
+
+HostCatalogue BuildHostCatalogue(ProfileStore& profile, const ClientPaths& paths) {
+  HostCatalogue catalogue;
+  AddServerEntries(catalogue, profile, paths.QuoteSettingsPath());
+  catalogue.nmPorts = ParsePortList(profile.GetString("DC", "ClientToNMPortTry", "",
+                                                      kProfileBufferSize, paths.BaseConfigPath()));
+  AddLocalEntries(catalogue, profile, paths.PlatformHostFilePath(profile));
+  return catalogue;
+}
+
+}  // namespace rk

@@ -1,0 +1,28 @@
+#include "base/format.h"
+#include "base/texts.h"
+#include "diagnostics/tcp_connect.h"
+#include "diagnostics/test_run.h"
+
+namespace rk {
+
+void TelnetThreadProc(const WorkerContext& context) {
+  const TestTarget& target = context.target;
+  const char* dotted = target.dottedAddress.c_str();
+  context.appendLine(Format(text::kTelnetHeaderFormat, target.hostText.c_str(), dotted));
+
+  for (const int32_t port : target.ports) {
+    if (context.stop.load()) return;
+    TcpSocket socket =
+        ConnectWithTimeout(target.dottedAddress, port, context.timings.connectTimeoutMs, &context.stop);
+    if (socket.valid()) {
+      const std::string line = Format(text::kConnectSucceededFormat, dotted, port);
+      socket.Close();  // no data is ever sent: shut down and close before reporting
+      context.appendLine(line);
+      return;
+    }
+    if (context.stop.load()) return;
+    context.appendLine(Format(text::kConnectFailedFormat, dotted, port));
+  }
+}
+
+}  // namespace rk

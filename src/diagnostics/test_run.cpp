@@ -1,0 +1,101 @@
+#include "diagnostics/test_run.h"
+
+#include <system_error>
+
+#include "base/texts.h"
+
+namespace rk {
+
+TestRunController::TestRunController(ResultSink& sink, TestButtons& buttons, EchoService& echo,
+                                     NameResolver& resolver, DiagnosticTimings timings)
+    : sink_(sink), buttons_(buttons), echo_(echo), resolver_(resolver), timings_(timings) {}
+
+TestRunController::~TestRunController() {
+  BeginClose();
+  JoinWorker();
+}
+
+bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue, int selection) {
+  if (IsRunning()) return false;  // one test at a time, even if a button slipped through
+  JoinWorker();                   // the last run's worker has already given the buttons back
+
+  if (resultLines_.load() > kMaxResultLines) ClearResultList();
+  if (!ResolveTestTarget(selection, catalogue, resolver_, target_,
+                         [this](std::string line) { AppendResultLine(std::move(line)); }))
+    return false;
+
+  ToggleTestState();
+  stop_.store(false);
+  {
+    std::lock_guard lock(doneMutex_);
+    workerDone_ = false;
+  }
+  try {
+    worker_ = std::thread([this, kind] { RunWorker(kind); });
+  } catch (const std::system_error&) {
+    // No thread: give the run back at once rather than leave the buttons dead.
+    {
+      std::lock_guard lock(doneMutex_);
+      workerDone_ = true;
+    }
+    ToggleTestState();
+    AppendResultLine(text::kWorkerNotStarted);
+    return false;
+  }
+  return true;
+}
+
+void TestRunController::RunWorker(TestKind kind) {
+  const WorkerContext context{target_, echo_, testRunning_, stop_, timings_,
+                              [this](std::string line) { AppendResultLine(std::move(line)); }};
+  switch (kind) {
+    case TestKind::Ping: PingThreadProc(context); break;
+    case TestKind::TraceRoute: TraceRouteThreadProc(context); break;
+    case TestKind::Telnet: TelnetThreadProc(context); break;
+  }
+  // The run's end gives the buttons back only if the owner is not closing:
+  // a close has already cleared the flag, and the window may be going away.
+  int running = 1;
+  if (testRunning_.compare_exchange_strong(running, 0)) buttons_.SetTestButtonsEnabled(true);
+  {
+    std::lock_guard lock(doneMutex_);
+    workerDone_ = true;
+  }
+  doneCv_.notify_all();
+}
+
+void TestRunController::AppendResultLine(std::string line) {
+  sink_.AppendLine(std::move(line));
+  resultLines_.fetch_add(1);
+}
+
+void TestRunController::ClearResultList() {
+  sink_.Clear();
+  resultLines_.store(0);
+}
+
+void TestRunController::ToggleTestState() {
+  int running = 1;
+  if (testRunning_.compare_exchange_strong(running, 0)) {
+    buttons_.SetTestButtonsEnabled(true);
+  } else {
+    buttons_.SetTestButtonsEnabled(false);
+    testRunning_.store(1);
+  }
+}
+
+bool TestRunController::WorkerFinishedFor(uint32_t ms) {
+  std::unique_lock lock(doneMutex_);
+  return doneCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return workerDone_; });
+}
+
+void TestRunController::BeginClose() {
+  testRunning_.store(0);
+  stop_.store(true);
+}
+
+void TestRunController::JoinWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+}  // namespace rk
