@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+
+namespace rk {
+
+// The four ways an image button can look at a paint.
+enum class ButtonLook { Normal, Hover, Pressed, Disabled };
+
+// The look of one paint. Disabled wins over pressed, pressed over hover, so a
+// disabled button that is also held down still shows its disabled picture.
+[[nodiscard]] constexpr ButtonLook ChooseLook(bool disabled, bool pressed, bool hover) {
+  if (disabled) return ButtonLook::Disabled;
+  if (pressed) return ButtonLook::Pressed;
+  if (hover) return ButtonLook::Hover;
+  return ButtonLook::Normal;
+}
+
+struct PixelPoint {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(const PixelPoint&, const PixelPoint&) = default;
+};
+
+// How far a pressed button's picture moves right and down.
+inline constexpr int kPressedOffset = 2;
+
+// Top-left corner of a picture of `width` x `height` centred in the item
+// rectangle (left, top, right, bottom): (left + right) / 2 - width / 2, with
+// C++'s truncating division, so a picture larger than its button shows its
+// middle and may start at a negative position. A pressed look moves it by
+// kPressedOffset in both directions.
+[[nodiscard]] constexpr PixelPoint CentredOrigin(int left, int top, int right, int bottom,
+                                                 int width, int height, bool pressed) {
+  PixelPoint at{(left + right) / 2 - width / 2, (top + bottom) / 2 - height / 2};
+  if (pressed) {
+    at.x += kPressedOffset;
+    at.y += kPressedOffset;
+  }
+  return at;
+}
+
+// Colours as the platform's COLORREF: 0x00BBGGRR.
+using ColorRef = uint32_t;
+
+[[nodiscard]] constexpr ColorRef MakeColorRef(uint8_t red, uint8_t green, uint8_t blue) {
+  return static_cast<ColorRef>(red) | (static_cast<ColorRef>(green) << 8) |
+         (static_cast<ColorRef>(blue) << 16);
+}
+
+// The background of a hovered or pressed button: a grey whose three parts
+// are the face colour's red part minus 20, wrapping modulo 256 (a face with
+// red 10 gives 246). Green and blue of the face play no part.
+[[nodiscard]] constexpr ColorRef ShadeFromFace(ColorRef face) {
+  const auto grey = static_cast<uint8_t>((face & 0xFFu) - 20u);
+  return MakeColorRef(grey, grey, grey);
+}
+
+}  // namespace rk
