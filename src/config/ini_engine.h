@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/profile_store.h"
@@ -15,15 +16,21 @@ namespace rk {
 // Windows profile functions:
 // * section and key names match ASCII case-insensitively (two-byte code page
 //   950 characters compare exactly); the first of duplicate sections and the
-//   first of duplicate keys in that section win;
+//   first of duplicate keys in that section win, and a key that only a later
+//   duplicate section holds is not found;
 // * blanks and tabs around names and values are trimmed, one pair of matching
 //   outer quotes around a value is removed, a line whose first non-blank byte
 //   is ';' is a comment, a section name ends at the first ']';
-// * CRLF, LF and CR-only line breaks read the same.
+// * CRLF, LF and CR-only line breaks read the same;
+// * lines before the first section header belong to no section.
+// Any bytes at all are accepted; nothing is ever rejected or thrown.
 class IniDocument {
  public:
   explicit IniDocument(std::string bytes);
 
+  // The value of section/key, or nothing when either is missing. The names
+  // asked for are trimmed of blanks and tabs, as the lines are; an empty
+  // section or key name is never found.
   [[nodiscard]] std::optional<std::string> Find(std::string_view section,
                                                 std::string_view key) const;
 
@@ -32,26 +39,70 @@ class IniDocument {
   // * a new key goes after the section's last key line;
   // * a new section goes at the end (after a line break if the last line lacks one);
   // * every other byte stays as it was.
+  // * The value is cut at its first CR, LF or NUL byte, so that it can never
+  //   add lines of its own; names that IsWritableName refuses leave the bytes
+  //   unchanged.
   [[nodiscard]] std::string WithValue(std::string_view section, std::string_view key,
                                       std::string_view value) const;
 
   [[nodiscard]] const std::string& bytes() const { return bytes_; }
 
+  // Whether WithValue can store this section/key pair so that it reads back
+  // under the same names: after trimming, both are non-empty and hold no CR,
+  // LF or NUL; the key holds no '=' and starts with neither ';' nor '['; the
+  // section holds no ']' of its own (a trail byte 0x5D is fine) and does not
+  // end in a lone lead byte.
+  [[nodiscard]] static bool IsWritableName(std::string_view section, std::string_view key);
+
+  // What a value reads back as after WithValue stored `value`.
+  [[nodiscard]] static std::string StoredForm(std::string_view value);
+
  private:
-  struct Line;
-  struct Section;
+  enum class LineKind : std::uint8_t { Blank, Comment, Section, Key, Other };
+  struct Line {
+    std::size_t begin = 0;       // first byte of the line
+    std::size_t contentEnd = 0;  // first byte of the line break (or end of file)
+    std::size_t end = 0;         // first byte after the line break
+    LineKind kind = LineKind::Blank;
+    std::size_t nameBegin = 0, nameEnd = 0;    // trimmed section or key name
+    std::size_t valueBegin = 0, valueEnd = 0;  // trimmed value (Key lines)
+    std::size_t equals = 0;                    // the '=' (Key lines)
+  };
+  struct Section {
+    std::size_t headerLine = 0;
+    std::size_t endLine = 0;        // one past this section's last line
+    std::size_t lastKeyLine = 0;    // last Key/Other line, or the header
+    std::unordered_map<std::string, std::size_t> keys;  // folded name -> first line
+  };
   std::string bytes_;
+  std::vector<Line> lines_;
   std::vector<Section> sections_;
+  std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> first section
+  std::string lineBreak_;  // the file's own line-break style
   void Parse();
+  [[nodiscard]] std::string_view NameOf(const Line& line) const;
+  [[nodiscard]] const Section* FindSection(std::string_view trimmedName) const;
+  [[nodiscard]] const Line* FindKey(const Section& section, std::string_view trimmedKey) const;
 };
 
-// GetPrivateProfileIntA's reading of a value text.
+// GetPrivateProfileIntA's reading of a value text: leading blanks (any byte
+// up to 0x20), an optional sign, then decimal digits up to the first other
+// byte; no digits gives 0. The digits accumulate in 32 unsigned bits, so large
+// numbers wrap as they do on Windows ("4294967295" is -1).
 [[nodiscard]] int ParseProfileInt(std::string_view text);
 
-// The POSIX profile store: files parsed by IniDocument, cached by path, size
-// and modification time, replaced atomically on write.
+// The POSIX profile store: files parsed by IniDocument, cached by path, size,
+// modification time and file identity, replaced atomically on write. Also
+// built on Windows, where it is measured against kernel32.
+// * Reads never block and never fail: anything that is not a readable regular
+//   file of at most kMaxFileBytes reads as missing.
 class IniProfileStore final : public ProfileStore {
  public:
+  // Client INI files are a few kilobytes. Anything beyond this many bytes is
+  // not a configuration file (a log or a disk image under a wrong name), and
+  // reading it would hold the window's thread and memory for nothing.
+  static constexpr std::size_t kMaxFileBytes = 16u * 1024u * 1024u;
+
   IniProfileStore();
   ~IniProfileStore() override;
   IniProfileStore(const IniProfileStore&) = delete;
@@ -63,6 +114,9 @@ class IniProfileStore final : public ProfileStore {
              const std::string& path) override;
   bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                    const std::string& path) override;
+
+  // How many times a file's bytes were read and parsed (cache misses).
+  [[nodiscard]] std::size_t loads() const;
 
  private:
   struct Cache;

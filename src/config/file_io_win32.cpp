@@ -1,0 +1,191 @@
+#include <windows.h>
+
+#include <atomic>
+
+#include "base/dbcs.h"
+#include "config/file_io.h"
+
+namespace rk::fileio {
+
+namespace {
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() { Close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  [[nodiscard]] HANDLE get() const { return h_; }
+  void Reset(HANDLE h) {
+    Close();
+    h_ = h;
+  }
+  [[nodiscard]] bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  bool Close() {
+    const HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return h == INVALID_HANDLE_VALUE || h == nullptr || CloseHandle(h) != FALSE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+FileState StateOfError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+      return FileState::Missing;
+    default:
+      return FileState::Unreadable;
+  }
+}
+
+// Opens path for reading (or, with access 0, only for its attributes) without
+// ever waiting: a folder opens (so that it can be told apart from a missing
+// file) and a pipe or device shows as other than a disk file.
+Handle OpenExisting(const std::string& path, DWORD access) {
+  return Handle(CreateFileA(path.c_str(), access,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// Fills the identity and tells whether the handle is a regular disk file.
+FileState Describe(HANDLE h, FileIdentity& id) {
+  if (GetFileType(h) != FILE_TYPE_DISK) return FileState::NotRegular;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) return FileState::Unreadable;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileState::NotRegular;
+  id.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  id.modified = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  id.changed = 0;
+  id.volume = info.dwVolumeSerialNumber;
+  id.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return FileState::Regular;
+}
+
+}  // namespace
+
+FileSnapshot StatFile(const std::string& path) {
+  FileSnapshot snapshot;
+  Handle h = OpenExisting(path, 0);
+  if (!h.valid()) {
+    snapshot.state = StateOfError(GetLastError());
+    return snapshot;
+  }
+  snapshot.state = Describe(h.get(), snapshot.identity);
+  return snapshot;
+}
+
+FileSnapshot ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+  FileSnapshot snapshot;
+  Handle h = OpenExisting(path, GENERIC_READ);
+  if (!h.valid()) {
+    snapshot.state = StateOfError(GetLastError());
+    return snapshot;
+  }
+  snapshot.state = Describe(h.get(), snapshot.identity);
+  if (snapshot.state != FileState::Regular) return snapshot;
+  if (snapshot.identity.size > maxBytes) {
+    snapshot.state = FileState::TooLarge;
+    return snapshot;
+  }
+  std::string bytes;
+  bytes.resize(static_cast<std::size_t>(snapshot.identity.size) + 1);
+  std::size_t have = 0;
+  for (;;) {
+    if (have == bytes.size()) {
+      if (bytes.size() > maxBytes) {
+        snapshot.state = FileState::TooLarge;
+        return snapshot;
+      }
+      bytes.resize(bytes.size() < maxBytes / 2 ? bytes.size() * 2 + 4096 : maxBytes + 1);
+    }
+    const std::size_t room = bytes.size() - have;
+    const DWORD ask = room > 0x40000000u ? 0x40000000u : static_cast<DWORD>(room);
+    DWORD got = 0;
+    if (!ReadFile(h.get(), bytes.data() + have, ask, &got, nullptr)) {
+      snapshot.state = FileState::Unreadable;
+      return snapshot;
+    }
+    if (got == 0) break;
+    have += got;
+  }
+  if (have > maxBytes) {
+    snapshot.state = FileState::TooLarge;
+    return snapshot;
+  }
+  bytes.resize(have);
+  if (have != snapshot.identity.size) {
+    FileIdentity after;
+    if (Describe(h.get(), after) == FileState::Regular) snapshot.identity = after;
+  }
+  snapshot.bytes = std::move(bytes);
+  return snapshot;
+}
+
+bool ReplaceFile(const std::string& path, std::string_view bytes) {
+  if (path.empty()) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  bool exists = false;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (StateOfError(GetLastError()) != FileState::Missing) return false;
+  } else {
+    // A folder is not replaced; a read-only file stays as it is, as the
+    // system's own profile writer leaves it.
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
+    exists = true;
+  }
+
+  // The temporary goes beside the file, so the rename never crosses volumes.
+  // Path texts are in the ANSI code page, whose trail bytes may be '\\'.
+  const std::size_t back = FindLastChar(path, '\\', SystemLeadByte);
+  const std::size_t forward = path.rfind('/');
+  std::size_t cut = back;
+  if (cut == std::string::npos || (forward != std::string::npos && forward > cut)) cut = forward;
+  const std::string folderPrefix = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  if (name.empty()) return false;
+
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  Handle h(INVALID_HANDLE_VALUE);
+  for (int attempt = 0; attempt < 16 && !h.valid(); ++attempt) {
+    temp = folderPrefix + "~" + name + ".rk" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(counter.fetch_add(1)) + ".tmp";
+    h.Reset(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid() && GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  if (!h.valid()) return false;
+
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const std::size_t left = bytes.size() - done;
+    const DWORD ask = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+    DWORD wrote = 0;
+    ok = WriteFile(h.get(), bytes.data() + done, ask, &wrote, nullptr) != FALSE && wrote > 0;
+    done += wrote;
+  }
+  ok = ok && FlushFileBuffers(h.get()) != FALSE;
+  ok = h.Close() && ok;
+  // Hidden / system / archive bits of the old file carry over; its access
+  // list does not (the new file takes the folder's, as any new file there).
+  if (ok && exists) SetFileAttributesA(temp.c_str(), attributes);
+  ok = ok && MoveFileExA(temp.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (!ok) {
+    SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace rk::fileio
