@@ -1,0 +1,91 @@
+#include "dialogs/connect_setting_form.h"
+
+#include <limits>
+#include <utility>
+
+#include "base/format.h"
+#include "base/texts.h"
+
+namespace rk {
+
+std::optional<int32_t> ParsePositiveInteger(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+  int64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    // Leading zeros keep the value at 0, so any length of them is fine.
+    if (value > kMax) return std::nullopt;
+  }
+  if (value == 0) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+namespace {
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether `entry` begins with `prefix`; a two-byte character of the prefix
+// must match byte for byte, so a trail byte 'A' (as in A4 41) never matches
+// 'a', and only single-byte ASCII letters are folded.
+bool BeginsWithIgnoreAsciiCase(std::string_view entry, std::string_view prefix,
+                               LeadBytePredicate isLead) {
+  if (prefix.size() > entry.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (isLead(static_cast<unsigned char>(prefix[i])) && i + 1 < prefix.size()) {
+      if (prefix[i] != entry[i] || prefix[i + 1] != entry[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    if (FoldAscii(prefix[i]) != FoldAscii(entry[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::size_t> InitialLocationIndex(const std::vector<std::string>& locations,
+                                                std::string_view stored,
+                                                LeadBytePredicate isLead) {
+  if (locations.empty()) return std::nullopt;
+  for (std::size_t i = 0; i < locations.size(); ++i)
+    if (BeginsWithIgnoreAsciiCase(locations[i], stored, isLead)) return i;
+  return 0;
+}
+
+std::string InitialPortText(int32_t port) { return port > 0 ? Format("%d", port) : std::string(); }
+
+ConnectSettingForm::ConnectSettingForm(std::vector<std::string> locations,
+                                       std::string strLocation, int32_t nNmPort,
+                                       int32_t nPsPort)
+    : m_strLocation(std::move(strLocation)),
+      m_nNmPort(nNmPort),
+      m_nPsPort(nPsPort),
+      m_vecLocations(std::move(locations)) {}
+
+const char* ConnectSettingForm::OnOK(int selection, std::string_view nmPortText,
+                                     std::string_view psPortText) {
+  if (selection < 0 || static_cast<std::size_t>(selection) >= m_vecLocations.size())
+    return text::kNoLocationChosen;
+  m_strLocation = m_vecLocations[static_cast<std::size_t>(selection)];
+  const std::optional<int32_t> nm = ParsePositiveInteger(nmPortText);
+  if (nm) m_nNmPort = *nm;
+  const std::optional<int32_t> ps = ParsePositiveInteger(psPortText);
+  if (ps) m_nPsPort = *ps;
+  if (!nm || !ps) return text::kPortMustBePositive;
+  return nullptr;
+}
+
+bool OnConnectSetting(ProfileStore& profile, const ClientPaths& paths,
+                      const RunConnectSettingDialog& runDialog) {
+  ConnectionPreference stored;
+  ReadConnectionPreference(stored, true, profile, paths);
+  ConnectSettingForm form(ReadLocationList(profile, paths), stored.strLocation, stored.nNmPort,
+                          stored.nPsPort);
+  if (!runDialog(form)) return false;
+  StoreConnectionPreference(form.Result(), profile, paths);
+  return true;
+}
+
+}  // namespace rk
