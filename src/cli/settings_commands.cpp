@@ -1,0 +1,84 @@
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "config/connection_preference.h"
+#include "dialogs/connect_setting_form.h"
+#include "dialogs/proxy_setting_form.h"
+
+namespace rk::cli {
+
+namespace {
+
+constexpr char kSetPreferenceUsage[] = "usage: reachkit-cli set-preference LOCATION NMPORT PSPORT";
+constexpr char kProxyUsage[] = "usage: reachkit-cli proxy [--show-passwords]";
+constexpr char kHiddenPassword[] = "********";
+
+void PrintProxyBlock(const Context& context, const char* title, const std::string& path,
+                     bool showPasswords) {
+  const ProxySettings settings = LoadProxySettings(context.profile, path);
+  WriteLine(context, context.out, std::string(title) + ": " + path);
+  for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
+    const std::string key = kProxyKeys[i];
+    std::string value = settings.ValueText(i);
+    // An empty password is shown as empty: whether one is set is what the
+    // support desk asks, and it gives nothing away.
+    const bool password = key == "UserPassword" || key == "SOCKSUserPassword";
+    if (password && !showPasswords && !value.empty()) value = kHiddenPassword;
+    WriteLine(context, context.out, key + "=" + value);
+  }
+}
+
+}  // namespace
+
+// The connect-setting dialog fed from the command line: the location must be
+// one of the listed names exactly (no prefix or case match, unlike the
+// combo box's initial choice), then the dialog's own checks decide. Refusal
+// messages go to stderr and leave every file untouched.
+int RunSetPreference(const Context& context, const std::vector<std::string>& args) {
+  if (args.size() != 3) {
+    context.err << kSetPreferenceUsage << '\n' << std::flush;
+    return kExitUsage;
+  }
+  const std::string location = ArgumentToCp950(context, args[0]);
+  const char* refusal = nullptr;
+  const bool confirmed = OnConnectSetting(
+      context.profile, context.paths, [&](ConnectSettingForm& form) {
+        int selection = -1;
+        const std::vector<std::string>& locations = form.Locations();
+        for (std::size_t i = 0; i < locations.size(); ++i) {
+          if (locations[i] == location) {
+            selection = static_cast<int>(i);
+            break;
+          }
+        }
+        refusal = form.OnOK(selection, args[1], args[2]);
+        return refusal == nullptr;
+      });
+  if (!confirmed) {
+    WriteLine(context, context.err, refusal != nullptr ? refusal : "");
+    return kExitFailed;
+  }
+  WriteLine(context, context.out, PreferenceLabelText(context.profile, context.paths));
+  return kExitOk;
+}
+
+// Both copies of the nine proxy keys as the proxy-setting dialog would load
+// them, without the copy that opening the dialog makes: this only reads.
+int RunProxy(const Context& context, const std::vector<std::string>& args) {
+  bool showPasswords = false;
+  for (const std::string& arg : args) {
+    if (arg == "--show-passwords" && !showPasswords) {
+      showPasswords = true;
+    } else {
+      context.err << kProxyUsage << '\n' << std::flush;
+      return kExitUsage;
+    }
+  }
+  PrintProxyBlock(context, "tool settings", context.paths.ToolSettingsPath(), showPasswords);
+  PrintProxyBlock(context, "base configuration", context.paths.BaseConfigPath(), showPasswords);
+  return kExitOk;
+}
+
+}  // namespace rk::cli
