@@ -7,7 +7,8 @@ function(reachkit_test_suite name)
   if(NOT _files)
     return()
   endif()
-  add_executable(${name}_tests ${_files} ${CMAKE_CURRENT_SOURCE_DIR}/support/test_support.cpp)
+  add_executable(${name}_tests ${_files} ${CMAKE_CURRENT_SOURCE_DIR}/support/test_support.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/support/os_probe.cpp)
   target_include_directories(${name}_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name}_tests PRIVATE reachkit_core reachkit_warnings GTest::gmock_main)
   target_compile_definitions(${name}_tests PRIVATE
