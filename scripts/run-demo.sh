@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs Reachkit on the embedded demo client: installs what is missing, builds
+# if needed, copies demo/ into build/demo-client (the repository's files stay
+# untouched), places the programs in a sub-folder of that client root as in
+# the field, and shows the host list, the preference and each test against the
+# demo hosts. A TCP listener on 127.0.0.1:47811 stands in for the trading
+# server, so one demo port connects and the other (47812) fails.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/common.sh"
+cd "$repo_root"
+
+"$here/install-deps.sh"
+
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target reachkit-cli >/dev/null
+
+client=$repo_root/build/demo-client
+rm -rf "$client"
+mkdir -p "$client/Reachkit"
+cp -r demo/Sys demo/Bin "$client/"
+cp build/linux/src/reachkit-cli "$client/Reachkit/"
+
+python3 - <<'PY' &
+import socket, time
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", 47811)); s.listen(16); s.settimeout(1.0)
+end = time.time() + 600  # never outlives the demo by much
+while time.time() < end:
+    try:
+        c, _ = s.accept(); c.close()
+    except OSError:
+        pass
+PY
+listener=$!
+trap 'kill $listener 2>/dev/null || true' EXIT
+sleep 0.3
+
+cli="$client/Reachkit/reachkit-cli"
+echo "== client root: $client"
+echo "== reachkit-cli hosts"
+"$cli" hosts
+echo "== reachkit-cli preference"
+"$cli" preference
+echo "== reachkit-cli ping 0"
+"$cli" ping 0 || true
+echo "== reachkit-cli trace 1"
+"$cli" trace 1 || true
+echo "== reachkit-cli telnet 0"
+"$cli" telnet 0 || true
+echo "== reachkit-cli telnet 5 (a Local host without a port)"
+"$cli" telnet 5 || true
+
+if [ -f src/app/Program.cmake ] && [ -x "$here/run-window.sh" ]; then
+  "$here/run-window.sh" "$client"
+fi
