@@ -1,0 +1,44 @@
+// Resource ids of Reachkit.exe, shared by the resource scripts and the code.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_REACHKIT_DIALOG 102
+#define IDS_SOCKETS_INIT_FAILED 103
+#define IDR_MAINFRAME 128
+
+#define IDB_PNG_CLEAR 136
+#define IDB_PNG_PING 138
+#define IDB_PNG_PING_FADED 139
+#define IDB_PNG_TELNET 140
+#define IDB_PNG_TELNET_FADED 141
+#define IDB_PNG_TRACE 142
+#define IDB_PNG_TRACE_FADED 143
+#define IDB_PNG_CONNECT_SETTING 144
+#define IDB_PNG_PROXY_SETTING 146
+
+// Controls of the main window's template.
+#define IDC_RESULT_LIST 1006
+#define IDC_HOST_COMBO 1007
+#define IDC_PREFERENCE_TITLE 1026
+#define IDC_SETTINGS_TITLE 1027
+#define IDC_NETWORK_TITLE 1028
+#define IDC_PREFERENCE_LINE 1029
+#define IDC_SETTINGS_LINE 1030
+#define IDC_NETWORK_LINE 1031
+
+// Controls the main window creates at run time.
+#define IDC_BTN_PROXY_SETTING 3000
+#define IDC_BTN_CONNECT_SETTING 3001
+#define IDC_PREFERENCE_LABEL 3002
+#define IDC_BTN_PING 3010
+#define IDC_BTN_TRACERT 3011
+#define IDC_BTN_CLEAR 3012
+#define IDC_BTN_TELNET 3013
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// The About item of the system menu.
+#define IDM_ABOUTBOX 0x0010

@@ -1,0 +1,103 @@
+#pragma once
+// The program's main window: the connection preference, the two settings
+// buttons, the host list, the four tool buttons and the result list.
+#include <windows.h>
+
+#include <string>
+
+#include "app/dialog_layer.h"
+#include "config/host_catalogue.h"
+#include "controls/group_layout.h"
+#include "diagnostics/icmp_echo.h"
+#include "diagnostics/test_run.h"
+
+namespace rk {
+
+class CMyBtn;
+
+// The About box (template 100): icon, name and version; no buttons. Enter,
+// Escape and the close box end it.
+class CAboutDlg : public ui::DialogBase {
+ public:
+  explicit CAboutDlg(HWND parent);
+};
+
+// The preference text with its own 9-point font.
+struct PreferenceLabel {
+  ui::Control m_static;
+  HFONT m_font = nullptr;      // owned when m_bFontCreated
+  bool m_bFontCreated = false;
+
+  PreferenceLabel() = default;
+  ~PreferenceLabel() {
+    if (m_bFontCreated) DeleteObject(m_font);
+  }
+  PreferenceLabel(const PreferenceLabel&) = delete;
+  PreferenceLabel& operator=(const PreferenceLabel&) = delete;
+};
+
+class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButtons {
+ public:
+  explicit CReachkitDlg(HWND parent);
+  ~CReachkitDlg() override;
+
+ protected:
+  [[nodiscard]] std::span<const ui::CommandEntry> GetCommandMap() const override;
+  void DoDataExchange(ui::DataExchange& exchange) override;
+  BOOL OnInitDialog() override;
+  bool OnSysCommand(UINT id, LPARAM param) override;
+  bool OnPaint() override;
+  void OnDestroy() override;
+  // The modal run is ending: the running test, if any, is stopped and its
+  // worker waited for before the window goes.
+  BOOL DestroyWindow() override;
+
+ private:
+  void OnProxySetting();
+  void OnConnectSetting();
+  void OnBnClickedPing();
+  void OnBnClickedTraceRt();
+  void OnBnClickedTelnet();
+  void OnBnClickedClear();
+  void StartTest(TestKind kind);
+
+  [[nodiscard]] static std::string ReadFileVersion();
+  void CreateButtons();
+  void CreatePreferenceLabel();
+  void RefreshPreferenceLabel();
+  // Moves separator `lineId` beside title `titleId` and returns the group's
+  // content rectangle; `nextTitleId` 0 means the group runs to the bottom.
+  PixelRect PlaceGroup(int titleId, int lineId, int nextTitleId, int gap);
+  void LayOut();
+  [[nodiscard]] PixelRect ChildRect(HWND child) const;
+  void MoveChild(HWND child, const PixelRect& rect) const;
+  // Stops a running test and waits for its worker, handling the messages
+  // the worker sends meanwhile. Runs once.
+  void CloseTestRun();
+
+  // ResultSink: the list box, through synchronous messages, so a line is in
+  // the list when a worker's append returns.
+  void AppendLine(std::string line) override;
+  void Clear() override;
+  // TestButtons: Ping, TraceRT, Telnet.
+  void SetTestButtonsEnabled(bool enabled) override;
+
+  PreferenceLabel* m_pPreferenceLabel;       // owned
+  CMyBtn* m_pBtnProxySetting = nullptr;      // owned
+  CMyBtn* m_pBtnConnectSetting = nullptr;    // owned
+  ui::ComboBox m_cmbHost;
+  CMyBtn* m_pBtnPing = nullptr;              // owned
+  CMyBtn* m_pBtnTraceRt = nullptr;           // owned
+  CMyBtn* m_pBtnTelnet = nullptr;            // owned
+  CMyBtn* m_pBtnClear = nullptr;             // owned
+  ui::ListBox m_lstResult;
+  HICON m_hIcon;                             // shared resource icon, not destroyed
+  HostCatalogue m_catalogue;
+  IcmpEchoService m_icmp;
+  bool m_bTestRunClosed = false;
+  // Last, so that it stops and joins its worker before anything the worker
+  // writes to is destroyed.
+  TestRunController m_run;
+};
+
+}  // namespace rk
