@@ -75,8 +75,9 @@ TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort, uint32_
   (void)connect(socketHandle, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 
   if (!WaitWritable(socketHandle, deadline, stop)) return TcpSocket{};
-  // Windows never reports a failed attempt as writable, but Wine may: the
-  // pending error keeps a refused port from being called connected there.
+  // Windows puts only an established connection in the write set; the
+  // pending error is read all the same, so that no socket layer that also
+  // flags a failed attempt as writable can make a refused port succeed.
   int pending = 0;
   int length = sizeof pending;
   if (getsockopt(socketHandle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending),

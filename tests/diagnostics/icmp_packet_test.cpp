@@ -24,10 +24,18 @@ const Probe kProbe{kDestination, kId, kSequence};
 
 // An ICMP message; the checksum is left zero since the parser does not use it.
 Bytes Icmp(uint8_t type, uint8_t code, uint16_t id, uint16_t sequence, std::size_t payload = 32) {
-  Bytes message{type, code, 0, 0, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id),
-                static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence)};
-  message.insert(message.end(), payload, 0x45);
+  Bytes message(8 + payload, 0x45);
+  const uint8_t header[8] = {type, code, 0, 0, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id),
+                             static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence)};
+  std::memcpy(message.data(), header, sizeof header);
   return message;
+}
+
+Bytes Cat(const Bytes& first, const Bytes& second) {
+  Bytes joined(first.size() + second.size());
+  if (!first.empty()) std::memcpy(joined.data(), first.data(), first.size());
+  if (!second.empty()) std::memcpy(joined.data() + first.size(), second.data(), second.size());
+  return joined;
 }
 
 // An IPv4 datagram around `payload`; `headerWords` above 5 adds zero options.
@@ -42,13 +50,7 @@ Bytes Ipv4(uint32_t source, uint32_t destination, const Bytes& payload, uint8_t 
   packet[9] = protocol;
   std::memcpy(&packet[12], &source, 4);
   std::memcpy(&packet[16], &destination, 4);
-  packet.insert(packet.end(), payload.begin(), payload.end());
-  return packet;
-}
-
-Bytes Cat(Bytes first, const Bytes& second) {
-  first.insert(first.end(), second.begin(), second.end());
-  return first;
+  return Cat(packet, payload);
 }
 
 Bytes Cut(Bytes bytes, std::size_t size) {
