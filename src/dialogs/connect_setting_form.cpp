@@ -78,7 +78,7 @@ const char* ConnectSettingForm::OnOK(int selection, std::string_view nmPortText,
 }
 
 bool OnConnectSetting(ProfileStore& profile, const ClientPaths& paths,
-                      const RunConnectSettingDialog& runDialog) {
+                      const ConnectSettingDialogRunner& runDialog) {
   ConnectionPreference stored;
   ReadConnectionPreference(stored, true, profile, paths);
   ConnectSettingForm form(ReadLocationList(profile, paths), stored.strLocation, stored.nNmPort,

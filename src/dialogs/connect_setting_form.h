@@ -74,7 +74,7 @@ class ConnectSettingForm {
 
 // Runs the dialog over a form; true when it ended with OK (the form then
 // holds the confirmed values), false for Cancel.
-using RunConnectSettingDialog = std::function<bool(ConnectSettingForm& form)>;
+using ConnectSettingDialogRunner = std::function<bool(ConnectSettingForm& form)>;
 
 // The connection-setting command: reads the stored "Priority" record and the
 // location list, runs the dialog and, on OK, stores the chosen preference
@@ -83,6 +83,6 @@ using RunConnectSettingDialog = std::function<bool(ConnectSettingForm& form)>;
 //   preference label, whether or not anything was written.
 // * Cancel writes nothing and returns false.
 bool OnConnectSetting(ProfileStore& profile, const ClientPaths& paths,
-                      const RunConnectSettingDialog& runDialog);
+                      const ConnectSettingDialogRunner& runDialog);
 
 }  // namespace rk
