@@ -1,0 +1,24 @@
+#include "app/settings_commands.h"
+
+#include "config/client_paths.h"
+#include "config/profile_store.h"
+#include "dialogs/connect_setting_dlg_win32.h"
+#include "dialogs/connect_setting_form.h"
+#include "dialogs/proxy_setting_dlg_win32.h"
+
+namespace rk {
+
+void RunProxySettingDialog(HWND owner) {
+  ProxySettingDlg dialog(SystemProfileStore(), ClientPaths::FromProcess(), owner);
+  (void)dialog.DoModal();  // OK has written both files; Cancel writes nothing more
+}
+
+bool RunConnectSettingDialog(HWND owner) {
+  return OnConnectSetting(SystemProfileStore(), ClientPaths::FromProcess(),
+                          [owner](ConnectSettingForm& form) {
+                            CConnectSettingDlg dialog(form, owner);
+                            return dialog.DoModal() == IDOK;
+                          });
+}
+
+}  // namespace rk
