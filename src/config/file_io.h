@@ -13,9 +13,9 @@ namespace rk::fileio {
 struct FileIdentity {
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // finest unit the platform keeps (ns, or 100 ns)
-  std::int64_t changed = 0;   // inode change time where there is one, else 0
-  std::uint64_t volume = 0;   // device / volume serial
-  std::uint64_t file = 0;     // inode / file index
+  std::int64_t changed = 0;   // inode change time (POSIX), creation time (Windows)
+  std::uint64_t volume = 0;   // device (POSIX; 0 on Windows)
+  std::uint64_t file = 0;     // inode (POSIX; 0 on Windows)
   bool operator==(const FileIdentity&) const = default;
 };
 
@@ -49,6 +49,6 @@ struct FileSnapshot {
 // * Returns false, with the old file untouched and no temporary left behind,
 //   when any step fails (missing folder, no room, no permission, path is a
 //   folder, the existing file is read-only).
-[[nodiscard]] bool ReplaceFile(const std::string& path, std::string_view bytes);
+[[nodiscard]] bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace rk::fileio

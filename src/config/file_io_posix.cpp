@@ -157,7 +157,7 @@ FileSnapshot ReadRegularFile(const std::string& path, std::size_t maxBytes) {
   return snapshot;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes) {
+bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   if (path.empty()) return false;
   std::string target = path;
   struct stat st {};

@@ -384,7 +384,7 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
     // file over it would lose whatever it holds.
     return false;
   }
-  const bool ok = fileio::ReplaceFile(path, updated);
+  const bool ok = fileio::ReplaceWholeFile(path, updated);
   cache_->entries.erase(path);
   return ok;
 }

@@ -88,6 +88,20 @@ TEST(IniProfileStorePosix, WritesKeepModeOwnerAndLinks) {
   EXPECT_EQ(store.GetString("S", "k", "", 260, link), "2");
 }
 
+TEST(IniProfileStorePosix, CacheSeesAFileReplacedWithTheSameSizeAndTime) {
+  TempDir dir;
+  const std::string path = dir.Write("a.ini", "[S]\r\nk=1\r\n");
+  IniProfileStore store;
+  EXPECT_EQ(store.GetString("S", "k", "", 260, path), "1");
+  // Another program replaces the file by a rename and sets the old
+  // modification time on it: the inode still tells.
+  const std::string replacement = dir.Write("a.new", "[S]\r\nk=2\r\n");
+  fs::last_write_time(replacement, fs::last_write_time(path));
+  fs::rename(replacement, path);
+  EXPECT_EQ(store.GetString("S", "k", "", 260, path), "2");
+  EXPECT_EQ(store.loads(), 2u);
+}
+
 // Root may write anywhere, so a failure halfway through the write is made
 // with a file-size limit, which binds root too.
 TEST(IniProfileStorePosix, WriteFailingHalfwayLeavesTheOldFileWhole) {
