@@ -65,16 +65,6 @@ TEST(SafeFormat, FormatsAnyLengthWithoutCuttingCodePageText) {
   EXPECT_EQ(Format("%d-%d", -1, 2147483647), "-1-2147483647");
 }
 
-TEST(CodePageConversion, BytesThatDoNotConvertShowAsReplacementCharacters) {
-  // 0xFF is no Big5 byte; a lead byte at the very end has no partner.
-  EXPECT_EQ(Cp950ToUtf8("a\xFFz"), "a\xEF\xBF\xBDz");
-  const std::string tail = Cp950ToUtf8("ok\xA5");
-  EXPECT_EQ(tail.substr(0, 2), "ok");
-  EXPECT_NE(tail.find("\xEF\xBF\xBD"), std::string::npos);
-  EXPECT_EQ(Cp950ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
-  EXPECT_EQ(Cp950ToUtf8(""), "");
-}
-
 struct LastCharRow {
   const char* text;
   std::size_t expected;
