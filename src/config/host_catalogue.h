@@ -40,7 +40,7 @@ struct HostCatalogue {
 //   window or exhaust memory.
 [[nodiscard]] HostCatalogue BuildHostCatalogue(ProfileStore& profile, const ClientPaths& paths);
 
-inline constexpr int32_t kMaxLocalEntries = 1'000'000;
+inline constexpr int32_t kMaxLocalEntries = 100'000;
 
 // The shared port list of "ClientToNMPortTry": comma-separated pieces, each
 // trimmed and, when not empty, read byte by byte as value*10 + (byte - '0')
