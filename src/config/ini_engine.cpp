@@ -271,9 +271,26 @@ int ParseProfileInt(std::string_view text) {
     negative = text[i] == '-';
     ++i;
   }
+  std::uint32_t base = 10;
+  if (i + 1 < text.size() && text[i] == '0') {
+    switch (text[i + 1]) {
+      case 'x': base = 16; break;
+      case 'o': base = 8; break;
+      case 'b': base = 2; break;
+      default: break;
+    }
+    if (base != 10) i += 2;
+  }
   std::uint32_t total = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    total = total * 10u + static_cast<std::uint32_t>(text[i] - '0');
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    std::uint32_t digit = 36;
+    if (c >= '0' && c <= '9') digit = static_cast<std::uint32_t>(c - '0');
+    else if (c >= 'A' && c <= 'Z') digit = static_cast<std::uint32_t>(c - 'A' + 10);
+    else if (c >= 'a' && c <= 'z') digit = static_cast<std::uint32_t>(c - 'a' + 10);
+    if (digit >= base) break;
+    total = total * base + digit;
+  }
   if (negative) total = 0u - total;
   return static_cast<int>(total);  // two's complement: 4294967295 reads as -1
 }

@@ -86,9 +86,11 @@ class IniDocument {
 };
 
 // GetPrivateProfileIntA's reading of a value text: leading blanks (any byte
-// up to 0x20), an optional sign, then decimal digits up to the first other
-// byte; no digits gives 0. The digits accumulate in 32 unsigned bits, so large
-// numbers wrap as they do on Windows ("4294967295" is -1).
+// up to 0x20), an optional sign, then digits up to the first other byte; no
+// digits gives 0. The digits are decimal, except after a lower-case prefix
+// "0x" (hexadecimal), "0o" (octal) or "0b" (binary), which the system's
+// reader honours too. They accumulate in 32 unsigned bits, so large numbers
+// wrap as they do on Windows ("4294967295" is -1).
 [[nodiscard]] int ParseProfileInt(std::string_view text);
 
 // The POSIX profile store: files parsed by IniDocument, cached by path, size,
