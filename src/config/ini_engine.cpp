@@ -1,6 +1,11 @@
 #include "config/ini_engine.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <mutex>
+#include <unordered_map>
+#include <utility>
 
 #include "base/dbcs.h"
 #include "config/file_io.h"
@@ -40,19 +45,23 @@ std::size_t FindSectionEnd(std::string_view text) {
   return std::string_view::npos;
 }
 
-// A name in a form where equal forms mean EqualsIgnoreAsciiCase(a, b,
-// IsCp950LeadByte): ASCII letters folded, two-byte characters copied as they
-// are (pairing a lead byte with whatever follows, as that comparison does).
-std::string Folded(std::string_view name) {
-  std::string out(name);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (IsCp950LeadByte(static_cast<unsigned char>(out[i])) && i + 1 < out.size()) {
-      ++i;
-      continue;
+// A hash of the name with ASCII letters folded and two-byte characters taken
+// as they are (a lead byte pairing with whatever follows, as
+// EqualsIgnoreAsciiCase pairs them), so that names equal under
+// EqualsIgnoreAsciiCase(a, b, IsCp950LeadByte) hash alike. FNV-1a.
+std::uint64_t NameHash(std::string_view name) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    auto byte = static_cast<unsigned char>(name[i]);
+    if (IsCp950LeadByte(byte) && i + 1 < name.size()) {
+      hash = (hash ^ byte) * 1099511628211ull;
+      byte = static_cast<unsigned char>(name[++i]);
+    } else if (byte >= 'A' && byte <= 'Z') {
+      byte = static_cast<unsigned char>(byte - 'A' + 'a');
     }
-    if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
+    hash = (hash ^ byte) * 1099511628211ull;
   }
-  return out;
+  return hash;
 }
 
 std::string_view WithoutOuterQuotes(std::string_view value) {
@@ -81,98 +90,112 @@ bool HoldsLineBreakOrNul(std::string_view text) {
 IniDocument::IniDocument(std::string bytes) : bytes_(std::move(bytes)) { Parse(); }
 
 void IniDocument::Parse() {
+  lineBreak_ = "\r\n";
+  if (bytes_.size() >= UINT32_MAX) return;
   const std::string_view all(bytes_);
+  const auto offset = [&](std::string_view part) {
+    return static_cast<std::uint32_t>(part.data() - all.data());
+  };
+  // Every key line holds a '=' and a line of its own: the smaller count
+  // bounds the index, which then grows without copies.
+  const auto equalsSigns = static_cast<std::size_t>(std::count(all.begin(), all.end(), '='));
+  const auto lineBreaks = static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n') +
+                                                   std::count(all.begin(), all.end(), '\r'));
+  keys_.reserve(std::min(equalsSigns, lineBreaks + 1));
+  bool breakSeen = false;
+  bool inSection = false;
   std::size_t pos = 0;
   while (pos < all.size()) {
-    Line line;
-    line.begin = pos;
-    std::size_t stop = all.find_first_of("\r\n", pos);
-    if (stop == std::string_view::npos) stop = all.size();
-    line.contentEnd = stop;
-    line.end = stop;
-    if (stop < all.size()) {
-      line.end = (all[stop] == '\r' && stop + 1 < all.size() && all[stop + 1] == '\n') ? stop + 2
-                                                                                      : stop + 1;
-      if (lineBreak_.empty()) lineBreak_ = std::string(all.substr(stop, line.end - stop));
+    std::size_t contentEnd = all.find_first_of("\r\n", pos);
+    if (contentEnd == std::string_view::npos) contentEnd = all.size();
+    std::size_t end = contentEnd;
+    if (contentEnd < all.size()) {
+      end = (all[contentEnd] == '\r' && contentEnd + 1 < all.size() && all[contentEnd + 1] == '\n')
+                ? contentEnd + 2
+                : contentEnd + 1;
+      if (!breakSeen) lineBreak_ = std::string(all.substr(contentEnd, end - contentEnd));
+      breakSeen = true;
     }
-    pos = line.end;
+    lastLineUnended_ = end == contentEnd;
+    std::size_t first = pos;
+    while (first < contentEnd && IsBlank(all[first])) ++first;
+    const std::string_view content = all.substr(first, contentEnd - first);
+    pos = end;
 
-    std::size_t first = line.begin;
-    while (first < line.contentEnd && IsBlank(all[first])) ++first;
-    const std::string_view content = all.substr(first, line.contentEnd - first);
-    if (content.empty()) {
-      line.kind = LineKind::Blank;
-    } else if (content.front() == ';') {
-      line.kind = LineKind::Comment;
-    } else if (content.front() == '[') {
-      line.kind = LineKind::Section;
+    if (content.empty() || content.front() == ';') continue;  // blank or comment
+    if (content.front() == '[') {
       const std::string_view inner = content.substr(1);
       const std::size_t close = FindSectionEnd(inner);
-      const std::string_view raw = close == std::string_view::npos ? inner : inner.substr(0, close);
-      const std::string_view name = Trim(raw);
-      line.nameBegin = static_cast<std::size_t>(name.data() - all.data());
-      line.nameEnd = line.nameBegin + name.size();
-    } else if (const std::size_t eq = content.find('='); eq != std::string_view::npos) {
-      line.kind = LineKind::Key;
-      const std::string_view name = Trim(content.substr(0, eq));
-      const std::string_view value = Trim(content.substr(eq + 1));
-      line.equals = first + eq;
-      line.nameBegin = static_cast<std::size_t>(name.data() - all.data());
-      line.nameEnd = line.nameBegin + name.size();
-      line.valueBegin = static_cast<std::size_t>(value.data() - all.data());
-      line.valueEnd = line.valueBegin + value.size();
-    } else {
-      line.kind = LineKind::Other;
-    }
-    lines_.push_back(line);
-  }
-  if (lineBreak_.empty()) lineBreak_ = "\r\n";
-
-  // Only the first section of each name is ever looked into, so only its
-  // keys are indexed.
-  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  std::size_t current = kNone;
-  bool indexing = false;
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const Line& line = lines_[i];
-    if (line.kind == LineKind::Section) {
-      if (current != kNone) sections_[current].endLine = i;
-      current = sections_.size();
-      sections_.push_back(Section{});
-      sections_[current].headerLine = i;
-      sections_[current].lastKeyLine = i;
-      indexing = sectionIndex_.emplace(Folded(NameOf(line)), current).second;
+      const std::string_view name =
+          Trim(close == std::string_view::npos ? inner : inner.substr(0, close));
+      SectionEntry section;
+      section.hash = NameHash(name);
+      section.nameBegin = offset(name);
+      section.nameEnd = section.nameBegin + static_cast<std::uint32_t>(name.size());
+      section.insertAt = static_cast<std::uint32_t>(end);
+      section.insertAfterUnended = lastLineUnended_;
+      sections_.push_back(section);
+      inSection = true;
       continue;
     }
-    if (current == kNone) continue;  // before the first section: no section's
-    Section& section = sections_[current];
-    if (line.kind == LineKind::Key || line.kind == LineKind::Other) section.lastKeyLine = i;
-    if (indexing && line.kind == LineKind::Key && line.nameEnd > line.nameBegin)
-      section.keys.emplace(Folded(NameOf(line)), i);
+    if (!inSection) continue;  // before the first section: no section's
+    // A key line, or a stray line of text: either way new keys go after it.
+    SectionEntry& section = sections_.back();
+    section.insertAt = static_cast<std::uint32_t>(end);
+    section.insertAfterUnended = lastLineUnended_;
+    const std::size_t eq = content.find('=');
+    if (eq == std::string_view::npos) continue;
+    const std::string_view name = Trim(content.substr(0, eq));
+    if (name.empty()) continue;
+    KeyEntry key;
+    key.hash = NameHash(name);
+    key.section = static_cast<std::uint32_t>(sections_.size() - 1);
+    key.nameBegin = offset(content);
+    key.equals = key.nameBegin + static_cast<std::uint32_t>(eq);
+    key.contentEnd = static_cast<std::uint32_t>(contentEnd);
+    keys_.push_back(key);
   }
-  if (current != kNone) sections_[current].endLine = lines_.size();
+
+  // File order breaks ties, so the first match in a run of equal hashes is
+  // the first of duplicate names. (std::sort, not stable_sort: no buffer as
+  // large as the index.)
+  sectionOrder_.resize(sections_.size());
+  for (std::uint32_t i = 0; i < sectionOrder_.size(); ++i) sectionOrder_[i] = i;
+  std::sort(sectionOrder_.begin(), sectionOrder_.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return sections_[a].hash != sections_[b].hash ? sections_[a].hash < sections_[b].hash : a < b;
+  });
+  std::sort(keys_.begin(), keys_.end(), [](const KeyEntry& a, const KeyEntry& b) {
+    if (a.section != b.section) return a.section < b.section;
+    return a.hash != b.hash ? a.hash < b.hash : a.nameBegin < b.nameBegin;
+  });
 }
 
-std::string_view IniDocument::NameOf(const Line& line) const {
-  return std::string_view(bytes_).substr(line.nameBegin, line.nameEnd - line.nameBegin);
+std::optional<std::uint32_t> IniDocument::FindSection(std::string_view trimmedName) const {
+  const std::uint64_t hash = NameHash(trimmedName);
+  auto it = std::lower_bound(sectionOrder_.begin(), sectionOrder_.end(), hash,
+                             [&](std::uint32_t i, std::uint64_t h) { return sections_[i].hash < h; });
+  for (; it != sectionOrder_.end() && sections_[*it].hash == hash; ++it) {
+    const SectionEntry& section = sections_[*it];
+    const std::string_view name =
+        std::string_view(bytes_).substr(section.nameBegin, section.nameEnd - section.nameBegin);
+    if (EqualsIgnoreAsciiCase(name, trimmedName, IsCp950LeadByte)) return *it;
+  }
+  return std::nullopt;
 }
 
-const IniDocument::Section* IniDocument::FindSection(std::string_view trimmedName) const {
-  const auto it = sectionIndex_.find(Folded(trimmedName));
-  if (it == sectionIndex_.end()) return nullptr;
-  const Section& section = sections_[it->second];
-  if (!EqualsIgnoreAsciiCase(NameOf(lines_[section.headerLine]), trimmedName, IsCp950LeadByte))
-    return nullptr;
-  return &section;
-}
-
-const IniDocument::Line* IniDocument::FindKey(const Section& section,
-                                              std::string_view trimmedKey) const {
-  const auto it = section.keys.find(Folded(trimmedKey));
-  if (it == section.keys.end()) return nullptr;
-  const Line& line = lines_[it->second];
-  if (!EqualsIgnoreAsciiCase(NameOf(line), trimmedKey, IsCp950LeadByte)) return nullptr;
-  return &line;
+const IniDocument::KeyEntry* IniDocument::FindKey(std::uint32_t section,
+                                                  std::string_view trimmedKey) const {
+  const std::uint64_t hash = NameHash(trimmedKey);
+  auto it = std::lower_bound(keys_.begin(), keys_.end(), std::pair(section, hash),
+                             [](const KeyEntry& k, const std::pair<std::uint32_t, std::uint64_t>& v) {
+                               return k.section != v.first ? k.section < v.first : k.hash < v.second;
+                             });
+  for (; it != keys_.end() && it->section == section && it->hash == hash; ++it) {
+    const std::string_view name =
+        Trim(std::string_view(bytes_).substr(it->nameBegin, it->equals - it->nameBegin));
+    if (EqualsIgnoreAsciiCase(name, trimmedKey, IsCp950LeadByte)) return &*it;
+  }
+  return nullptr;
 }
 
 std::optional<std::string> IniDocument::Find(std::string_view section,
@@ -180,12 +203,12 @@ std::optional<std::string> IniDocument::Find(std::string_view section,
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty()) return std::nullopt;
-  const Section* found = FindSection(section);
-  if (found == nullptr) return std::nullopt;
-  const Line* line = FindKey(*found, key);
+  const std::optional<std::uint32_t> found = FindSection(section);
+  if (!found) return std::nullopt;
+  const KeyEntry* line = FindKey(*found, key);
   if (line == nullptr) return std::nullopt;
   const std::string_view value =
-      std::string_view(bytes_).substr(line->valueBegin, line->valueEnd - line->valueBegin);
+      Trim(std::string_view(bytes_).substr(line->equals + 1, line->contentEnd - line->equals - 1));
   return std::string(WithoutOuterQuotes(value));
 }
 
@@ -219,9 +242,9 @@ std::string IniDocument::WithValue(std::string_view section, std::string_view ke
   key = Trim(key);
   value = FirstLine(value);
 
-  const Section* found = FindSection(section);
-  if (found != nullptr) {
-    if (const Line* line = FindKey(*found, key)) {
+  const std::optional<std::uint32_t> found = FindSection(section);
+  if (found) {
+    if (const KeyEntry* line = FindKey(*found, key)) {
       std::string out;
       out.reserve(bytes_.size() + value.size());
       out.append(bytes_, 0, line->equals + 1);
@@ -229,10 +252,10 @@ std::string IniDocument::WithValue(std::string_view section, std::string_view ke
       out.append(bytes_, line->contentEnd);
       return out;
     }
-    const Line& after = lines_[found->lastKeyLine];
-    const std::size_t at = after.end;
+    const SectionEntry& into = sections_[*found];
+    const std::size_t at = into.insertAt;
     std::string added;
-    if (after.end == after.contentEnd) added += lineBreak_;  // last line of the file, unended
+    if (into.insertAfterUnended) added += lineBreak_;  // last line of the file, unended
     added.append(key);
     added += '=';
     added.append(value);
@@ -251,7 +274,7 @@ std::string IniDocument::WithValue(std::string_view section, std::string_view ke
   }
 
   std::string out = bytes_;
-  if (!lines_.empty() && lines_.back().end == lines_.back().contentEnd) out += lineBreak_;
+  if (lastLineUnended_) out += lineBreak_;
   out += '[';
   out.append(section);
   out += ']';

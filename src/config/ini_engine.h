@@ -1,11 +1,9 @@
 #pragma once
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "config/profile_store.h"
@@ -58,31 +56,32 @@ class IniDocument {
   [[nodiscard]] static std::string StoredForm(std::string_view value);
 
  private:
-  enum class LineKind : std::uint8_t { Blank, Comment, Section, Key, Other };
-  struct Line {
-    std::size_t begin = 0;       // first byte of the line
-    std::size_t contentEnd = 0;  // first byte of the line break (or end of file)
-    std::size_t end = 0;         // first byte after the line break
-    LineKind kind = LineKind::Blank;
-    std::size_t nameBegin = 0, nameEnd = 0;    // trimmed section or key name
-    std::size_t valueBegin = 0, valueEnd = 0;  // trimmed value (Key lines)
-    std::size_t equals = 0;                    // the '=' (Key lines)
+  // The index is kept small (a few dozen bytes per key, nothing per blank
+  // or comment line), since a file of up to the store's size limit may be
+  // nothing but one-byte lines. Offsets are 32-bit; a text of 4 GiB or more
+  // is kept but not indexed (it reads as holding no sections).
+  struct SectionEntry {
+    std::uint64_t hash = 0;  // of the folded name
+    std::uint32_t nameBegin = 0, nameEnd = 0;
+    std::uint32_t insertAt = 0;       // just after the last key line (or the header)
+    bool insertAfterUnended = false;  // that line ends the file without a line break
   };
-  struct Section {
-    std::size_t headerLine = 0;
-    std::size_t endLine = 0;        // one past this section's last line
-    std::size_t lastKeyLine = 0;    // last Key/Other line, or the header
-    std::unordered_map<std::string, std::size_t> keys;  // folded name -> first line
+  struct KeyEntry {
+    std::uint64_t hash = 0;  // of the folded name
+    std::uint32_t section = 0;
+    std::uint32_t nameBegin = 0;  // first non-blank byte of the line
+    std::uint32_t equals = 0;
+    std::uint32_t contentEnd = 0;  // first byte of the line break, or end of file
   };
   std::string bytes_;
-  std::vector<Line> lines_;
-  std::vector<Section> sections_;
-  std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> first section
-  std::string lineBreak_;  // the file's own line-break style
+  std::vector<SectionEntry> sections_;       // in file order
+  std::vector<std::uint32_t> sectionOrder_;  // by hash, file order among equals
+  std::vector<KeyEntry> keys_;               // by (section, hash), file order among equals
+  std::string lineBreak_;                    // the file's own line-break style
+  bool lastLineUnended_ = false;
   void Parse();
-  [[nodiscard]] std::string_view NameOf(const Line& line) const;
-  [[nodiscard]] const Section* FindSection(std::string_view trimmedName) const;
-  [[nodiscard]] const Line* FindKey(const Section& section, std::string_view trimmedKey) const;
+  [[nodiscard]] std::optional<std::uint32_t> FindSection(std::string_view trimmedName) const;
+  [[nodiscard]] const KeyEntry* FindKey(std::uint32_t section, std::string_view trimmedKey) const;
 };
 
 // GetPrivateProfileIntA's reading of a value text: leading blanks (any byte
