@@ -8,5 +8,6 @@ target_include_directories(dialogs_gui_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests
 target_link_libraries(dialogs_gui_tests PRIVATE reachkit_core reachkit_warnings GTest::gtest gdi32)
 add_dependencies(dialogs_gui_tests Reachkit)
 add_test(NAME dialogs_gui_tests
-  COMMAND dialogs_gui_tests $<TARGET_FILE:Reachkit> --gtest_brief=1)
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/dialogs_gui_run.sh $<TARGET_FILE:dialogs_gui_tests>
+          $<TARGET_FILE:Reachkit> ${CMAKE_CURRENT_BINARY_DIR}/dialogs-shots)
 set_tests_properties(dialogs_gui_tests PROPERTIES TIMEOUT 300 LABELS "gui")
