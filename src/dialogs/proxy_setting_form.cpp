@@ -116,11 +116,13 @@ ProxyControls ProxySettingForm::OnSelChange(int selection) {
 }
 
 const char* ProxySettingForm::OnOK(const ProxyInput& input) {
-  const int32_t type = input.selection;
+  // No selection (an empty list) or one past the five types is stored as
+  // NONE, as a stored type outside the list is shown: the client never gets
+  // a type that the dialog cannot show.
+  const int32_t type =
+      input.selection >= kProxyNone && input.selection <= kProxySocks5 ? input.selection : kProxyNone;
   m_settings.m_nProxyType = type;
-  if (type == kProxyNone) {
-    // Nothing is read from the controls: the eight texts stay as loaded.
-  } else if (type >= kProxyHttp11 && type <= kProxySocks5) {
+  if (type != kProxyNone) {
     const bool loginOffered = type == kProxyHttp11 || type == kProxySocks5;
     if (loginOffered && input.needLogin) {
       if (input.user.empty()) return text::kEnterUserId;

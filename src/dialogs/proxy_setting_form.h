@@ -127,6 +127,7 @@ class ProxySettingForm {
   // OnOK's checks in order (login user, login password, host, port), then
   // the take-over of the control values for the type and the save into the
   // tool's settings file and the base configuration, in that order.
+  // * A selection outside the five types (none at all) counts as NONE.
   // * Returns nullptr when saved (the dialog ends with OK), else the one
   //   message to show; nothing is then written.
   [[nodiscard]] const char* OnOK(const ProxyInput& input);

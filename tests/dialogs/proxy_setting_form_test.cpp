@@ -349,6 +349,17 @@ TEST_F(ProxyOk, NoneWritesTypeZeroAndEveryOtherKeyUnchangedInBothFiles) {
   ExpectBothFiles(expected);
 }
 
+TEST_F(ProxyOk, NoSelectionIsStoredAsNone) {
+  for (const int selection : {-1, 5}) {
+    ProxySettingForm form = Opened();
+    EXPECT_EQ(form.OnOK({selection, true, "", "", "", ""}), nullptr) << selection;
+    Values expected = kClientValues;
+    expected[0] = "0";
+    ExpectBothFiles(expected);
+    profile.writes.clear();
+  }
+}
+
 TEST_F(ProxyOk, Socks5WithoutLoginClearsTheSocksLoginAndKeepsHttpKeys) {
   ProxySettingForm form = Opened();
   EXPECT_EQ(form.OnOK({4, false, "203.0.113.5", "1090", "ignored", "ignored"}), nullptr);
