@@ -18,7 +18,9 @@ constexpr char kHiddenPassword[] = "********";
 void PrintProxyBlock(const Context& context, const char* title, const std::string& path,
                      bool showPasswords) {
   const ProxySettings settings = LoadProxySettings(context.profile, path);
-  WriteLine(context, context.out, std::string(title) + ": " + path);
+  // The path is already in the terminal's and the file system's encoding
+  // (it was given or found that way), so it is written unconverted.
+  context.out << title << ": " << path << '\n';
   for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
     const std::string key = kProxyKeys[i];
     std::string value = settings.ValueText(i);

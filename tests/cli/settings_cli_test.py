@@ -173,6 +173,16 @@ class SettingsCliTest(unittest.TestCase):
                          ["ProxyType=0", "ProxyType=0"])
         self.assertIsNone(self.tool_file())
 
+    def test_proxy_names_a_utf8_root_as_it_was_given(self):
+        if self.cli.windows:
+            self.skipTest("Windows paths are in the ANSI code page already")
+        root = os.path.join(self.tree.root, "根目錄")
+        os.makedirs(os.path.join(root, "Sys"))
+        code, out, _ = self.cli.run("--root", root, "proxy")
+        self.assertEqual(code, 0)
+        self.assertEqual(out.splitlines()[0],
+                         ("tool settings: " + os.path.join(root, "Sys", "Reachkit.ini")).encode("utf-8"))
+
     def test_proxy_refuses_other_arguments(self):
         for args in (["--bogus"], ["x"], ["--show-passwords", "--show-passwords"]):
             with self.subTest(args=args):
