@@ -45,8 +45,8 @@ int RunSetPreference(const Context& context, const std::vector<std::string>& arg
   }
   const std::string location = ArgumentToCp950(context, args[0]);
   const char* refusal = nullptr;
-  const bool confirmed = OnConnectSetting(
-      context.profile, context.paths, [&](ConnectSettingForm& form) {
+  const bool confirmed =
+      OnConnectSetting(context.profile, context.paths, [&](ConnectSettingForm& form) {
         int selection = -1;
         const std::vector<std::string>& locations = form.Locations();
         for (std::size_t i = 0; i < locations.size(); ++i) {

@@ -46,8 +46,7 @@ bool BeginsWithIgnoreAsciiCase(std::string_view entry, std::string_view prefix,
 }  // namespace
 
 std::optional<std::size_t> InitialLocationIndex(const std::vector<std::string>& locations,
-                                                std::string_view stored,
-                                                LeadBytePredicate isLead) {
+                                                std::string_view stored, LeadBytePredicate isLead) {
   if (locations.empty()) return std::nullopt;
   for (std::size_t i = 0; i < locations.size(); ++i)
     if (BeginsWithIgnoreAsciiCase(locations[i], stored, isLead)) return i;
@@ -56,9 +55,8 @@ std::optional<std::size_t> InitialLocationIndex(const std::vector<std::string>& 
 
 std::string InitialPortText(int32_t port) { return port > 0 ? Format("%d", port) : std::string(); }
 
-ConnectSettingForm::ConnectSettingForm(std::vector<std::string> locations,
-                                       std::string strLocation, int32_t nNmPort,
-                                       int32_t nPsPort)
+ConnectSettingForm::ConnectSettingForm(std::vector<std::string> locations, std::string strLocation,
+                                       int32_t nNmPort, int32_t nPsPort)
     : m_strLocation(std::move(strLocation)),
       m_nNmPort(nNmPort),
       m_nPsPort(nPsPort),

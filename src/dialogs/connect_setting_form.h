@@ -41,8 +41,8 @@ namespace rk {
 // the window (or by a test or the command line).
 class ConnectSettingForm {
  public:
-  ConnectSettingForm(std::vector<std::string> locations, std::string strLocation,
-                     int32_t nNmPort, int32_t nPsPort);
+  ConnectSettingForm(std::vector<std::string> locations, std::string strLocation, int32_t nNmPort,
+                     int32_t nPsPort);
 
   [[nodiscard]] const std::vector<std::string>& Locations() const { return m_vecLocations; }
   [[nodiscard]] std::optional<std::size_t> InitialSelection(LeadBytePredicate isLead) const {

@@ -18,7 +18,8 @@ void RunDialogInitData(HWND dialog, UINT templateId) {
   const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(templateId),
                                       MAKEINTRESOURCEA(kDialogInitResourceType));
   if (found == nullptr) return;
-  const HGLOBAL loaded = ::LoadResource(module, found);  // not freed: resources live with the module
+  // Not freed: a loaded resource lives as long as its module.
+  const HGLOBAL loaded = ::LoadResource(module, found);
   const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
   if (data == nullptr) return;
   const std::string_view bytes(static_cast<const char*>(data), ::SizeofResource(module, found));
@@ -26,9 +27,12 @@ void RunDialogInitData(HWND dialog, UINT templateId) {
   if (!items) return;
   for (const DialogInitItem& item : *items) {
     UINT message = 0;
-    if (item.message == kDialogInitCbAddString) message = CB_ADDSTRING;
-    else if (item.message == kDialogInitLbAddString) message = LB_ADDSTRING;
-    else continue;
+    if (item.message == kDialogInitCbAddString)
+      message = CB_ADDSTRING;
+    else if (item.message == kDialogInitLbAddString)
+      message = LB_ADDSTRING;
+    else
+      continue;
     ::SendDlgItemMessageA(dialog, item.controlId, message, 0,
                           reinterpret_cast<LPARAM>(item.text.c_str()));
   }
@@ -42,8 +46,7 @@ ProxySettingDlg::ProxySettingDlg(ProfileStore& profile, ClientPaths paths, HWND 
 std::span<const ui::CommandEntry> ProxySettingDlg::GetCommandMap() const {
   static constexpr ui::CommandEntry kCommands[] = {
       ui::OnCommand<&ProxySettingDlg::OnBnClickedNeedLoginInfo>(dlg::kProxyNeedLoginCheck),
-      ui::OnCommand<&ProxySettingDlg::OnCbnSelchangeProxyType>(dlg::kProxyTypeCombo,
-                                                               CBN_SELCHANGE),
+      ui::OnCommand<&ProxySettingDlg::OnCbnSelchangeProxyType>(dlg::kProxyTypeCombo, CBN_SELCHANGE),
   };
   return kCommands;
 }

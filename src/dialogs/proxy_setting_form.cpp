@@ -13,10 +13,14 @@ namespace {
 
 // The text members in key order (keys 1..8 of kProxyKeys).
 constexpr std::array<std::string ProxySettings::*, 8> kTextMembers = {
-    &ProxySettings::m_strProxyServerName,      &ProxySettings::m_strProxyPort,
-    &ProxySettings::m_strUserName,             &ProxySettings::m_strUserPassword,
-    &ProxySettings::m_strSocksProxyServerName, &ProxySettings::m_strSocksProxyPort,
-    &ProxySettings::m_strSocksUserName,        &ProxySettings::m_strSocksUserPassword};
+    &ProxySettings::m_strProxyServerName,
+    &ProxySettings::m_strProxyPort,
+    &ProxySettings::m_strUserName,
+    &ProxySettings::m_strUserPassword,
+    &ProxySettings::m_strSocksProxyServerName,
+    &ProxySettings::m_strSocksProxyPort,
+    &ProxySettings::m_strSocksUserName,
+    &ProxySettings::m_strSocksUserPassword};
 
 // A default that no stored value can equal: the profile functions hand back
 // the default only for a missing key and "" for a key set to nothing, so a
@@ -119,8 +123,9 @@ const char* ProxySettingForm::OnOK(const ProxyInput& input) {
   // No selection (an empty list) or one past the five types is stored as
   // NONE, as a stored type outside the list is shown: the client never gets
   // a type that the dialog cannot show.
-  const int32_t type =
-      input.selection >= kProxyNone && input.selection <= kProxySocks5 ? input.selection : kProxyNone;
+  const int32_t type = input.selection >= kProxyNone && input.selection <= kProxySocks5
+                           ? input.selection
+                           : kProxyNone;
   m_settings.m_nProxyType = type;
   if (type != kProxyNone) {
     const bool loginOffered = type == kProxyHttp11 || type == kProxySocks5;

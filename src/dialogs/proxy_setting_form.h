@@ -23,9 +23,9 @@ inline constexpr std::array<const char*, 5> kProxyTypeNames = {
 // this order, in the base configuration and in the tool's settings file.
 inline constexpr char kProxySection[] = "DC";
 inline constexpr std::array<const char*, 9> kProxyKeys = {
-    "ProxyType",            "ProxyServerName", "ProxyPort",     "UserName",
-    "UserPassword",         "SOCKSProxyServerName", "SOCKSProxyPort", "SOCKSUserName",
-    "SOCKSUserPassword"};
+    "ProxyType",      "ProxyServerName", "ProxyPort",
+    "UserName",       "UserPassword",    "SOCKSProxyServerName",
+    "SOCKSProxyPort", "SOCKSUserName",   "SOCKSUserPassword"};
 
 struct ProxySettings {
   int32_t m_nProxyType = kProxyNone;
@@ -101,8 +101,7 @@ class ProxySettingForm {
  public:
   using FileExistsFn = std::function<bool(const std::string&)>;
 
-  ProxySettingForm(ProfileStore& profile, ClientPaths paths,
-                   FileExistsFn fileExists = &FileExists);
+  ProxySettingForm(ProfileStore& profile, ClientPaths paths, FileExistsFn fileExists = &FileExists);
 
   // The copy made while the dialog opens, then the type clamp:
   // * the tool's settings file is the master copy when it exists AND holds

@@ -20,16 +20,18 @@ using testing::TempDir;
 using Strings = std::vector<std::string>;
 
 // Big5 (code page 950) bytes of a few names.
-const std::string kTaipei = "\xA5\x78\xA5\x5F";     // 台北
-const std::string kTaichung = "\xA5\x78\xA4\xA4";   // 台中
-const std::string kYi = "\xA4\x41";                 // 乙: trail byte 'A'
-const std::string kWu = "\xA4\x61";                 // 兀: trail byte 'a'
+const std::string kTaipei = "\xA5\x78\xA5\x5F";    // 台北
+const std::string kTaichung = "\xA5\x78\xA4\xA4";  // 台中
+const std::string kYi = "\xA4\x41";                // 乙: trail byte 'A'
+const std::string kWu = "\xA4\x61";                // 兀: trail byte 'a'
 
 TEST(PortCheck, RefusesEverythingButAPositiveDecimalThatFitsInt32) {
-  const char* const refused[] = {
-      "",      "0",          "000",         "+80",   "-80",
-      "8o",    " 80",        "80 ",         "8 0",   "\xA4\x40",  // a Big5 character
-      "80\xA4\x40", "2147483648", "99999999999999999999", "0x50", "\t80"};
+  const char* const refused[] = {"",           "0",          "000",
+                                 "+80",        "-80",        "8o",
+                                 " 80",        "80 ",        "8 0",
+                                 "\xA4\x40",  // a Big5 character
+                                 "80\xA4\x40", "2147483648", "99999999999999999999",
+                                 "0x50",       "\t80"};
   for (const char* text : refused) {
     EXPECT_FALSE(IsPositiveInteger(text)) << "'" << text << "'";
     EXPECT_EQ(ParsePositiveInteger(text), std::nullopt) << "'" << text << "'";
@@ -40,9 +42,13 @@ TEST(PortCheck, AcceptsLeadingZerosAndValuesBeyondTcpPorts) {
   const struct {
     const char* text;
     int32_t value;
-  } rows[] = {{"080", 80},       {"007", 7},         {"1", 1},
-              {"70000", 70000},  {"2147483647", INT_MAX},
-              {"000000000000000000000000000001", 1}, {"8000", 8000}};
+  } rows[] = {{"080", 80},
+              {"007", 7},
+              {"1", 1},
+              {"70000", 70000},
+              {"2147483647", INT_MAX},
+              {"000000000000000000000000000001", 1},
+              {"8000", 8000}};
   for (const auto& row : rows) {
     EXPECT_TRUE(IsPositiveInteger(row.text)) << row.text;
     EXPECT_EQ(ParsePositiveInteger(row.text), std::optional<int32_t>(row.value)) << row.text;
@@ -178,7 +184,10 @@ TEST_F(ConnectSettingCommand, OkMovesAValidSuccessAsideInOrderPriorityLastSucces
   EXPECT_EQ(PreferenceLabelText(profile, paths),
             "\xA6\xA8\xA5\x5C\xB3\x73\xBD\x75\xA1\x47 - \xA1\x40\xA1\x40"
             "\xC0\x75\xA5\xFD\xB3\x73\xBD\x75\xA1\x47" +
-                kTaipei + "\xA1\x40" "8000\xA1\x40" "8001");
+                kTaipei +
+                "\xA1\x40"
+                "8000\xA1\x40"
+                "8001");
 #if !defined(_WIN32)
   // Wine's writer re-serialises the file; byte-exact checks belong to our engine.
   EXPECT_EQ(testing::ReadBytes(Tool()),

@@ -21,10 +21,10 @@ using Write = RecordingProfileStore::Write;
 // The nine values in key order, as text.
 using Values = std::vector<std::string>;
 
-const Values kClientValues = {"1",    "192.0.2.8",   "3128",          "hu", "hp",
-                              "192.0.2.9", "1080", "su", "sp"};
-const Values kToolValues = {"4",     "198.51.100.1", "8080", "tu", "tp",
-                            "198.51.100.2", "1081", "tsu", "tsp"};
+const Values kClientValues = {"1",         "192.0.2.8", "3128", "hu", "hp",
+                              "192.0.2.9", "1080",      "su",   "sp"};
+const Values kToolValues = {"4",    "198.51.100.1", "8080", "tu", "tp", "198.51.100.2",
+                            "1081", "tsu",          "tsp"};
 const Values kDefaultValues = {"0", "", "", "", "", "", "", "", ""};
 
 std::string DcLines(const Values& values) {
@@ -337,7 +337,8 @@ TEST_F(ProxyOk, BlanksCountAsText) {
   ProxySettingForm form = Opened();
   EXPECT_EQ(form.OnOK({1, true, " ", " ", " ", " "}), nullptr);
   // Stored as typed (a read trims them again, as the profile functions do).
-  std::vector<Write> writes = NineWrites({"1", " ", " ", " ", " ", "192.0.2.9", "1080", "su", "sp"}, Tool());
+  std::vector<Write> writes =
+      NineWrites({"1", " ", " ", " ", " ", "192.0.2.9", "1080", "su", "sp"}, Tool());
   EXPECT_EQ(std::vector<Write>(profile.writes.begin(), profile.writes.begin() + 9), writes);
 }
 

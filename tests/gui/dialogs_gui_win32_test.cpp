@@ -5,9 +5,8 @@
 // box, then checks both INI files and the main window's preference label.
 //
 // usage: dialogs_gui_tests PATH-TO-Reachkit.exe [gtest options]
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -35,7 +34,8 @@ constexpr int kMessageBoxText = 0xFFFF;  // the static that holds a message box'
 
 std::wstring Wide(const std::string& ansi) {
   if (ansi.empty()) return {};
-  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
   return wide;
@@ -217,7 +217,9 @@ std::vector<std::string> ComboEntries(HWND combo) {
   std::vector<std::string> entries;
   const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    std::wstring text(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
+    std::wstring text(
+        static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1,
+        L'\0');
     const auto n = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
                                 reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(n > 0 ? n : 0));
@@ -292,14 +294,18 @@ class SettingsDialogs : public ::testing::Test {
 
 TEST_F(SettingsDialogs, ConnectSettingChecksInputThenStoresAndRefreshesTheLabel) {
   tree.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=Northeast,North," + kTaipei + "\r\n");
-  tree.Write("Sys/Reachkit.ini", "[Priority]\r\nCombo=North,-1,8001\r\n[Success]\r\nCombo=South,1,2\r\n");
+  tree.Write("Sys/Reachkit.ini",
+             "[Priority]\r\nCombo=North,-1,8001\r\n[Success]\r\nCombo=South,1,2\r\n");
   tree.Write("Bin/BaseConfig.ini", "[DC]\r\nClientToNMPortTry=8000\r\n");
   Program program(tree);
   ASSERT_TRUE(program.Started()) << g_exePath;
   const HWND main = program.Ready();
   ASSERT_NE(main, nullptr);
   const HWND label = GetDlgItem(main, kMainLabel);
-  EXPECT_EQ(TextOf(label), Label("South\xA1\x40" "1\xA1\x40" "2", " - "));
+  EXPECT_EQ(TextOf(label), Label("South\xA1\x40"
+                                 "1\xA1\x40"
+                                 "2",
+                                 " - "));
 
   // Cancel first: nothing is written, the label stays.
   Press(GetDlgItem(main, kConnectButton));
@@ -326,7 +332,8 @@ TEST_F(SettingsDialogs, ConnectSettingChecksInputThenStoresAndRefreshesTheLabel)
 
   Press(GetDlgItem(dialog, IDOK));
   EXPECT_EQ(program.TakeMessageBox(), text::kPortMustBePositive);
-  SendMessageW(GetDlgItem(dialog, dlg::kConnectLocationCombo), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  SendMessageW(GetDlgItem(dialog, dlg::kConnectLocationCombo), CB_SETCURSEL,
+               static_cast<WPARAM>(-1), 0);
   SetText(nm, "8o");
   Press(GetDlgItem(dialog, IDOK));
   EXPECT_EQ(program.TakeMessageBox(), text::kNoLocationChosen) << "selection is checked first";
@@ -341,17 +348,20 @@ TEST_F(SettingsDialogs, ConnectSettingChecksInputThenStoresAndRefreshesTheLabel)
   ASSERT_TRUE(Program::WaitGone(dialog));
   // The preference is stored after the dialog has gone, then the label is
   // refreshed: once the label shows it, the file holds it.
-  EXPECT_TRUE(WaitForText(label, Label(" - ", kTaipei + "\xA1\x40" "80\xA1\x40" "70000")));
+  EXPECT_TRUE(WaitForText(label, Label(" - ", kTaipei + "\xA1\x40"
+                                                        "80\xA1\x40"
+                                                        "70000")));
   EXPECT_EQ(Ini(Tool(), "Priority", "Combo"), kTaipei + ",80,70000");
   EXPECT_EQ(Ini(Tool(), "LastSuccess", "Combo"), "South,1,2");
   EXPECT_EQ(Ini(Tool(), "Success", "Combo"), "-");  // " - ", trimmed by the read
 }
 
 TEST_F(SettingsDialogs, ProxySettingCopiesOnOpeningChecksInputAndWritesBothFiles) {
-  const std::vector<std::string> client = {"1", "192.0.2.8", "3128", "hu", "hp",
-                                           "192.0.2.9", "1080", "su", "sp"};
+  const std::vector<std::string> client = {"1",         "192.0.2.8", "3128", "hu", "hp",
+                                           "192.0.2.9", "1080",      "su",   "sp"};
   std::string base = "[DC]\r\nClientToNMPortTry=8000\r\n";
-  for (size_t i = 0; i < kProxyKeys.size(); ++i) base += std::string(kProxyKeys[i]) + "=" + client[i] + "\r\n";
+  for (size_t i = 0; i < kProxyKeys.size(); ++i)
+    base += std::string(kProxyKeys[i]) + "=" + client[i] + "\r\n";
   tree.Write("Bin/BaseConfig.ini", base);
   tree.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=North\r\n");
   Program program(tree);
@@ -386,7 +396,8 @@ TEST_F(SettingsDialogs, ProxySettingCopiesOnOpeningChecksInputAndWritesBothFiles
   EXPECT_EQ(TextOf(host), "192.0.2.9");
   EXPECT_FALSE(Enabled(check));
   EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-  EXPECT_FALSE(Enabled(user) || Enabled(password) || Enabled(GetDlgItem(dialog, dlg::kProxyUserLabel)));
+  EXPECT_FALSE(Enabled(user) || Enabled(password) ||
+               Enabled(GetDlgItem(dialog, dlg::kProxyUserLabel)));
   EXPECT_EQ(TextOf(user), "");
   Choose(dialog, dlg::kProxyTypeCombo, 1);
   EXPECT_EQ(TextOf(host), "192.0.2.8");
@@ -417,8 +428,8 @@ TEST_F(SettingsDialogs, ProxySettingCopiesOnOpeningChecksInputAndWritesBothFiles
   SetText(port, "1090");
   Press(GetDlgItem(dialog, IDOK));
   ASSERT_TRUE(Program::WaitGone(dialog));
-  const std::vector<std::string> saved = {"4", "192.0.2.8", "3128", "hu", "hp",
-                                          "203.0.113.5", "1090", "", ""};
+  const std::vector<std::string> saved = {"4",           "192.0.2.8", "3128", "hu", "hp",
+                                          "203.0.113.5", "1090",      "",     ""};
   EXPECT_EQ(ProxyValues(Tool()), saved);
   EXPECT_EQ(ProxyValues(Base()), saved);
   EXPECT_EQ(Ini(Base(), "DC", "ClientToNMPortTry"), "8000");
@@ -455,8 +466,8 @@ TEST_F(SettingsDialogs, ProxyTypeOutsideTheListShowsNoneAndOkStoresZero) {
                  dlg::kProxyUserEdit, dlg::kProxyPasswordEdit, dlg::kProxyHostLabel,
                  dlg::kProxyPortLabel, dlg::kProxyUserLabel, dlg::kProxyPasswordLabel})
     EXPECT_FALSE(Enabled(GetDlgItem(dialog, id))) << id;
-  for (int id : {dlg::kProxyHostEdit, dlg::kProxyPortEdit, dlg::kProxyUserEdit,
-                 dlg::kProxyPasswordEdit})
+  for (int id :
+       {dlg::kProxyHostEdit, dlg::kProxyPortEdit, dlg::kProxyUserEdit, dlg::kProxyPasswordEdit})
     EXPECT_EQ(TextOf(GetDlgItem(dialog, id)), "") << id;
   Press(GetDlgItem(dialog, IDOK));
   ASSERT_TRUE(Program::WaitGone(dialog));
