@@ -7,12 +7,17 @@ export WINEDEBUG=-all
 export REACHKIT_WINEPREFIX=${REACHKIT_WINEPREFIX:-$repo_root/build/wineprefix}
 export WINEPREFIX=$REACHKIT_WINEPREFIX
 
+# One persistent Wine server for the whole run, with Wine's services started
+# here with nothing open: services inherit the descriptors of the process that
+# starts them and outlive it, and must never hold a test's output pipe.
 wine_prepare() {
+  mkdir -p "$WINEPREFIX"
+  LC_ALL=zh_TW.UTF-8 wineserver -p </dev/null >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    LC_ALL=zh_TW.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
+    LC_ALL=zh_TW.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 || true
+  else
+    LC_ALL=zh_TW.UTF-8 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   fi
-  LC_ALL=zh_TW.UTF-8 wineserver -p 2>/dev/null || true
 }
 
 wine_finish() {
