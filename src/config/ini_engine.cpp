@@ -1,7 +1,6 @@
 #include "config/ini_engine.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <mutex>
 #include <unordered_map>
@@ -412,13 +411,16 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
                                   std::string_view value, const std::string& path) {
   if (!IniDocument::IsWritableName(section, key)) return false;
   std::lock_guard lock(cache_->mutex);
-  const Cache::Loaded loaded = cache_->Load(path);
+  // Edit what the file holds now, not what the cache last saw: a write is
+  // rare, and an edit of stale bytes would undo another program's change.
+  fileio::FileSnapshot current = fileio::ReadRegularFile(path, kMaxFileBytes);
   std::string updated;
-  if (loaded.state == fileio::FileState::Missing) {
+  if (current.state == fileio::FileState::Missing) {
     updated = IniDocument(std::string()).WithValue(section, key, value);
-  } else if (loaded.document) {
-    updated = loaded.document->WithValue(section, key, value);
-    if (updated == loaded.document->bytes()) return true;  // already so
+  } else if (current.state == fileio::FileState::Regular) {
+    const IniDocument document(std::move(current.bytes));
+    updated = document.WithValue(section, key, value);
+    if (updated == document.bytes()) return true;  // already so
   } else {
     // There but not read (a folder, too large, unreadable): writing a fresh
     // file over it would lose whatever it holds.
