@@ -209,6 +209,8 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   }
   ok = ok && ::fsync(fd.get()) == 0;
   ok = fd.Close() && ok;
+  // The rename gives the name a new file: another hard link to the old one
+  // keeps the old bytes (the client's files have no such second name).
   ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
