@@ -160,8 +160,11 @@ while time.monotonic() < end:
   return 1
 }
 
-# A client tree: server sections Order1 (the target) and Quote1 (r3), the
-# shared ports REFUSED, OPEN, 9000, and one Local host in the blackhole.
+# A client tree. Its hosts, by index:
+#   0 Order1: the target, on the shared ports REFUSED, OPEN, 9000
+#   1 Quote1: r3
+#   2 Local 1: a host in the blackhole, port OPEN
+#   3 Local 2: the target, port REFUSED only
 # Files are code page 950 with CRLF, as the client writes them. Sets NET_ROOT.
 net_client_tree() {
   local root
@@ -177,7 +180,8 @@ def write(rel, text):
 write("Sys/ZentickConSet.ini",
       f"[Tradedesk]\nName=Order1,Quote1\n\n[Order1]\nNMIP={target}\n\n[Quote1]\nNMIP={r3}\n")
 write("Sys/O_Tradedesk.ini", "[Config]\nFileName=VekTradedesk.ini\n")
-write("Sys/VekTradedesk.ini", f"[Local]\nCount=1\nIP_1={blackhole}\nPort_1={open_port}\n")
+write("Sys/VekTradedesk.ini",
+      f"[Local]\nCount=2\nIP_1={blackhole}\nPort_1={open_port}\nIP_2={target}\nPort_2={refused}\n")
 write("Bin/BaseConfig.ini", f"[DC]\nClientToNMPortTry={refused}, {open_port}, 9000\n")
 PY
   NET_ROOT=$root
