@@ -9,8 +9,14 @@ exe=$1 harness=$2 work=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../scripts/common.sh"
 
-trap 'stop_display' EXIT
+# A display of our own goes at the end, and with it the Wine server whose
+# desktop was drawn on it.
+trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display' EXIT
 ensure_display || exit 1
+# The prefix's server and services are started without our standard handles,
+# so they cannot hold ctest's output pipe open after the test ends.
+wine_prepare >/dev/null 2>&1 </dev/null
+"$repo_root/cmake/wine-run.sh" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 client=$work/client
 rm -rf "$client" "$work/shots"
@@ -23,10 +29,10 @@ program=$(winpath "$client/Reachkit/Reachkit.exe")
 shots=$(winpath "$work/shots")
 
 rc=0
-"$repo_root/cmake/wine-run.sh" "$harness" all "$program" "$shots" || rc=1
+"$repo_root/cmake/wine-run.sh" "$harness" all "$program" "$shots" </dev/null || rc=1
 # Wine reads the overrides when a process starts; the program inherits them
 # from the harness.
 WINEDLLOVERRIDES="icmp,iphlpapi=d;mscoree,mshtml=" \
-  "$repo_root/cmake/wine-run.sh" "$harness" no-icmp "$program" "$shots" || rc=1
+  "$repo_root/cmake/wine-run.sh" "$harness" no-icmp "$program" "$shots" </dev/null || rc=1
 echo "screenshots: $work/shots"
 exit $rc

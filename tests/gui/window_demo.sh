@@ -10,8 +10,10 @@ shot=${3:-$client/reachkit-window.png}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../scripts/common.sh"
 
-trap 'stop_display' EXIT
+trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display' EXIT
 ensure_display
+wine_prepare >/dev/null 2>&1 </dev/null
+"$repo_root/cmake/wine-run.sh" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 mkdir -p "$client/Reachkit"
 cp "$build/src/Reachkit.exe" "$client/Reachkit/Reachkit.exe"
