@@ -35,4 +35,5 @@ target_include_directories(Reachkit PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${_res})
 target_compile_options(Reachkit PRIVATE $<$<COMPILE_LANGUAGE:RC>:--codepage=950>)
 target_link_libraries(Reachkit PRIVATE reachkit_core reachkit_warnings
   gdiplus msimg32 comctl32 version ole32 ws2_32 iphlpapi)
-target_link_options(Reachkit PRIVATE -mwindows -static)
+# Stripped: the symbols would triple the size of what users copy around.
+target_link_options(Reachkit PRIVATE -mwindows -static $<$<NOT:$<CONFIG:Debug>>:-s>)

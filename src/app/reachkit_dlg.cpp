@@ -85,13 +85,13 @@ BOOL CReachkitDlg::OnInitDialog() {
 }
 
 void CReachkitDlg::CreateButtons() {
-  struct Spec {
+  struct ButtonPlan {
     CMyBtn*& member;
     UINT id;
     UINT image;
     UINT disabledImage;
   };
-  const Spec buttons[] = {
+  const ButtonPlan buttons[] = {
       {m_pBtnProxySetting, IDC_BTN_PROXY_SETTING, IDB_PNG_PROXY_SETTING, 0},
       {m_pBtnConnectSetting, IDC_BTN_CONNECT_SETTING, IDB_PNG_CONNECT_SETTING, 0},
       {m_pBtnPing, IDC_BTN_PING, IDB_PNG_PING, IDB_PNG_PING_FADED},
@@ -99,9 +99,9 @@ void CReachkitDlg::CreateButtons() {
       {m_pBtnTelnet, IDC_BTN_TELNET, IDB_PNG_TELNET, IDB_PNG_TELNET_FADED},
       {m_pBtnClear, IDC_BTN_CLEAR, IDB_PNG_CLEAR, 0},
   };
-  for (const Spec& spec : buttons) {
-    spec.member = new CMyBtn(spec.image, spec.disabledImage);
-    spec.member->Create(m_hWnd, spec.id);
+  for (const ButtonPlan& plan : buttons) {
+    plan.member = new CMyBtn(plan.image, plan.disabledImage);
+    plan.member->Create(m_hWnd, plan.id);
   }
 }
 

@@ -3,10 +3,12 @@
 //
 //   gui_harness.exe SCENARIO <client-root\Reachkit\Reachkit.exe> [screenshot folder]
 //   gui_harness.exe demo <client-root\Reachkit\Reachkit.exe> <screenshot.png>
+//   gui_harness.exe startup <client-root\Reachkit\Reachkit.exe> [runs]
 //
 // SCENARIO is window, tests, close, all (those three) or no-icmp (run with
 // ICMP disabled for the program). Each scenario starts the program afresh,
-// prints one "ok" or "FAIL" line per check and exits 1 if any failed. "demo" pings the
+// prints one "ok" or "FAIL" line per check and exits 1 if any failed.
+// "startup" times the way from process start to the shown window. "demo" pings the
 // first host and saves a screenshot of the window. Texts are read with the
 // wide messages and converted to the ANSI code page (950), then compared with
 // the program's own texts; the host list and the preference text are
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
@@ -54,13 +57,13 @@ void Note(const std::string& text) {
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// Polls `condition` every 50 ms for up to `timeoutMs`.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+// Polls `condition` every `pollMs` for up to `timeoutMs`.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs, int pollMs = 50) {
   const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (true) {
     if (condition()) return true;
     if (Clock::now() >= end) return false;
-    Pause(50);
+    Pause(pollMs);
   }
 }
 
@@ -134,7 +137,7 @@ class Program {
     started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                               folder.c_str(), &startup, &process_) != FALSE;
     startTime_ = Clock::now();
-    if (started_) WaitFor([this] { return (window_ = FindOwn("Reachkit")) != nullptr; }, 60000);
+    if (started_) WaitFor([this] { return (window_ = FindOwn("Reachkit")) != nullptr; }, 60000, 5);
   }
   ~Program() {
     if (!started_) return;
@@ -693,6 +696,34 @@ int Demo(const std::string& exe, const std::string& shot) {
   return 0;
 }
 
+// Starts the program `runs` times; prints the seconds from the start of its
+// process to its visible, laid-out window (the tool buttons placed), each run
+// and the median.
+int Startup(const std::string& exe, int runs) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    Program program(exe);
+    if (!program.started()) return 1;
+    HWND window = program.window();
+    const bool shown = WaitFor(
+        [&] {
+          RECT r{};
+          GetWindowRect(program.Item(IDC_BTN_CLEAR), &r);
+          return IsWindowVisible(window) != FALSE && r.right > r.left;
+        },
+        30000, 5);
+    if (!shown) return 1;
+    times.push_back(program.SecondsSinceStart());
+    std::printf("run %d: window shown %.3f s after process start\n", i + 1, times.back());
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    if (!program.WaitExit(15000)) return 1;
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("median %.3f s, min %.3f s, max %.3f s over %d runs\n", times[times.size() / 2],
+              times.front(), times.back(), runs);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -705,6 +736,7 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   const std::string exe = argv[2];
   if (command == "demo" && argc >= 4) return Demo(exe, argv[3]);
+  if (command == "startup") return Startup(exe, argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
   if (argc >= 4) g_shots = argv[3];
   const Expected expected = ComputeExpected(exe);
   const bool all = command == "all";
