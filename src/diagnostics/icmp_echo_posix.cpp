@@ -48,7 +48,9 @@ int OpenIcmpSocket(IcmpSocketKind kind) {
 // A raw socket sees every ICMP message the host receives, so our requests
 // carry the process id to tell our answers from those of other programs. A
 // datagram socket's id is the kernel's.
-uint16_t ProcessEchoId() { return static_cast<uint16_t>(static_cast<unsigned>(getpid()) & 0xFFFFu); }
+uint16_t ProcessEchoId() {
+  return static_cast<uint16_t>(static_cast<unsigned>(getpid()) & 0xFFFFu);
+}
 
 uint16_t NextSequence() {
   static std::atomic<uint16_t> next{1};
@@ -179,10 +181,9 @@ int SendEchoOver(IcmpSocketKind kind, uint32_t destination, EchoResult& result, 
   }
 
   const icmp::Probe probe{destination, ProcessEchoId(), NextSequence()};
-  const std::vector<uint8_t> request =
-      icmp::BuildEchoRequest(probe.id, probe.sequence,
-                             static_cast<std::size_t>(static_cast<unsigned>(dataSize) & 0xFFu),
-                             kEchoPayloadByte);
+  const std::vector<uint8_t> request = icmp::BuildEchoRequest(
+      probe.id, probe.sequence, static_cast<std::size_t>(static_cast<unsigned>(dataSize) & 0xFFu),
+      kEchoPayloadByte);
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = destination;
@@ -198,8 +199,8 @@ int SendEchoOver(IcmpSocketKind kind, uint32_t destination, EchoResult& result, 
   for (;;) {
     if (stop != nullptr && stop->load()) break;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    const int slice = static_cast<int>(
-        std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, kStopPollMs));
+    const int slice =
+        static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, kStopPollMs));
     pollfd waiting{fd, POLLIN, 0};
     const int ready = poll(&waiting, 1, slice);
     if (ready < 0 && errno != EINTR) {
@@ -243,9 +244,8 @@ bool IcmpEchoService::Initialize() {
   return state.available;
 }
 
-int IcmpEchoService::SendEcho(uint32_t destination, EchoResult& result, int ttl,
-                              uint32_t timeoutMs, int dataSize, int noOptions,
-                              const StopFlag* stop) {
+int IcmpEchoService::SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs,
+                              int dataSize, int noOptions, const StopFlag* stop) {
   IcmpSocketKind kind;
   {
     ServiceState& state = State();

@@ -1,8 +1,11 @@
+// Order matters: winsock2.h before windows.h, and iphlpapi.h (which brings
+// the records IP_OPTION_INFORMATION and ICMP_ECHO_REPLY) before icmpapi.h.
 #include <winsock2.h>
+
 #include <windows.h>
-// iphlpapi.h before icmpapi.h: it brings the records (IP_OPTION_INFORMATION,
-// ICMP_ECHO_REPLY) that the ICMP declarations use.
+
 #include <iphlpapi.h>
+
 #include <icmpapi.h>
 
 #include <algorithm>
@@ -62,8 +65,8 @@ class IcmpLibrary {
     return Ready();
   }
 
-  int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs,
-               int dataSize, int noOptions) {
+  int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs, int dataSize,
+               int noOptions) {
     IcmpCreateFileFn create;
     IcmpSendEchoFn send;
     IcmpCloseHandleFn close;
@@ -133,9 +136,8 @@ bool IcmpEchoService::Initialize() { return Library().Initialize(); }
 
 // ICMP.DLL's wait cannot be cut short; it ends by itself within timeoutMs,
 // so `stop` is not looked at here.
-int IcmpEchoService::SendEcho(uint32_t destination, EchoResult& result, int ttl,
-                              uint32_t timeoutMs, int dataSize, int noOptions,
-                              const StopFlag* /*stop*/) {
+int IcmpEchoService::SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs,
+                              int dataSize, int noOptions, const StopFlag* /*stop*/) {
   return Library().SendEcho(destination, result, ttl, timeoutMs, dataSize, noOptions);
 }
 

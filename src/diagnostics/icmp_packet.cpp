@@ -95,7 +95,8 @@ std::optional<ProbeAnswer> MatchRawReply(std::span<const uint8_t> datagram, cons
   if (!outer || outer->protocol != kProtocolIcmp) return std::nullopt;
   // The datagram may carry bytes past its stated length (never trust them)
   // or be cut short by the receive buffer (then only what arrived counts).
-  const std::size_t end = outer->totalLength < datagram.size() ? outer->totalLength : datagram.size();
+  const std::size_t end =
+      outer->totalLength < datagram.size() ? outer->totalLength : datagram.size();
   const auto message = datagram.subspan(outer->headerSize, end - outer->headerSize);
   if (message.size() < kIcmpHeaderSize) return std::nullopt;
 

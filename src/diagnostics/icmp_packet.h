@@ -23,8 +23,7 @@ inline constexpr uint8_t kProtocolIcmp = 1;
 // An echo request: type 8, code 0, checksum, `id` and `sequence` in network
 // byte order, then `payloadSize` bytes of `payloadByte`.
 [[nodiscard]] std::vector<uint8_t> BuildEchoRequest(uint16_t id, uint16_t sequence,
-                                                    std::size_t payloadSize,
-                                                    uint8_t payloadByte);
+                                                    std::size_t payloadSize, uint8_t payloadByte);
 
 // What identifies one probe of ours on the wire.
 struct Probe {
@@ -35,7 +34,7 @@ struct Probe {
 
 // An answer to our probe: the destination's echo reply, or a report about it.
 struct ProbeAnswer {
-  uint8_t type = 0;       // kEchoReply, kTimeExceeded or kDestinationUnreachable
+  uint8_t type = 0;  // kEchoReply, kTimeExceeded or kDestinationUnreachable
   uint8_t code = 0;
   uint32_t answerer = 0;  // network byte order: the destination or the reporting router
 };
@@ -49,14 +48,14 @@ struct ProbeAnswer {
 // Anything else, including every truncated or malformed header, is nullopt.
 // Reads only inside `datagram`.
 [[nodiscard]] std::optional<ProbeAnswer> MatchRawReply(std::span<const uint8_t> datagram,
-                                                      const Probe& probe);
+                                                       const Probe& probe);
 
 // An ICMP message without IP header as an ICMP datagram ("ping") socket
 // delivers it, with the sender's address from the socket. The kernel owns
 // the id of such sockets and delivers only replies to its own id, so ours is
 // an echo reply from probe.destination with probe.sequence.
 [[nodiscard]] std::optional<ProbeAnswer> MatchDatagramReply(std::span<const uint8_t> message,
-                                                           uint32_t source, const Probe& probe);
+                                                            uint32_t source, const Probe& probe);
 
 // The original request that an ICMP datagram socket hands back with a queued
 // error report: ours when it is an echo request with probe.sequence.

@@ -39,8 +39,7 @@ bool WaitWritable(SOCKET socketHandle, Clock::time_point deadline, const StopFla
     if (stop != nullptr && stop->load()) return false;
     const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
-    const auto slice = std::min<std::chrono::microseconds::rep>(left.count(),
-                                                                 kStopPollMs * 1000LL);
+    const auto slice = std::min<std::chrono::microseconds::rep>(left.count(), kStopPollMs * 1000LL);
     timeval wait{};
     wait.tv_sec = static_cast<long>(slice / 1000000);
     wait.tv_usec = static_cast<long>(slice % 1000000);
@@ -80,10 +79,9 @@ TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort, uint32_
   // flags a failed attempt as writable can make a refused port succeed.
   int pending = 0;
   int length = sizeof pending;
-  if (getsockopt(socketHandle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending),
-                 &length) != 0 ||
-      pending != 0)
-    return TcpSocket{};
+  const bool read =
+      getsockopt(socketHandle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &length) == 0;
+  if (!read || pending != 0) return TcpSocket{};
   return connection;
 }
 

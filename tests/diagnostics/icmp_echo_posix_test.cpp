@@ -94,7 +94,8 @@ TEST(IcmpEchoPosix, BothSocketKindsGetLoopbackAnswers) {
       ASSERT_TRUE(CanOpenIcmpSocket(kind)) << Name(kind);
       for (int i = 0; i < 3; ++i) {  // consecutive echoes: each one's own sequence
         EchoResult result;
-        ASSERT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 64, 2000, kEchoDataSize, 0, nullptr), 1);
+        ASSERT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 64, 2000, kEchoDataSize, 0, nullptr),
+                  1);
         EXPECT_EQ(result.errorCode, 0u) << Name(kind);
         EXPECT_EQ(result.replyAddress, Ip(127, 0, 0, 1)) << Name(kind);
       }
@@ -109,7 +110,8 @@ TEST(IcmpEchoPosix, SilenceIsATimeOutThatLeavesTheAnswerFieldsAlone) {
       result.replyAddress = 0x12345678;
       result.roundTripMs = 4242;
       const auto start = Clock::now();
-      ASSERT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 30, 300, kEchoDataSize, 1, nullptr), 1);
+      ASSERT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 30, 300, kEchoDataSize, 1, nullptr),
+                1);
       const auto elapsed = MsSince(start);
       EXPECT_EQ(result.errorCode, kIpReqTimedOut) << Name(kind);
       EXPECT_EQ(result.replyAddress, 0x12345678u) << Name(kind);
@@ -144,7 +146,9 @@ TEST(IcmpEchoPosix, StopFlagEndsTheWaitEarly) {
       });
       EchoResult result;
       const auto start = Clock::now();
-      EXPECT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 30, kEchoTimeoutMs, kEchoDataSize, 1, &stop), 1);
+      EXPECT_EQ(
+          SendEchoOver(kind, Ip(127, 0, 0, 1), result, 30, kEchoTimeoutMs, kEchoDataSize, 1, &stop),
+          1);
       const auto elapsed = MsSince(start);
       stopper.join();
       EXPECT_EQ(result.errorCode, kIpReqTimedOut) << Name(kind);
@@ -161,7 +165,9 @@ TEST(IcmpEchoPosix, LocalSendFailuresBecomeStatusNumbers) {
       EchoResult result;
       result.replyAddress = 7;
       const auto start = Clock::now();
-      ASSERT_EQ(SendEchoOver(kind, Ip(192, 0, 2, 1), result, 30, kEchoTimeoutMs, kEchoDataSize, 0, nullptr), 1);
+      ASSERT_EQ(SendEchoOver(kind, Ip(192, 0, 2, 1), result, 30, kEchoTimeoutMs, kEchoDataSize, 0,
+                             nullptr),
+                1);
       EXPECT_EQ(result.errorCode, kIpDestNetUnreachable) << Name(kind);
       EXPECT_EQ(result.replyAddress, 7u) << Name(kind);
       EXPECT_LT(MsSince(start), 500) << Name(kind) << ": no wait after a failed send";

@@ -25,13 +25,13 @@ bool EchoServiceReady(IcmpEchoService& service) {
   return false;
 }
 
-#define REQUIRE_ECHO(service)                                                        \
-  do {                                                                               \
-    if (!EchoServiceReady(service)) {                                                \
-      if (!::testing::Test::HasFailure())                                            \
-        GTEST_SKIP() << "ICMP is not available here. " << IcmpPermissionHint();      \
-      return;                                                                        \
-    }                                                                                \
+#define REQUIRE_ECHO(service)                                                   \
+  do {                                                                          \
+    if (!EchoServiceReady(service)) {                                           \
+      if (!::testing::Test::HasFailure())                                       \
+        GTEST_SKIP() << "ICMP is not available here. " << IcmpPermissionHint(); \
+      return;                                                                   \
+    }                                                                           \
   } while (false)
 
 TEST(IcmpEcho, InitializeDecidesOnceForTheProcess) {
@@ -64,7 +64,9 @@ TEST(IcmpEcho, LoopbackAnswersEveryShapeOfRequest) {
   for (const Row& row : rows) {
     EchoResult result;
     result.roundTripMs = 77777;
-    ASSERT_EQ(service.SendEcho(row.destination, result, row.ttl, kEchoTimeoutMs, row.dataSize, row.noOptions), 1)
+    ASSERT_EQ(service.SendEcho(row.destination, result, row.ttl, kEchoTimeoutMs, row.dataSize,
+                               row.noOptions),
+              1)
         << row.name;
     EXPECT_EQ(result.errorCode, 0u) << row.name;
     EXPECT_EQ(result.replyAddress, row.destination) << row.name;

@@ -25,9 +25,13 @@ const Probe kProbe{kDestination, kId, kSequence};
 // An ICMP message; the checksum is left zero since the parser does not use it.
 Bytes Icmp(uint8_t type, uint8_t code, uint16_t id, uint16_t sequence, std::size_t payload = 32) {
   Bytes message(8 + payload, 0x45);
-  const uint8_t header[8] = {type, code, 0, 0, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id),
-                             static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence)};
-  std::memcpy(message.data(), header, sizeof header);
+  message[0] = type;
+  message[1] = code;
+  message[2] = message[3] = 0;
+  message[4] = static_cast<uint8_t>(id >> 8);
+  message[5] = static_cast<uint8_t>(id);
+  message[6] = static_cast<uint8_t>(sequence >> 8);
+  message[7] = static_cast<uint8_t>(sequence);
   return message;
 }
 
@@ -59,7 +63,9 @@ Bytes Cut(Bytes bytes, std::size_t size) {
 }
 
 // What routers quote: the original IP header and the request's first 8 bytes.
-Bytes OurQuotedRequest() { return Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence, 0)); }
+Bytes OurQuotedRequest() {
+  return Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence, 0));
+}
 
 // A router's report: its own header (type, code, unused word) and the quote.
 Bytes Report(uint8_t type, uint8_t code, const Bytes& quote) {
@@ -74,8 +80,8 @@ TEST(IcmpPacket, ChecksumMatchesReferenceSums) {
   const Row rows[] = {
       {{0x00, 0x01, 0xF2, 0x03, 0xF4, 0xF5, 0xF6, 0xF7}, 0x220D},  // RFC 1071's example
       {{}, 0xFFFF},
-      {{0x01}, 0xFEFF},                          // odd length: padded with a zero byte
-      {{0xFF, 0xFF, 0xFF, 0xFF}, 0x0000},        // carries folded back in
+      {{0x01}, 0xFEFF},                    // odd length: padded with a zero byte
+      {{0xFF, 0xFF, 0xFF, 0xFF}, 0x0000},  // carries folded back in
       {{0x08, 0x00, 0x00, 0x00, 0x12, 0x34, 0x00, 0x01}, 0xE5CA},
   };
   for (const Row& row : rows) EXPECT_EQ(InternetChecksum(row.bytes), row.checksum);
@@ -85,14 +91,16 @@ TEST(IcmpPacket, EchoRequestCarriesIdSequencePayloadAndAValidChecksum) {
   const Bytes request = BuildEchoRequest(0x1234, 0x0001, 0, 0x45);
   EXPECT_EQ(request, (Bytes{0x08, 0x00, 0xE5, 0xCA, 0x12, 0x34, 0x00, 0x01}));
 
-  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{32}, std::size_t{255}}) {
+  for (const std::size_t size :
+       {std::size_t{0}, std::size_t{1}, std::size_t{32}, std::size_t{255}}) {
     const Bytes full = BuildEchoRequest(0xBEEF, 0xFF01, size, 0x45);
     ASSERT_EQ(full.size(), 8 + size);
     EXPECT_EQ(full[0], kEchoRequest);
     EXPECT_EQ(full[1], 0);
     EXPECT_EQ((Bytes{full[4], full[5], full[6], full[7]}), (Bytes{0xBE, 0xEF, 0xFF, 0x01}));
     EXPECT_EQ(Bytes(full.begin() + 8, full.end()), Bytes(size, 0x45));
-    EXPECT_EQ(InternetChecksum(full), 0) << "a receiver's sum over the message verifies, size " << size;
+    EXPECT_EQ(InternetChecksum(full), 0)
+        << "a receiver's sum over the message verifies, size " << size;
   }
 }
 
@@ -105,22 +113,27 @@ TEST(IcmpPacket, RawAnswersToOurProbe) {
   };
   const Bytes reply = Icmp(kEchoReply, 0, kId, kSequence);
   const Row rows[] = {
-      {"echo reply from the destination", Ipv4(kDestination, kClient, reply), kEchoReply, kDestination},
-      {"echo reply with IP options", Ipv4(kDestination, kClient, reply, 1, 7), kEchoReply, kDestination},
+      {"echo reply from the destination", Ipv4(kDestination, kClient, reply), kEchoReply,
+       kDestination},
+      {"echo reply with IP options", Ipv4(kDestination, kClient, reply, 1, 7), kEchoReply,
+       kDestination},
       {"echo reply with bytes past its stated length",
        Cat(Ipv4(kDestination, kClient, reply), Bytes(12, 0xEE)), kEchoReply, kDestination},
-      {"time exceeded from a router", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, OurQuotedRequest())),
-       kTimeExceeded, kRouter},
+      {"time exceeded from a router",
+       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, OurQuotedRequest())), kTimeExceeded,
+       kRouter},
       {"host unreachable from a router",
        Ipv4(kRouter, kClient, Report(kDestinationUnreachable, 1, OurQuotedRequest())),
        kDestinationUnreachable, kRouter},
       {"time exceeded quoting the whole request",
        Ipv4(kRouter, kClient,
-            Report(kTimeExceeded, 0, Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence)))),
+            Report(kTimeExceeded, 0,
+                   Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence)))),
        kTimeExceeded, kRouter},
       {"report quoting a header with options",
        Ipv4(kRouter, kClient,
-            Report(kTimeExceeded, 0, Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence, 0), 1, 6))),
+            Report(kTimeExceeded, 0,
+                   Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence, 0), 1, 6))),
        kTimeExceeded, kRouter},
   };
   for (const Row& row : rows) {
@@ -159,26 +172,43 @@ TEST(IcmpPacket, RawDatagramsThatAreNotOurs) {
       {"foreign id", Ipv4(kDestination, kClient, Icmp(kEchoReply, 0, kId + 1, kSequence))},
       {"wrong sequence", Ipv4(kDestination, kClient, Icmp(kEchoReply, 0, kId, kSequence - 1))},
       {"reply from an unrelated address", Ipv4(kUnrelated, kClient, reply)},
-      {"our own request seen on the way out", Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence))},
+      {"our own request seen on the way out",
+       Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence))},
       {"reply carried in another protocol", Ipv4(kDestination, kClient, reply, 17)},
       // Reports about something else.
       {"report about another destination",
-       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Ipv4(kClient, kUnrelated, Icmp(kEchoRequest, 0, kId, kSequence, 0))))},
+       Ipv4(kRouter, kClient,
+            Report(kTimeExceeded, 0,
+                   Ipv4(kClient, kUnrelated, Icmp(kEchoRequest, 0, kId, kSequence, 0))))},
       {"report about a foreign id",
-       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId ^ 0x100, kSequence, 0))))},
+       Ipv4(kRouter, kClient,
+            Report(kTimeExceeded, 0,
+                   Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId ^ 0x100, kSequence, 0))))},
       {"report about another sequence",
-       Ipv4(kRouter, kClient, Report(kDestinationUnreachable, 3, Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence + 1, 0))))},
-      {"report about an echo reply", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Ipv4(kClient, kDestination, Icmp(kEchoReply, 0, kId, kSequence, 0))))},
+       Ipv4(kRouter, kClient,
+            Report(kDestinationUnreachable, 3,
+                   Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence + 1, 0))))},
+      {"report about an echo reply",
+       Ipv4(kRouter, kClient,
+            Report(kTimeExceeded, 0,
+                   Ipv4(kClient, kDestination, Icmp(kEchoReply, 0, kId, kSequence, 0))))},
       {"report about a UDP datagram",
-       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence, 0), 17)))},
+       Ipv4(kRouter, kClient,
+            Report(kTimeExceeded, 0,
+                   Ipv4(kClient, kDestination, Icmp(kEchoRequest, 0, kId, kSequence, 0), 17)))},
       {"parameter problem is no answer", Ipv4(kRouter, kClient, Report(12, 0, OurQuotedRequest()))},
       {"redirect is no answer", Ipv4(kRouter, kClient, Report(5, 1, OurQuotedRequest()))},
       // Broken quotes.
-      {"quote cut inside its IP header", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Cut(OurQuotedRequest(), 19)))},
-      {"quote cut inside the request header", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Cut(OurQuotedRequest(), 27)))},
-      {"quoted length below header and request", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, quotedLengthTooSmall))},
-      {"quoted header length below 20", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, quotedShortIhl))},
-      {"quoted header longer than the quote", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, quotedLongIhl))},
+      {"quote cut inside its IP header",
+       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Cut(OurQuotedRequest(), 19)))},
+      {"quote cut inside the request header",
+       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, Cut(OurQuotedRequest(), 27)))},
+      {"quoted length below header and request",
+       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, quotedLengthTooSmall))},
+      {"quoted header length below 20",
+       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, quotedShortIhl))},
+      {"quoted header longer than the quote",
+       Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, quotedLongIhl))},
       {"quoted version 6", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, quotedVersion6))},
       {"report without a quote", Ipv4(kRouter, kClient, Report(kTimeExceeded, 0, {}))},
       // Broken outer datagrams.
@@ -190,7 +220,8 @@ TEST(IcmpPacket, RawDatagramsThatAreNotOurs) {
       {"header length below 20", outerShortIhl},
       {"version 6", outerVersion6},
   };
-  for (const Row& row : rows) EXPECT_FALSE(MatchRawReply(row.datagram, kProbe).has_value()) << row.name;
+  for (const Row& row : rows)
+    EXPECT_FALSE(MatchRawReply(row.datagram, kProbe).has_value()) << row.name;
 }
 
 TEST(IcmpPacket, EveryCutOfARouterReportBeforeTheQuotedRequestEndsIsRejected) {

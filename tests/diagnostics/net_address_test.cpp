@@ -22,9 +22,9 @@ TEST(NetAddress, NumericFormsThatInetAddrTakes) {
       {"192.0.2.1", Ip(192, 0, 2, 1)},
       {"0.0.0.0", Ip(0, 0, 0, 0)},
       {"255.255.255.254", Ip(255, 255, 255, 254)},
-      {"127.1", Ip(127, 0, 0, 1)},             // a.b: b fills the last 24 bits
-      {"198.51.1025", Ip(198, 51, 4, 1)},      // a.b.c: c fills the last 16 bits
-      {"0xC0.0.2.0x10", Ip(192, 0, 2, 16)},   // hexadecimal parts
+      {"127.1", Ip(127, 0, 0, 1)},           // a.b: b fills the last 24 bits
+      {"198.51.1025", Ip(198, 51, 4, 1)},    // a.b.c: c fills the last 16 bits
+      {"0xC0.0.2.0x10", Ip(192, 0, 2, 16)},  // hexadecimal parts
       // INADDR_NONE, also for the one address that spells it: a name look-up follows.
       {"255.255.255.255", std::nullopt},
       {"", std::nullopt},
@@ -33,7 +33,8 @@ TEST(NetAddress, NumericFormsThatInetAddrTakes) {
       {"1.2.3.4.5", std::nullopt},
       {"203.0.113.x", std::nullopt},
   };
-  for (const Row& row : rows) EXPECT_EQ(ParseNumericIPv4(row.text), row.address) << '"' << row.text << '"';
+  for (const Row& row : rows)
+    EXPECT_EQ(ParseNumericIPv4(row.text), row.address) << '"' << row.text << '"';
 }
 
 TEST(NetAddress, DottedFormIsInNetworkByteOrderAndRoundTrips) {
@@ -42,10 +43,8 @@ TEST(NetAddress, DottedFormIsInNetworkByteOrderAndRoundTrips) {
     std::string dotted;
   };
   const Row rows[] = {
-      {Ip(192, 0, 2, 1), "192.0.2.1"},
-      {Ip(203, 0, 113, 254), "203.0.113.254"},
-      {Ip(0, 0, 0, 0), "0.0.0.0"},
-      {Ip(255, 255, 255, 255), "255.255.255.255"},
+      {Ip(192, 0, 2, 1), "192.0.2.1"},     {Ip(203, 0, 113, 254), "203.0.113.254"},
+      {Ip(0, 0, 0, 0), "0.0.0.0"},         {Ip(255, 255, 255, 255), "255.255.255.255"},
       {Ip(10, 200, 3, 45), "10.200.3.45"},
   };
   for (const Row& row : rows) {

@@ -147,7 +147,8 @@ TEST(TcpConnect, StopFlagEndsTheWaitEarly) {
 
   StopFlag alreadySet{true};
   auto start = Clock::now();
-  EXPECT_FALSE(ConnectWithTimeout("127.0.0.1", listener.port(), kConnectTimeoutMs, &alreadySet).valid());
+  EXPECT_FALSE(
+      ConnectWithTimeout("127.0.0.1", listener.port(), kConnectTimeoutMs, &alreadySet).valid());
   EXPECT_LT(MsSince(start), 500);
 
   StopFlag stop{false};
@@ -156,7 +157,8 @@ TEST(TcpConnect, StopFlagEndsTheWaitEarly) {
     stop = true;
   });
   start = Clock::now();
-  const TcpSocket connection = ConnectWithTimeout("127.0.0.1", listener.port(), kConnectTimeoutMs, &stop);
+  const TcpSocket connection =
+      ConnectWithTimeout("127.0.0.1", listener.port(), kConnectTimeoutMs, &stop);
   const auto elapsed = MsSince(start);
   stopper.join();
   EXPECT_FALSE(connection.valid());
@@ -169,7 +171,8 @@ TEST(TcpConnect, SocketOwnershipMovesAndClosesOnce) {
   TcpSocket first = ConnectWithTimeout("127.0.0.1", listener.port(), 2000);
   ASSERT_TRUE(first.valid());
   TcpSocket second(std::move(first));
-  EXPECT_FALSE(first.valid());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
+  EXPECT_FALSE(
+      first.valid());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
   EXPECT_TRUE(second.valid());
   TcpSocket third;
   third = std::move(second);

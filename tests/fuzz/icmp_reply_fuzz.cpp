@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> bytes(received);
 
   if (const auto raw = MatchRawReply(bytes, probe)) {
-    if (raw->type != kEchoReply && raw->type != kTimeExceeded && raw->type != kDestinationUnreachable)
+    if (raw->type != kEchoReply && raw->type != kTimeExceeded &&
+        raw->type != kDestinationUnreachable)
       std::abort();
     if (raw->type == kEchoReply && raw->answerer != probe.destination) std::abort();
     uint32_t outerSource = 0;
