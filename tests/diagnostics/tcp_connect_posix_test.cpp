@@ -1,12 +1,15 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "diagnostics/tcp_connect.h"
 
@@ -65,6 +68,50 @@ TEST(TcpConnectPosix, NoDescriptorLeaksOverAThousandAttempts) {
   acceptor.join();
   close(listener);
   close(refuser);
+}
+
+TEST(TcpConnectPosix, WorksWithDescriptorsAboveFdSetSize) {
+  // A busy process can hand out descriptors past select's limit; the wait
+  // must still see them.
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlim_t needed = FD_SETSIZE + 64;
+  if (limit.rlim_cur < needed) {
+    if (limit.rlim_max < needed) GTEST_SKIP() << "the descriptor limit is below " << needed;
+    rlimit raised = limit;
+    raised.rlim_cur = needed;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+  }
+  std::vector<int> filler;
+  while (filler.size() < FD_SETSIZE) {
+    const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    filler.push_back(fd);
+  }
+
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int refuser = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, FD_SETSIZE);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int openPort = ntohs(address.sin_port);
+  address.sin_port = 0;
+  ASSERT_EQ(bind(refuser, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(getsockname(refuser, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int refusedPort = ntohs(address.sin_port);
+  ASSERT_EQ(listen(listener, 4), 0);
+
+  EXPECT_TRUE(ConnectWithTimeout("127.0.0.1", openPort, 2000).valid());
+  EXPECT_FALSE(ConnectWithTimeout("127.0.0.1", refusedPort, 2000).valid());
+
+  close(listener);
+  close(refuser);
+  for (const int fd : filler) close(fd);
+  (void)setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 }  // namespace
