@@ -10,14 +10,14 @@
 
 namespace rk {
 
-// The proxy types: index of the combo box entry and value of "ProxyType".
+// The proxy types: index of the combo box entry (NONE, HTTP11_PROXY,
+// SOCK4_PROXY, SOCK4a_PROXY, SOCK5_PROXY, from the template's init data) and
+// value of "ProxyType".
 inline constexpr int32_t kProxyNone = 0;
 inline constexpr int32_t kProxyHttp11 = 1;
 inline constexpr int32_t kProxySocks4 = 2;
 inline constexpr int32_t kProxySocks4a = 3;
 inline constexpr int32_t kProxySocks5 = 4;
-inline constexpr std::array<const char*, 5> kProxyTypeNames = {
-    "NONE", "HTTP11_PROXY", "SOCK4_PROXY", "SOCK4a_PROXY", "SOCK5_PROXY"};
 
 // Section "DC" holds the nine keys, always read and written as one set in
 // this order, in the base configuration and in the tool's settings file.
