@@ -97,15 +97,14 @@ void OnNeedLoginInfoClicked(ProxyControls& controls, bool checked) {
   EnableLogin(controls, checked);
 }
 
-ProxySettingForm::ProxySettingForm(ProfileStore& profile, ClientPaths paths,
-                                   FileExistsFn fileExists)
-    : m_profile(profile), m_paths(std::move(paths)), m_fileExists(std::move(fileExists)) {}
+ProxySettingForm::ProxySettingForm(ProfileStore& profile, ClientPaths paths)
+    : m_profile(profile), m_paths(std::move(paths)) {}
 
 void ProxySettingForm::Open() {
   const std::string basePath = m_paths.BaseConfigPath();
   m_strToolSettingsPath = m_paths.ToolSettingsPath();
   const bool toolIsMaster =
-      m_fileExists(m_strToolSettingsPath) && HoldsProxyKeys(m_profile, m_strToolSettingsPath);
+      FileExists(m_strToolSettingsPath) && HoldsProxyKeys(m_profile, m_strToolSettingsPath);
   const std::string& source = toolIsMaster ? m_strToolSettingsPath : basePath;
   const std::string& target = toolIsMaster ? basePath : m_strToolSettingsPath;
   m_settings = LoadProxySettings(m_profile, source);

@@ -1,7 +1,6 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -99,9 +98,7 @@ struct ProxyInput {
 // Everything the proxy-setting dialog decides, for one opening.
 class ProxySettingForm {
  public:
-  using FileExistsFn = std::function<bool(const std::string&)>;
-
-  ProxySettingForm(ProfileStore& profile, ClientPaths paths, FileExistsFn fileExists = &FileExists);
+  ProxySettingForm(ProfileStore& profile, ClientPaths paths);
 
   // The copy made while the dialog opens, then the type clamp:
   // * the tool's settings file is the master copy when it exists AND holds
@@ -134,7 +131,6 @@ class ProxySettingForm {
  private:
   ProfileStore& m_profile;  // not owned
   ClientPaths m_paths;
-  FileExistsFn m_fileExists;
   std::string m_strToolSettingsPath;
   ProxySettings m_settings;
 };
