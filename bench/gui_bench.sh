@@ -6,7 +6,7 @@
 # Wine prefix). Uses an Xvfb of its own when there is no display.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../scripts/common.sh"
+source "$here/../tests/gui/gui_session.sh"
 build=${1:-$repo_root/build/windows}
 runs=${2:-10}
 exe=$build/src/Reachkit.exe
@@ -16,16 +16,14 @@ harness=$build/tests/gui/gui_harness.exe
   exit 1
 }
 
-trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display; rm -rf "$client"' EXIT
+gui_session_start
 client=$(mktemp -d "$repo_root/build/gui-bench.XXXXXX")
-ensure_display
-wine_prepare >/dev/null 2>&1 </dev/null
-"$repo_root/cmake/wine-run.sh" cmd /c exit >/dev/null 2>&1 </dev/null || true
+trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display; rm -rf "$client"' EXIT
 
 mkdir -p "$client/Reachkit"
 cp -r "$repo_root/demo/Sys" "$repo_root/demo/Bin" "$client/"
 cp "$exe" "$client/Reachkit/Reachkit.exe"
-program="Z:${client//\//\\}\\Reachkit\\Reachkit.exe"
+program=$(winpath "$client/Reachkit/Reachkit.exe")
 
 size=$(stat -c %s "$exe")
 echo "Reachkit.exe size: $size bytes ($((size / 1024)) KiB)"

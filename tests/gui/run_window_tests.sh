@@ -7,16 +7,8 @@
 set -uo pipefail
 exe=$1 harness=$2 work=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../../scripts/common.sh"
-
-# A display of our own goes at the end, and with it the Wine server whose
-# desktop was drawn on it.
-trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display' EXIT
-ensure_display || exit 1
-# The prefix's server and services are started without our standard handles,
-# so they cannot hold ctest's output pipe open after the test ends.
-wine_prepare >/dev/null 2>&1 </dev/null
-"$repo_root/cmake/wine-run.sh" cmd /c exit >/dev/null 2>&1 </dev/null || true
+source "$here/gui_session.sh"
+gui_session_start || exit 1
 
 client=$work/client
 rm -rf "$client" "$work/shots"
@@ -24,7 +16,6 @@ mkdir -p "$client/Reachkit" "$work/shots"
 cp -r "$repo_root/demo/Sys" "$repo_root/demo/Bin" "$client/"
 cp "$exe" "$client/Reachkit/Reachkit.exe"
 
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 program=$(winpath "$client/Reachkit/Reachkit.exe")
 shots=$(winpath "$work/shots")
 

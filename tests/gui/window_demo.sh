@@ -8,16 +8,11 @@ set -euo pipefail
 client=$1 build=$2
 shot=${3:-$client/reachkit-window.png}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../../scripts/common.sh"
-
-trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display' EXIT
-ensure_display
-wine_prepare >/dev/null 2>&1 </dev/null
-"$repo_root/cmake/wine-run.sh" cmd /c exit >/dev/null 2>&1 </dev/null || true
+source "$here/gui_session.sh"
+gui_session_start
 
 mkdir -p "$client/Reachkit"
 cp "$build/src/Reachkit.exe" "$client/Reachkit/Reachkit.exe"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 "$repo_root/cmake/wine-run.sh" "$build/tests/gui/gui_harness.exe" demo \
   "$(winpath "$client/Reachkit/Reachkit.exe")" "$(winpath "$shot")"
 echo "screenshot: $shot"
