@@ -353,6 +353,66 @@ void SaveShot(HWND window, const char* name) {
 
 // --- Scenarios --------------------------------------------------------------
 
+// The executable's resources, read from the file itself.
+void ResourceScenario(const std::string& exe) {
+  Note("resources of Reachkit.exe");
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  Check(module != nullptr, "the program's file loads as data");
+  if (module == nullptr) return;
+  Check(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)) == nullptr,
+        "no application manifest");
+  const WORD taiwan = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL);
+  struct Picture {
+    int id, width;
+  };
+  const Picture pictures[] = {{136, 64}, {138, 64}, {139, 64}, {140, 64}, {141, 64},
+                              {142, 64}, {143, 64}, {144, 192}, {146, 192}};
+  for (const Picture& picture : pictures) {
+    HRSRC found = FindResourceExA(module, "PNG", MAKEINTRESOURCEA(picture.id), taiwan);
+    const auto* bytes =
+        found ? static_cast<const unsigned char*>(LockResource(LoadResource(module, found)))
+              : nullptr;
+    // IHDR: width and height, bit depth 8, colour type 6, no interlace.
+    const bool png = bytes != nullptr && SizeofResource(module, found) > 33 &&
+                     bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G' &&
+                     bytes[16] * 16777216 + bytes[17] * 65536 + bytes[18] * 256 + bytes[19] ==
+                         picture.width &&
+                     bytes[23] == 64 && bytes[24] == 8 && bytes[25] == 6 && bytes[28] == 0;
+    Check(png, rk::Format("picture %d: a %dx64 8-bit RGBA PNG of language 0x0404", picture.id,
+                          picture.width));
+  }
+  HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(14));
+  std::vector<int> sizes;
+  if (group != nullptr) {
+    const auto* dir = static_cast<const unsigned char*>(LockResource(LoadResource(module, group)));
+    const int count = dir[4] | (dir[5] << 8);
+    for (int i = 0; i < count; ++i) sizes.push_back(dir[6 + i * 14] == 0 ? 256 : dir[6 + i * 14]);
+  }
+  std::sort(sizes.begin(), sizes.end());
+  Check(sizes == std::vector<int>{16, 32, 48}, "icon 128 holds 16, 32 and 48 pixel images");
+  char text[256] = {};
+  LoadStringA(module, 101, text, sizeof text);
+  Check(std::string(text) == rk::text::kAboutMenuItem, "string 101 is the About item");
+  LoadStringA(module, 103, text, sizeof text);
+  Check(std::string(text) == rk::text::kSocketsInitFailed, "string 103 is the sockets message");
+  FreeLibrary(module);
+
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  std::vector<unsigned char> block(size + 1, 0);
+  void* value = nullptr;
+  UINT length = 0;
+  const bool version =
+      size != 0 && GetFileVersionInfoA(exe.c_str(), 0, size, block.data()) &&
+      VerQueryValueA(block.data(), "\\StringFileInfo\\040404b0\\FileVersion", &value, &length) &&
+      std::string(static_cast<const char*>(value)) == "4.0.1.0" &&
+      VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) &&
+      length >= 4 && static_cast<const WORD*>(value)[0] == 0x0404 &&
+      static_cast<const WORD*>(value)[1] == 1200;
+  Check(version, "version block 040404B0 with FileVersion 4.0.1.0, translation 0x0404/1200");
+}
+
+
 void WindowScenario(const std::string& exe, const Expected& expected) {
   Note("window: title, class, controls, layout, system menu, About box, button looks");
   Program program(exe);
@@ -740,7 +800,10 @@ int main(int argc, char** argv) {
   if (argc >= 4) g_shots = argv[3];
   const Expected expected = ComputeExpected(exe);
   const bool all = command == "all";
-  if (all || command == "window") WindowScenario(exe, expected);
+  if (all || command == "window") {
+    ResourceScenario(exe);
+    WindowScenario(exe, expected);
+  }
   if (all || command == "tests") PingScenario(exe, expected);
   if (all || command == "close") {
     Note("closing while a test runs");
