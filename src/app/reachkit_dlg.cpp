@@ -1,6 +1,6 @@
 #include "app/reachkit_dlg.h"
 
-#include <utility>
+#include <optional>
 #include <vector>
 
 #include "app/settings_commands.h"
