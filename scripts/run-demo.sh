@@ -3,7 +3,7 @@
 # if needed, copies demo/ into build/demo-client (the repository's files stay
 # untouched), places the programs in a sub-folder of that client root as in
 # the field, and shows the host list, the preference and each test against the
-# demo hosts. A TCP listener on 127.0.0.1:47811 stands in for the trading
+# demo hosts, then opens the window under Wine. A TCP listener on 127.0.0.1:47811 stands in for the trading
 # server, so one demo port connects and the other (47812) fails.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -51,6 +51,5 @@ echo "== reachkit-cli telnet 0"
 echo "== reachkit-cli telnet 5 (a Local host without a port)"
 "$cli" telnet 5 || true
 
-if [ -f src/app/Program.cmake ] && [ -x "$here/run-window.sh" ]; then
-  "$here/run-window.sh" "$client"
-fi
+echo "== Reachkit.exe under Wine"
+"$here/run-window.sh" "$client"
