@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ python3 locales
   clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 xvfb xauth x11-apps imagemagick librsvg2-bin
+  wine wine64 xvfb xauth x11-apps x11-utils imagemagick librsvg2-bin
   iproute2 iputils-ping traceroute procps
 )
 
