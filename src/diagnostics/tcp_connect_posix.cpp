@@ -13,15 +13,6 @@
 
 namespace rk {
 
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
 void TcpSocket::Close() {
   if (handle_ == kInvalid) return;
   const int fd = static_cast<int>(handle_);

@@ -24,23 +24,12 @@ std::optional<int32_t> ParsePositiveInteger(std::string_view text) {
 
 namespace {
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Whether `entry` begins with `prefix`; a two-byte character of the prefix
-// must match byte for byte, so a trail byte 'A' (as in A4 41) never matches
-// 'a', and only single-byte ASCII letters are folded.
+// Whether `entry` begins with `prefix`, ASCII letters folded and two-byte
+// characters compared exactly (a trail byte 'A' never matches 'a').
 bool BeginsWithIgnoreAsciiCase(std::string_view entry, std::string_view prefix,
                                LeadBytePredicate isLead) {
-  if (prefix.size() > entry.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (isLead(static_cast<unsigned char>(prefix[i])) && i + 1 < prefix.size()) {
-      if (prefix[i] != entry[i] || prefix[i + 1] != entry[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (FoldAscii(prefix[i]) != FoldAscii(entry[i])) return false;
-  }
-  return true;
+  return prefix.size() <= entry.size() &&
+         EqualsIgnoreAsciiCase(entry.substr(0, prefix.size()), prefix, isLead);
 }
 
 }  // namespace
