@@ -18,26 +18,17 @@ static void CloseNative(NativeSocket s) { close(s); }
 #endif
 
 namespace rk::testing {
-
 namespace {
 
-void StartSockets() {
+NativeSocket BoundLoopbackSocket(int& port) {
 #ifdef _WIN32
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
+  static const bool started = [] { WSADATA data; return WSAStartup(MAKEWORD(2, 2), &data) == 0; }();
   (void)started;
 #endif
-}
-
-NativeSocket BoundLoopbackSocket(int& port) {
-  StartSockets();
   NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
   bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);

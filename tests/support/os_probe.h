@@ -17,10 +17,7 @@ class LoopbackListener {
   int port_ = 0;
 };
 
-// A loopback port that refuses connections (taken, then freed at once).
-[[nodiscard]] int ClosedLoopbackPort();
-
-// Open file descriptors (POSIX) or handles (Windows) of this process.
-[[nodiscard]] int OpenHandleCount();
+[[nodiscard]] int ClosedLoopbackPort();  // taken, then freed at once: refuses connections
+[[nodiscard]] int OpenHandleCount();     // descriptors (POSIX) or handles (Windows) of this process
 
 }  // namespace rk::testing

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -25,17 +26,15 @@ std::string TempDir::File(const std::string& relative) const {
 }
 
 std::string TempDir::Write(const std::string& relative, const std::string& bytes) const {
-  const std::filesystem::path full = path_ / std::filesystem::path(relative).make_preferred();
-  std::filesystem::create_directories(full.parent_path());
-  std::ofstream out(full, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return full.string();
+  const std::string full = File(relative);
+  std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+  std::ofstream(full, std::ios::binary | std::ios::trunc) << bytes;
+  return full;
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream all;
-  all << in.rdbuf();
+  all << std::ifstream(path, std::ios::binary).rdbuf();
   return all.str();
 }
 
@@ -50,8 +49,7 @@ uint32_t Ip(int a, int b, int c, int d) {
   const unsigned char bytes[4] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
                                   static_cast<unsigned char>(c), static_cast<unsigned char>(d)};
   uint32_t value = 0;
-  static_assert(sizeof value == sizeof bytes);
-  __builtin_memcpy(&value, bytes, sizeof value);
+  std::memcpy(&value, bytes, sizeof value);
   return value;
 }
 

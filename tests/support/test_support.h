@@ -10,7 +10,7 @@
 
 namespace rk::testing {
 
-// A fresh folder under the system's temporary folder, removed with the object.
+// A fresh temporary folder, removed with the object.
 class TempDir {
  public:
   TempDir();
@@ -18,8 +18,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-  // Path text of `relative` below the folder, in the platform's form.
-  [[nodiscard]] std::string File(const std::string& relative) const;
+  [[nodiscard]] std::string File(const std::string& relative) const;  // platform's form
   // Writes bytes exactly (creating folders); returns the path text.
   std::string Write(const std::string& relative, const std::string& bytes) const;
 
