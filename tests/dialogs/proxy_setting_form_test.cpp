@@ -7,401 +7,151 @@
 #include <vector>
 
 #include "base/texts.h"
-#include "dialogs/recording_profile_store.h"
 #include "support/test_support.h"
 
 namespace rk {
 namespace {
 
-using testing::ReadBytes;
-using testing::RecordingProfileStore;
-using testing::TempDir;
-using Write = RecordingProfileStore::Write;
+using Values = std::vector<std::string>;  // the nine values in key order, as text
 
-// The nine values in key order, as text.
-using Values = std::vector<std::string>;
+const Values kClient = {"1", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"};
+const Values kTool = {"4", "198.51.100.1", "8", "tu", "tp", "198.51.100.2", "9", "tsu", "tsp"};
+const Values kDefaults = {"0", "", "", "", "", "", "", "", ""};
 
-const Values kClientValues = {"1",         "192.0.2.8", "3128", "hu", "hp",
-                              "192.0.2.9", "1080",      "su",   "sp"};
-const Values kToolValues = {"4",    "198.51.100.1", "8080", "tu", "tp", "198.51.100.2",
-                            "1081", "tsu",          "tsp"};
-const Values kDefaultValues = {"0", "", "", "", "", "", "", "", ""};
-
-std::string DcLines(const Values& values) {
-  std::string lines;
+std::string Dc(const Values& values, std::string lines = "[DC]\r\n") {
   for (std::size_t i = 0; i < kProxyKeys.size(); ++i)
     lines += std::string(kProxyKeys[i]) + "=" + values[i] + "\r\n";
   return lines;
 }
-
-// The client's base configuration: the nine keys among others, with a
-// comment and a blank line that a rewrite must keep.
-std::string BaseConfigBytes(const Values& values) {
-  return "; client settings\r\n[DC]\r\nClientToNMPortTry=8000,8001\r\n" + DcLines(values) +
-         "\r\n[Log]\r\nLevel=2\r\n";
+// The client's base configuration: other keys, a comment and a blank line a rewrite must keep.
+std::string BaseBytes(const Values& values) {
+  return "; client\r\n" + Dc(values, "[DC]\r\nClientToNMPortTry=8000\r\n") + "\r\n[Log]\r\nA=2\r\n";
 }
-
-std::string ToolBytes(const Values& values) {
-  return "[Priority]\r\nCombo=North,8000,8001\r\n[DC]\r\n" + DcLines(values);
-}
+std::string ToolBytes(const Values& values) { return "[Priority]\r\nCombo=N,1,2\r\n" + Dc(values); }
 
 Values ValuesOf(const ProxySettings& settings) {
   Values values;
   for (std::size_t i = 0; i < kProxyKeys.size(); ++i) values.push_back(settings.ValueText(i));
   return values;
 }
-
-std::vector<Write> NineWrites(const Values& values, const std::string& path) {
-  std::vector<Write> writes;
-  for (std::size_t i = 0; i < kProxyKeys.size(); ++i)
-    writes.push_back({"DC", kProxyKeys[i], values[i], path});
-  return writes;
+Values Stored(const std::string& p) { return ValuesOf(LoadProxySettings(SystemProfileStore(), p)); }
+// The whole file as our engine must leave it; Wine's writer re-serialises, so there its values.
+void ExpectFile(const std::string& path, [[maybe_unused]] const std::string& bytes,
+                [[maybe_unused]] const Values& values) {
+#if defined(_WIN32)
+  EXPECT_EQ(Stored(path), values) << path;
+#else
+  EXPECT_EQ(testing::ReadBytes(path), bytes) << path;
+#endif
 }
 
-class ProxySetting : public ::testing::Test {
- protected:
-  // The client's tree always has both folders; the profile functions create
-  // files, never folders.
-  ProxySetting() : paths(dir.path().string()), profile(SystemProfileStore()) {
+// A client tree; its Sys folder always exists (the profile functions create files, not folders).
+struct Client {
+  Client(const std::string& baseBytes, const std::string& toolBytes) {
     std::filesystem::create_directories(dir.path() / "Sys");
-    std::filesystem::create_directories(dir.path() / "Bin");
+    if (!baseBytes.empty()) dir.Write("Bin/BaseConfig.ini", baseBytes);
+    if (!toolBytes.empty()) dir.Write("Sys/Reachkit.ini", toolBytes);
   }
-
-  std::string Tool() const { return paths.ToolSettingsPath(); }
-  std::string Base() const { return paths.BaseConfigPath(); }
-  Values Stored(const std::string& path) {
-    return ValuesOf(LoadProxySettings(SystemProfileStore(), path));
-  }
-  // The whole file as our engine must leave it; under Wine (whose writer
-  // re-serialises files) the nine values read back instead.
-  void ExpectFile(const std::string& path, const std::string& bytes, const Values& values) {
-#if defined(_WIN32)
-    (void)bytes;
-    EXPECT_EQ(Stored(path), values) << path;
-#else
-    (void)values;
-    EXPECT_EQ(ReadBytes(path), bytes) << path;
-#endif
-  }
-  ProxySettingForm OpenForm() {
-    ProxySettingForm form(profile, paths);
+  ProxySettingForm Open() {
+    ProxySettingForm form(SystemProfileStore(), paths);
     form.Open();
     return form;
   }
-
-  TempDir dir;
-  ClientPaths paths;
-  RecordingProfileStore profile;
+  testing::TempDir dir;
+  ClientPaths paths{dir.path().string()};
+  std::string tool = paths.ToolSettingsPath(), base = paths.BaseConfigPath();
 };
 
-TEST_F(ProxySetting, SaveWritesTheNineKeysInOrderAndLoadReadsThemBack) {
-  ProxySettings settings;
-  settings.m_nProxyType = 3;
-  settings.m_strProxyServerName = "h";
-  settings.m_strProxyPort = "any text";
-  settings.m_strUserPassword = "\xB1\x4B\xBD\x58";  // a Big5 password, kept as bytes
-  settings.m_strSocksUserName = "s u";
-  SaveProxySettings(settings, profile, Tool());
-  const Values values = {"3", "h", "any text", "", "\xB1\x4B\xBD\x58", "", "", "s u", ""};
-  EXPECT_EQ(profile.writes, NineWrites(values, Tool()));
-  ExpectFile(Tool(), "[DC]\r\n" + DcLines(values), values);
-  EXPECT_EQ(LoadProxySettings(profile, Tool()), settings);
-}
-
-TEST_F(ProxySetting, MissingFileOrKeysLoadAsTypeNoneAndEmptyTexts) {
-  EXPECT_EQ(LoadProxySettings(profile, Base()), ProxySettings{});
-  dir.Write("Bin/BaseConfig.ini", "[DC]\r\nProxyPort=99\r\n");
-  ProxySettings expected;
-  expected.m_strProxyPort = "99";
-  EXPECT_EQ(LoadProxySettings(profile, Base()), expected);
-}
-
-TEST_F(ProxySetting, ValuesAreCutTo259Bytes) {
-  const std::string longHost(300, 'h');
-  dir.Write("Bin/BaseConfig.ini", "[DC]\r\nProxyServerName=" + longHost + "\r\n");
-  EXPECT_EQ(LoadProxySettings(profile, Base()).m_strProxyServerName, longHost.substr(0, 259));
-}
-
-TEST_F(ProxySetting, ProxyKeysAreRecognisedEvenWhenEmpty) {
-  EXPECT_FALSE(HoldsProxyKeys(profile, Tool())) << "no file";
-  const struct {
-    const char* content;
-    bool holds;
-  } rows[] = {
-      {"[Priority]\r\nCombo=North,1,2\r\n", false},
-      {"[DC]\r\n", false},
-      {"[Other]\r\nProxyType=1\r\n", false},
-      {"[DC]\r\nProxyTypes=1\r\n", false},
-      {"[DC]\r\nSOCKSUserPassword=\r\n", true},
-      {"[dc]\r\nproxytype=0\r\n", true},
-      {"[DC]\r\nUserName=u\r\n", true},
+TEST(ProxySettingOpen, TheToolFileIsTheMasterCopyOnlyWhenItHoldsAProxyKey) {
+  const std::string noKeys = "[Priority]\r\nCombo=N,1,2\r\n", emptyKey = "[DC]\r\nUserName=\r\n";
+  // The files before and after (empty: no file) and the values the dialog shows.
+  const struct { const char* why; std::string base, tool; Values shown; std::string base2, tool2; }
+  rows[] = {
+      {"no tool file", BaseBytes(kClient), "", kClient, BaseBytes(kClient), Dc(kClient)},
+      {"both", BaseBytes(kClient), ToolBytes(kTool), kTool, BaseBytes(kTool), ToolBytes(kTool)},
+      {"tool file without proxy keys: the client's are never wiped", BaseBytes(kClient), noKeys,
+       kClient, BaseBytes(kClient), ToolBytes(kClient)},
+      {"one empty key", BaseBytes(kClient), emptyKey, kDefaults, BaseBytes(kDefaults), emptyKey},
+      {"neither file", "", "", kDefaults, "", Dc(kDefaults)},
   };
   for (const auto& row : rows) {
-    TempDir other;
-    const std::string path = other.Write("Sys/Reachkit.ini", row.content);
-    EXPECT_EQ(HoldsProxyKeys(profile, path), row.holds) << row.content;
+    Client c(row.base, row.tool);
+    EXPECT_EQ(ValuesOf(c.Open().Settings()), row.shown) << row.why;
+    ExpectFile(c.tool, row.tool2, row.shown);
+    EXPECT_EQ(std::filesystem::exists(c.base), !row.base2.empty()) << row.why;
+    if (!row.base2.empty()) ExpectFile(c.base, row.base2, row.shown);
   }
 }
 
-TEST_F(ProxySetting, FileExistsFindsFilesOnly) {
-  EXPECT_FALSE(FileExists(Tool()));
-  EXPECT_FALSE(FileExists(""));
-  dir.Write("Sys/Reachkit.ini", "");
-  EXPECT_TRUE(FileExists(Tool()));
-}
-
-TEST_F(ProxySetting, OpeningWithoutToolFileCopiesTheClientKeysIntoANewOne) {
-  const std::string base = dir.Write("Bin/BaseConfig.ini", BaseConfigBytes(kClientValues));
-  const ProxySettingForm form = OpenForm();
-  EXPECT_EQ(ValuesOf(form.Settings()), kClientValues);
-  EXPECT_EQ(profile.writes, NineWrites(kClientValues, Tool()));
-  ExpectFile(Tool(), "[DC]\r\n" + DcLines(kClientValues), kClientValues);
-  EXPECT_EQ(ReadBytes(base), BaseConfigBytes(kClientValues));
-}
-
-TEST_F(ProxySetting, OpeningWithBothFilesMakesTheToolFileTheMasterCopy) {
-  dir.Write("Bin/BaseConfig.ini", BaseConfigBytes(kClientValues));
-  const std::string tool = dir.Write("Sys/Reachkit.ini", ToolBytes(kToolValues));
-  const ProxySettingForm form = OpenForm();
-  EXPECT_EQ(ValuesOf(form.Settings()), kToolValues);
-  EXPECT_EQ(profile.writes, NineWrites(kToolValues, Base()));
-  ExpectFile(Base(), BaseConfigBytes(kToolValues), kToolValues);
-  EXPECT_EQ(ReadBytes(tool), ToolBytes(kToolValues));
-}
-
-TEST_F(ProxySetting, OpeningWithAToolFileWithoutProxyKeysKeepsTheClientKeys) {
-  const std::string base = dir.Write("Bin/BaseConfig.ini", BaseConfigBytes(kClientValues));
-  dir.Write("Sys/Reachkit.ini", "[Priority]\r\nCombo=North,8000,8001\r\n");
-  const ProxySettingForm form = OpenForm();
-  EXPECT_EQ(ValuesOf(form.Settings()), kClientValues);
-  EXPECT_EQ(ReadBytes(base), BaseConfigBytes(kClientValues)) << "the client's keys were wiped";
-  ExpectFile(Tool(), ToolBytes(kClientValues), kClientValues);
-}
-
-TEST_F(ProxySetting, OpeningWithAToolFileHoldingOneEmptyProxyKeyTakesItAsMaster) {
-  dir.Write("Bin/BaseConfig.ini", BaseConfigBytes(kClientValues));
-  dir.Write("Sys/Reachkit.ini", "[DC]\r\nSOCKSUserName=\r\n");
-  const ProxySettingForm form = OpenForm();
-  EXPECT_EQ(ValuesOf(form.Settings()), kDefaultValues);
-  ExpectFile(Base(), BaseConfigBytes(kDefaultValues), kDefaultValues);
-}
-
-TEST_F(ProxySetting, OpeningWithNeitherFileCreatesOnlyTheToolFile) {
-  const ProxySettingForm form = OpenForm();
-  EXPECT_EQ(form.Settings(), ProxySettings{});
-  ExpectFile(Tool(), "[DC]\r\n" + DcLines(kDefaultValues), kDefaultValues);
-  EXPECT_FALSE(std::filesystem::exists(Base()));
-}
-
-TEST_F(ProxySetting, StoredTypeOutsideRangeIsCopiedAsItIsThenShownAndSavedAsNone) {
-  for (const char* stored : {"7", "-3", "5"}) {
-    TempDir other;
-    const ClientPaths otherPaths(other.path().string());
-    Values values = kToolValues;
-    values[0] = stored;
-    other.Write("Bin/BaseConfig.ini", BaseConfigBytes(kClientValues));
-    other.Write("Sys/Reachkit.ini", ToolBytes(values));
-    RecordingProfileStore store(SystemProfileStore());
-    ProxySettingForm form(store, otherPaths);
-    form.Open();
-    EXPECT_EQ(Stored(otherPaths.BaseConfigPath())[0], stored) << "copied unchanged";
-    EXPECT_EQ(form.ProxyType(), kProxyNone) << stored;
-    EXPECT_EQ(ShowProxyType(form.Settings(), form.ProxyType()), ProxyControls{}) << stored;
-
-    EXPECT_EQ(form.OnOK(ProxyInput{kProxyNone, false, "x", "y", "z", "w"}), nullptr);
-    Values saved = kToolValues;
-    saved[0] = "0";
-    EXPECT_EQ(Stored(otherPaths.ToolSettingsPath()), saved) << stored;
-    EXPECT_EQ(Stored(otherPaths.BaseConfigPath()), saved) << stored;
+TEST(ProxySettingOpen, TypeOutsideTheRangeIsCopiedAsItIsThenShownAndSavedAsNone) {
+  for (const char* type : {"7", "-3", "5"}) {
+    Client c(BaseBytes(kClient), "[DC]\r\nProxyType=" + std::string(type) + "\r\n");
+    ProxySettingForm form = c.Open();
+    EXPECT_EQ(Stored(c.base)[0], type) << "copied as it is";
+    EXPECT_EQ(form.ProxyType(), kProxyNone) << type;
+    EXPECT_EQ(form.OnOK({kProxyNone, false, "x", "y", "z", "w"}), nullptr);
+    EXPECT_EQ(Stored(c.tool)[0] + Stored(c.base)[0], "00") << type;
   }
 }
 
-ProxySettings FullSettings() {
-  ProxySettings s;
-  s.m_strProxyServerName = "http-host";
-  s.m_strProxyPort = "3128";
-  s.m_strUserName = "hu";
-  s.m_strUserPassword = "hp";
-  s.m_strSocksProxyServerName = "socks-host";
-  s.m_strSocksProxyPort = "1080";
-  s.m_strSocksUserName = "su";
-  s.m_strSocksUserPassword = "sp";
-  return s;
+ProxyControls Controls(bool rows, bool box, bool login, const char* host, const char* port,
+                       const char* user, const char* pass) {
+  return {rows, rows, rows, rows, box, login, login, login, login, login, host, port, user, pass};
 }
 
-ProxyControls Controls(bool hostPort, bool boxEnabled, bool boxChecked, const char* host,
-                       const char* port, const char* user, const char* password) {
-  ProxyControls c;
-  c.hostLabelEnabled = c.hostEditEnabled = c.portLabelEnabled = c.portEditEnabled = hostPort;
-  c.needLoginEnabled = boxEnabled;
-  c.needLoginChecked = boxChecked;
-  c.userLabelEnabled = c.userEditEnabled = c.passwordLabelEnabled = c.passwordEditEnabled =
-      boxChecked;
-  c.hostText = host;
-  c.portText = port;
-  c.userText = user;
-  c.passwordText = password;
-  return c;
-}
-
-TEST(ShowProxyType, EachTypeShowsItsFamilyAndOffersLoginOnlyForHttpAndSocks5) {
-  const ProxySettings full = FullSettings();
-  const ProxyControls none = Controls(false, false, false, "", "", "", "");
-  const struct {
-    int32_t type;
-    ProxyControls expected;
-  } rows[] = {
-      {0, none},
-      {-1, none},
-      {5, none},
-      {7, none},
-      {1, Controls(true, true, true, "http-host", "3128", "hu", "hp")},
-      {2, Controls(true, false, false, "socks-host", "1080", "", "")},
-      {3, Controls(true, false, false, "socks-host", "1080", "", "")},
-      {4, Controls(true, true, true, "socks-host", "1080", "su", "sp")},
+TEST(ShowProxyType, EachTypeShowsItsFamilyAndTheStoredUserNameDecidesTheLogin) {
+  const ProxySettings full{0, "hh", "31", "hu", "hp", "sh", "10", "su", "sp"};
+  const ProxySettings passwordsOnly{0, "hh", "31", "", "hp", "sh", "10", "", "sp"};
+  const ProxyControls none = Controls(false, false, false, "", "", "", ""),
+                      socks4 = Controls(true, false, false, "sh", "10", "", "");
+  const struct { const ProxySettings& settings; int32_t type; ProxyControls expected; } rows[] = {
+      {full, 0, none}, {full, -1, none}, {full, 7, none}, {full, 2, socks4}, {full, 3, socks4},
+      {full, 1, Controls(true, true, true, "hh", "31", "hu", "hp")},
+      {full, 4, Controls(true, true, true, "sh", "10", "su", "sp")},
+      {passwordsOnly, 1, Controls(true, true, false, "hh", "31", "", "")},
+      {passwordsOnly, 4, Controls(true, true, false, "sh", "10", "", "")},
   };
-  for (const auto& row : rows) EXPECT_EQ(ShowProxyType(full, row.type), row.expected) << row.type;
+  for (const auto& row : rows)
+    EXPECT_EQ(ShowProxyType(row.settings, row.type), row.expected) << row.type;
 }
 
-TEST(ShowProxyType, TheStoredUserNameAloneDecidesWhetherTheLoginIsShown) {
-  ProxySettings passwordOnly = FullSettings();
-  passwordOnly.m_strUserName.clear();
-  passwordOnly.m_strSocksUserName.clear();
-  EXPECT_EQ(ShowProxyType(passwordOnly, kProxyHttp11),
-            Controls(true, true, false, "http-host", "3128", "", ""));
-  EXPECT_EQ(ShowProxyType(passwordOnly, kProxySocks5),
-            Controls(true, true, false, "socks-host", "1080", "", ""));
-
-  ProxySettings userOnly = FullSettings();
-  userOnly.m_strUserPassword.clear();
-  EXPECT_EQ(ShowProxyType(userOnly, kProxyHttp11),
-            Controls(true, true, true, "http-host", "3128", "hu", ""));
-}
-
-TEST(ShowProxyType, TheLoginBoxTogglesItsRowsAndKeepsTheirTexts) {
-  ProxyControls controls = ShowProxyType(FullSettings(), kProxySocks5);
-  OnNeedLoginInfoClicked(controls, false);
-  EXPECT_EQ(controls, Controls(true, true, false, "socks-host", "1080", "su", "sp"));
-  OnNeedLoginInfoClicked(controls, true);
-  EXPECT_EQ(controls, Controls(true, true, true, "socks-host", "1080", "su", "sp"));
-}
-
-class ProxyOk : public ProxySetting {
- protected:
-  ProxyOk() {
-    dir.Write("Bin/BaseConfig.ini", BaseConfigBytes(kClientValues));
-    dir.Write("Sys/Reachkit.ini", ToolBytes(kClientValues));
-  }
-  // Opens the dialog (its copy changes nothing here) and forgets the copy's writes.
-  ProxySettingForm Opened() {
-    ProxySettingForm form = OpenForm();
-    profile.writes.clear();
-    return form;
-  }
-  void ExpectBothFiles(const Values& values) {
-    ExpectFile(Tool(), ToolBytes(values), values);
-    ExpectFile(Base(), BaseConfigBytes(values), values);
-    std::vector<Write> writes = NineWrites(values, Tool());
-    for (const Write& w : NineWrites(values, Base())) writes.push_back(w);
-    EXPECT_EQ(profile.writes, writes) << "tool settings first, then the base configuration";
-  }
-};
-
-TEST_F(ProxyOk, ChecksLoginBeforeHostAndPortAndWritesNothingWhenRefused) {
-  const struct {
-    ProxyInput input;
-    const char* message;
-  } rows[] = {
+TEST(ProxySettingOk, ChecksLoginThenHostThenPortWritesNothingWhenRefusedAndRefillsOnTypeChange) {
+  Client c(BaseBytes(kClient), ToolBytes(kClient));
+  ProxySettingForm form = c.Open();
+  const struct { ProxyInput input; const char* message; } rows[] = {
       {{1, true, "", "", "", ""}, text::kEnterUserId},
       {{1, true, "", "", "u", ""}, text::kEnterUserPassword},
       {{1, true, "", "", "u", "p"}, text::kEnterProxyHost},
       {{1, true, "h", "", "u", "p"}, text::kEnterProxyPort},
-      {{4, true, "", "", "", "p"}, text::kEnterUserId},
       {{4, true, "h", "1", "u", ""}, text::kEnterUserPassword},
-      {{1, false, "", "", "", ""}, text::kEnterProxyHost},
       {{4, false, "h", "", "", ""}, text::kEnterProxyPort},
-      // No login is offered for SOCKS4/4a, whatever the box says.
-      {{2, true, "", "", "", ""}, text::kEnterProxyHost},
+      {{2, true, "", "", "", ""}, text::kEnterProxyHost},  // no login for SOCKS4/4a
       {{3, true, "h", "", "", ""}, text::kEnterProxyPort},
   };
-  for (const auto& row : rows) {
-    ProxySettingForm form = Opened();
+  for (const auto& row : rows)
     EXPECT_STREQ(form.OnOK(row.input), row.message) << row.input.selection;
-    EXPECT_TRUE(profile.writes.empty());
+  ExpectFile(c.tool, ToolBytes(kClient), kClient);
+  ExpectFile(c.base, BaseBytes(kClient), kClient);
+  EXPECT_EQ(form.OnSelChange(kProxySocks4).hostText, "sh");
+  EXPECT_EQ(form.OnSelChange(kProxyHttp11), Controls(true, true, true, "hh", "31", "hu", "hp"));
+}
+
+TEST(ProxySettingOk, TakesTheControlsOfTheTypeAndWritesTheNineKeysToBothFiles) {
+  const struct { ProxyInput input; Values saved; } rows[] = {
+      {{0, true, "h", "1", "u", "p"}, {"0", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"}},
+      {{-1, true, "", "", "", ""}, {"0", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"}},
+      {{1, true, "h", "81", "nu", "np"}, {"1", "h", "81", "nu", "np", "sh", "10", "su", "sp"}},
+      {{1, false, "h", "81", "nu", "np"}, {"1", "h", "81", "", "", "sh", "10", "su", "sp"}},
+      {{2, true, "h", "81", "nu", "np"}, {"2", "hh", "31", "hu", "hp", "h", "81", "su", "sp"}},
+      {{4, true, "h", "81", "nu", "np"}, {"4", "hh", "31", "hu", "hp", "h", "81", "nu", "np"}},
+      {{4, false, "h", "81", "nu", "np"}, {"4", "hh", "31", "hu", "hp", "h", "81", "", ""}},
+  };
+  for (const auto& row : rows) {
+    Client c(BaseBytes(kClient), ToolBytes(kClient));
+    EXPECT_EQ(c.Open().OnOK(row.input), nullptr) << row.input.selection;
+    ExpectFile(c.tool, ToolBytes(row.saved), row.saved);
+    ExpectFile(c.base, BaseBytes(row.saved), row.saved);
   }
-  EXPECT_EQ(ReadBytes(Tool()), ToolBytes(kClientValues));
-  EXPECT_EQ(ReadBytes(Base()), BaseConfigBytes(kClientValues));
-}
-
-TEST_F(ProxyOk, BlanksCountAsText) {
-  ProxySettingForm form = Opened();
-  EXPECT_EQ(form.OnOK({1, true, " ", " ", " ", " "}), nullptr);
-  // Stored as typed (a read trims them again, as the profile functions do).
-  std::vector<Write> writes =
-      NineWrites({"1", " ", " ", " ", " ", "192.0.2.9", "1080", "su", "sp"}, Tool());
-  EXPECT_EQ(std::vector<Write>(profile.writes.begin(), profile.writes.begin() + 9), writes);
-}
-
-TEST_F(ProxyOk, NoneWritesTypeZeroAndEveryOtherKeyUnchangedInBothFiles) {
-  ProxySettingForm form = Opened();
-  EXPECT_EQ(form.OnOK({0, true, "typed", "typed", "typed", "typed"}), nullptr);
-  Values expected = kClientValues;
-  expected[0] = "0";
-  ExpectBothFiles(expected);
-}
-
-TEST_F(ProxyOk, NoSelectionIsStoredAsNone) {
-  for (const int selection : {-1, 5}) {
-    ProxySettingForm form = Opened();
-    EXPECT_EQ(form.OnOK({selection, true, "", "", "", ""}), nullptr) << selection;
-    Values expected = kClientValues;
-    expected[0] = "0";
-    ExpectBothFiles(expected);
-    profile.writes.clear();
-  }
-}
-
-TEST_F(ProxyOk, Socks5WithoutLoginClearsTheSocksLoginAndKeepsHttpKeys) {
-  ProxySettingForm form = Opened();
-  EXPECT_EQ(form.OnOK({4, false, "203.0.113.5", "1090", "ignored", "ignored"}), nullptr);
-  ExpectBothFiles({"4", "192.0.2.8", "3128", "hu", "hp", "203.0.113.5", "1090", "", ""});
-}
-
-TEST_F(ProxyOk, Socks5WithLoginTakesTheTypedLogin) {
-  ProxySettingForm form = Opened();
-  EXPECT_EQ(form.OnOK({4, true, "203.0.113.5", "1090", "nu", "np"}), nullptr);
-  ExpectBothFiles({"4", "192.0.2.8", "3128", "hu", "hp", "203.0.113.5", "1090", "nu", "np"});
-}
-
-TEST_F(ProxyOk, Socks4KeepsTheSocksLoginWhateverTheControlsHold) {
-  for (const int32_t type : {kProxySocks4, kProxySocks4a}) {
-    ProxySettingForm form = Opened();
-    EXPECT_EQ(form.OnOK({type, true, "203.0.113.6", "1091", "x", "y"}), nullptr);
-    const std::string typeText = std::to_string(type);
-    ExpectBothFiles({typeText, "192.0.2.8", "3128", "hu", "hp", "203.0.113.6", "1091", "su", "sp"});
-    profile.writes.clear();
-  }
-}
-
-TEST_F(ProxyOk, HttpTakesOrClearsItsLoginAndKeepsSocksKeys) {
-  {
-    ProxySettingForm form = Opened();
-    EXPECT_EQ(form.OnOK({1, true, "192.0.2.20", "8081", "nu", "np"}), nullptr);
-    ExpectBothFiles({"1", "192.0.2.20", "8081", "nu", "np", "192.0.2.9", "1080", "su", "sp"});
-  }
-  {
-    ProxySettingForm form = Opened();
-    EXPECT_EQ(form.OnOK({1, false, "192.0.2.21", "8082", "nu", "np"}), nullptr);
-    ExpectBothFiles({"1", "192.0.2.21", "8082", "", "", "192.0.2.9", "1080", "su", "sp"});
-  }
-}
-
-TEST_F(ProxyOk, SwitchingTypeRefillsFromTheLoadedValues) {
-  ProxySettingForm form = Opened();
-  EXPECT_EQ(form.OnSelChange(kProxySocks4).hostText, "192.0.2.9");
-  const ProxyControls back = form.OnSelChange(kProxyHttp11);
-  EXPECT_EQ(back, Controls(true, true, true, "192.0.2.8", "3128", "hu", "hp"));
-  EXPECT_EQ(form.ProxyType(), kProxyHttp11);
 }
 
 }  // namespace
