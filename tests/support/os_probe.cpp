@@ -9,18 +9,18 @@ using NativeSocket = SOCKET;
 static void CloseNative(NativeSocket s) { closesocket(s); }
 #else
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <filesystem>
 using NativeSocket = int;
 static void CloseNative(NativeSocket s) { close(s); }
 #endif
 
 namespace rk::testing {
-namespace {
 
-NativeSocket BoundLoopbackSocket(int& port) {
+static NativeSocket BoundLoopbackSocket(int& port) {
 #ifdef _WIN32
   static const bool started = [] { WSADATA data; return WSAStartup(MAKEWORD(2, 2), &data) == 0; }();
   (void)started;
@@ -35,8 +35,6 @@ NativeSocket BoundLoopbackSocket(int& port) {
   port = ntohs(address.sin_port);
   return s;
 }
-
-}  // namespace
 
 LoopbackListener::LoopbackListener() {
   const NativeSocket s = BoundLoopbackSocket(port_);
@@ -58,12 +56,9 @@ int OpenHandleCount() {
   GetProcessHandleCount(GetCurrentProcess(), &count);
   return static_cast<int>(count);
 #else
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir) != nullptr) ++count;
-    closedir(dir);
-  }
-  return count;
+  std::error_code error;
+  const std::filesystem::directory_iterator fds("/proc/self/fd", error);
+  return static_cast<int>(std::distance(fds, {}));
 #endif
 }
 

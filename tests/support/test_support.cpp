@@ -40,7 +40,7 @@ std::string ReadBytes(const std::string& path) {
 
 std::optional<uint32_t> FakeResolver::FirstIPv4(const std::string& name) {
   asked.push_back(name);
-  for (const auto& [known, address] : answers_)
+  for (const auto& [known, address] : answers)
     if (known == name) return address;
   return std::nullopt;
 }

@@ -19,8 +19,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
   [[nodiscard]] std::string File(const std::string& relative) const;  // platform's form
-  // Writes bytes exactly (creating folders); returns the path text.
-  std::string Write(const std::string& relative, const std::string& bytes) const;
+  std::string Write(const std::string& relative, const std::string& bytes) const;  // makes folders
 
  private:
   std::filesystem::path path_;
@@ -29,17 +28,13 @@ class TempDir {
 [[nodiscard]] std::string ReadBytes(const std::string& path);
 
 // Name look-ups answered from a table; every name asked is recorded.
-class FakeResolver final : public NameResolver {
- public:
+struct FakeResolver final : NameResolver {
   std::optional<uint32_t> FirstIPv4(const std::string& name) override;
-  void Answer(const std::string& name, uint32_t networkOrder) { answers_.emplace_back(name, networkOrder); }
+  void Answer(const std::string& name, uint32_t address) { answers.emplace_back(name, address); }
   std::vector<std::string> asked;
-
- private:
-  std::vector<std::pair<std::string, uint32_t>> answers_;
+  std::vector<std::pair<std::string, uint32_t>> answers;
 };
 
-// a.b.c.d in network byte order.
-[[nodiscard]] uint32_t Ip(int a, int b, int c, int d);
+[[nodiscard]] uint32_t Ip(int a, int b, int c, int d);  // network byte order
 
 }  // namespace rk::testing

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "base/codepage.h"
+#include "base/dbcs.h"
+#include "config/connection_preference.h"
+#include "config/host_catalogue.h"
+#include "support/test_support.h"
+
+namespace rk {
+namespace {
+
+using namespace std::string_literals;
+using Strings = std::vector<std::string>;
+
+TEST(ClientPaths, RootIsTwoLevelsAboveTheExecutable) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"D:\\Tools\\Net\\Reachkit.exe", "D:\\Tools"}, {"C:\\A\\Reachkit.exe", "C:"},
+      {"C:\\Reachkit.exe", ""}, {"C:\\Client\\\xA6\xA8\xA5\x5C\\Reachkit.exe", "C:\\Client"},
+      {"C:\\\xA6\xA8\xA5\x5C\\Bin\\Reachkit.exe", "C:\\\xA6\xA8\xA5\x5C"}};  // 成功 ends in 5C
+  for (const auto& [exe, root] : rows)
+    EXPECT_EQ(RootFromExecutablePath(exe, '\\', IsCp950LeadByte), root) << exe;
+  const ClientPaths windows("C:\\Client", '\\'), driveRoot("", '\\');
+  EXPECT_EQ(windows.SysFilePath("X.ini") + windows.QuoteSettingsPath() + driveRoot.BaseConfigPath(),
+            "C:\\Client\\Sys\\X.iniC:\\Client\\Sys\\ZentickConSet.ini\\Bin\\BaseConfig.ini");
+}
+
+class ClientSettings : public ::testing::Test {
+ protected:
+  HostCatalogue Catalogue() { return BuildHostCatalogue(SystemProfileStore(), paths_); }
+  void Write(const char* file, const std::string& utf8) { dir_.Write(file, Utf8ToCp950(utf8)); }
+  std::string Label() { return Cp950ToUtf8(PreferenceLabelText(SystemProfileStore(), paths_)); }
+  testing::TempDir dir_;
+  ClientPaths paths_{dir_.path().string()};
+};
+
+TEST_F(ClientSettings, HostsComeFromTheLocationListThenTheLocalSection) {
+  EXPECT_EQ(paths_.PlatformHostFilePath(SystemProfileStore()),
+            paths_.SysFilePath("VekTradedesk.ini"));
+  Write("Sys/O_Tradedesk.ini", "[Config]\r\nFileName=Mine.ini\r\n");
+  const std::string list = "[Tradedesk]\r\nName=";
+  const struct { std::string quote, hosts; Strings labels; } rows[] = {
+      {list + "Order1,order2,XOrderY,\r\n[Order1]\r\nNMIP=h1\r\n[order2]\r\nNMIP=h2", "",
+       {"交易主機-Order1 : h1", "報價主機-order2 : h2", "交易主機-XOrderY : ", "報價主機- : "}},
+      {list + ",A\r\n[A]\r\nNMIP=h", "", {"報價主機-,A : "}},
+      {list + "A, B\r\n[B]\r\nNMIP=h", "", {"報價主機-A : ", "報價主機- B : h"}},
+      {list + "台北Order,高雄\r\n[高雄]\r\nNMIP=h", "", {"交易主機-台北Order : ", "報價主機-高雄 : h"}},
+      {"", "[Local]\r\nCount=3\r\nIP_1=h1\r\nPort_1=7001\r\nIP_2=h2\r\nPort_3=7003",
+       {"交易主機-1 : h1:7001", "交易主機-2 : h2:0", "交易主機-3 : :7003"}},
+      {"", "[Local]\r\nCount=0\r\nIP_1=h", {}}, {"", "[Local]\r\nCount=-4\r\nIP_1=h", {}},
+      {"[Q]\r\nNMIP=h1\r\n" + list + "Q", "[Local]\r\nCount=1x\r\nIP_1=h2",
+       {"報價主機-Q : h1", "交易主機-1 : h2:0"}}};
+  for (const auto& row : rows) {
+    Write("Sys/ZentickConSet.ini", row.quote);
+    Write("Sys/Mine.ini", row.hosts);
+    Strings expected;
+    for (const std::string& label : row.labels) expected.push_back(Utf8ToCp950(label));
+    EXPECT_EQ(Catalogue().labels, expected) << row.quote << row.hosts;
+  }
+  const HostCatalogue last = Catalogue();
+  EXPECT_EQ(std::tuple(last.hostTexts, last.serverSectionCount, last.Entry(1).group),
+            std::tuple(Strings{"h1", "h2"}, 1, HostGroup::LocalSection));
+}
+
+TEST_F(ClientSettings, PortListsAndLongValues) {
+  const std::pair<const char*, std::vector<int32_t>> rows[] = {
+      {"8001 , 8002 ", {8001, 8002}}, {"\t7001\t,", {7001}}, {" , ,", {}}, {"80a", {849}},
+      {",8001", {((((44 - 48) * 10 + 8) * 10) * 10) * 10 + 1, 8001}}, {"4294967297", {1}}};
+  for (const auto& [text, ports] : rows) EXPECT_EQ(ParsePortList(text), ports) << text;
+  Write("Bin/BaseConfig.ini", "[DC]\r\nClientToNMPortTry=443,80\r\n");
+  EXPECT_EQ(Catalogue().nmPorts, (std::vector<int32_t>{443, 80}));
+  std::string names;  // 21 names of 12 bytes, then a piece cut to 7 bytes
+  for (int i = 100; i < 130; ++i) names += "Location" + std::to_string(i) + ",";
+  Write("Sys/ZentickConSet.ini", "[Location100]\r\nNMIP=" + std::string(300, 'h') +
+                                     "\r\n[Tradedesk]\r\nName=" + names);
+  const HostCatalogue cut = Catalogue();
+  ASSERT_EQ(cut.size(), 22u);
+  EXPECT_EQ(cut.hostTexts[0], std::string(259, 'h'));
+  EXPECT_EQ(cut.labels.back(), Utf8ToCp950("報價主機-Locatio : "));
+}
+
+TEST_F(ClientSettings, PreferenceRecordsNeedThreePiecesAndPortsOfZeroOrMore) {
+  const std::pair<const char*, Strings> splits[] = {
+      {"North,,8000,8001", {"North", "8000", "8001"}}, {" a , b ,, c ", {"a ", "b ", "c"}},
+      {"\t\r\n", {}}};
+  for (const auto& [text, pieces] : splits) {
+    Strings list{"left over"};
+    SplitList(list, text, ",", true);
+    EXPECT_EQ(list, pieces) << text;
+  }
+  const struct { const char* combo; ConnectionPreference want; const char* label; } rows[] = {
+      {"North,,8000,8001", {"North", 8000, 8001}, "North　8000　8001"},
+      {"North ,x,8001", {"North ", 0, 8001}, "North 　0　8001"},
+      {"台北,1,2", {"台北", 1, 2}, "台北　1　2"},
+      {"North,8000,8001,9", {"", -1, -1}, " - "}, {"North,8000", {"", -1, -1}, " - "},
+      {"North,-1,8001", {"North", -1, 8001}, " - "},
+      {"N,-4294967296,1", {"N", INT32_MIN, 1}, " - "}};  // saturates, never wraps to 0
+  for (const auto& row : rows) {
+    Write("Sys/Reachkit.ini", "[Success]\r\nCombo=a,1\r\n[Priority]\r\nCombo="s + row.combo);
+    ConnectionPreference got{"stale", 1, 1};
+    ReadConnectionPreference(got, true, SystemProfileStore(), paths_);
+    EXPECT_EQ(std::tuple(got.strLocation, got.nNmPort, got.nPsPort),
+              std::tuple(Utf8ToCp950(row.want.strLocation), row.want.nNmPort, row.want.nPsPort));
+    EXPECT_EQ(Label(), std::string("成功連線： - 　　優先連線：") + row.label);
+  }
+}
+
+// Logs every write, then lets the real store do it.
+struct RecordingStore final : ProfileStore {
+  std::string GetString(std::string_view s, std::string_view k, std::string_view fallback,
+                        std::size_t size, const std::string& path) override {
+    return SystemProfileStore().GetString(s, k, fallback, size, path);
+  }
+  int GetInt(std::string_view, std::string_view, int fallback, const std::string&) override {
+    return fallback;  // never asked
+  }
+  bool WriteString(std::string_view s, std::string_view k, std::string_view value,
+                   const std::string& path) override {
+    writes.push_back(std::string(s) + "=" + std::string(value));
+    return SystemProfileStore().WriteString(s, k, value, path);
+  }
+  Strings writes;
+};
+
+TEST_F(ClientSettings, StoringWritesPriorityThenMovesAValidSuccessAside) {
+  const auto store = [this](const ConnectionPreference& chosen) {
+    RecordingStore recording;
+    StoreConnectionPreference(chosen, recording, paths_);
+    return recording.writes;
+  };
+  Write("Sys/Reachkit.ini", "[Success]\r\nCombo=South,1,2\r\n");
+  EXPECT_EQ(Label(), "成功連線：South　1　2　　優先連線： - ");
+  EXPECT_EQ(store({"North", 8000, 8001}),
+            (Strings{"Priority=North,8000,8001", "LastSuccess=South,1,2", "Success= - "}));
+  EXPECT_EQ(Label(), "成功連線： - 　　優先連線：North　8000　8001");
+  for (const char* success : {"", "South,-1,2", "South,1"}) {
+    Write("Sys/Reachkit.ini", std::string("[Success]\r\nCombo=") + success);
+    EXPECT_EQ(store({"North", 0, 1}), Strings{"Priority=North,0,1"}) << success;
+  }
+  EXPECT_EQ(store({"", 1, 1}), Strings{});
+  EXPECT_EQ(store({"X", 1, -1}), Strings{});  // an invalid preference writes nothing
+}
+
+}  // namespace
+}  // namespace rk

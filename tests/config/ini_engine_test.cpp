@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "config/ini_engine.h"
+#include "support/test_support.h"
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace rk {
+namespace {
+
+TEST(IniDocument, ReadsLikeTheSystem) {
+  // A5 41 and A5 61 are two characters whose trail bytes are 'A' and 'a'.
+  const std::string cp950 = "[\xA5\x41]\r\nk=upper\r\n[\xA5\x61]\r\nk=lower\r\n\xA5\x61x=2\r\n";
+  const std::string dup = "[s]\r\nk=1\r\nK=2\r\n[T]\r\n[S]\r\nk=3\r\nb=4\r\n";
+  const std::string cr = "; c\r[S]\ra=1\r\r[T]\rb= 2 \r", lf = "; c\n[S]\na=1\n\n[T]\nb= 2 ";
+  const std::nullopt_t none = std::nullopt;
+  const struct { std::string file, section, key; std::optional<std::string> expected; } rows[] = {
+      {"[Sec]\r\nKey=MiXeD\r\n", "SEC", "kEY", "MiXeD"}, {"[Sect]\r\nk=v\r\n", "Sec", "k", none},
+      {"[S]\r\n\xC4=v\r\n", "S", "\xE4", none},  // high bytes never fold
+      {cp950, "\xA5\x61", "k", "lower"}, {cp950, "\xA5\x61", "\xA5\x41X", none},
+      {"[\xA5\x5D" "x]\r\nk=v\r\n", "\xA5\x5D" "x", "k", "v"},  // trail byte ']' ends no name
+      {dup, "S", "k", "1"}, {dup, "S", "b", none}, {"[S]T] junk\r\nk=v\r\n", "S", "k", "v"},
+      {"  [ S\t]\r\n\t key  =  a  b \t\r\n", " S ", "\tkey ", "a  b"},
+      {"[S]\r\nk= \" v \" \r\n", "S", "k", " v "}, {"[S]\r\nk=\"v'\r\n", "S", "k", "\"v'"},
+      {"[S]\r\n  ;k=v\r\nj=a ;c\r\n", "S", "k", none}, {"[S]\r\nj=a ;c", "S", "j", "a ;c"},
+      {"k=v\r\n[S]\r\n", "S", "k", none}, {"[S]\r\n=v\r\nk\r\n", "S", "", none},
+      {"[S]\r\nk=\x01v\r\n", "S", "k", "\x01v"}, {"\0\r\n[S]\r\nk=a\0b\r\n"s, "S", "k", "a\0b"s},
+      {cr, "T", "b", "2"}, {cr, "S", "b", none}, {lf, "T", "b", "2"}, {lf, "S", "b", none}};
+  for (const auto& row : rows)
+    EXPECT_EQ(IniDocument(row.file).Find(row.section, row.key), row.expected) << row.file;
+}
+
+TEST(IniDocument, IntegersReadLikeTheSystem) {
+  const std::pair<std::string, int> rows[] = {
+      {"", 0}, {" \t42", 42}, {"+7", 7}, {"-7", -7}, {"12abc", 12}, {"1 2", 1}, {"abc", 0},
+      {"+-1", 0}, {"\x01\x1F 5", 5}, {"4294967295", -1}, {"2147483648", INT32_MIN}, {"0x1f", 31},
+      {"99999999999", 1215752191}, {"-0x10", -16}, {"0o17", 15}, {"0b101", 5}, {"0X10", 0}};
+  for (const auto& [text, expected] : rows) EXPECT_EQ(ParseProfileInt(text), expected) << text;
+}
+
+TEST(IniDocument, WritesChangeOnlyWhatTheyMust) {
+  const struct { std::string before, section, key, value, after; } rows[] = {
+      {"[S]\r\na=1\r\nb=2\r\n", "S", "b", "3", "[S]\r\na=1\r\nb=3\r\n"},
+      {"[S]\ra=1\rb=2\r", "S", "a", "9", "[S]\ra=9\rb=2\r"},
+      {"[Sec]\r\n  Key = 'o' \r\nKey=2\r\n", "SEC", "key", "n", "[Sec]\r\n  Key =n\r\nKey=2\r\n"},
+      {"; top\r\n[\xA4\xA4]\r\n; c\r\n\xA6\x57=\xA5\x5C\r\n\0x=\xA5\x5C"s, "\xA4\xA4", "\xA6\x57",
+       "\xB7\x73", "; top\r\n[\xA4\xA4]\r\n; c\r\n\xA6\x57=\xB7\x73\r\n\0x=\xA5\x5C"s},
+      {"[S]\na=1\n; c\n\n[T]\nb=2\n", "S", "n", "v", "[S]\na=1\nn=v\n; c\n\n[T]\nb=2\n"},
+      {"[S]\r\n\xA5\x41=1\r\n[S]\r\n", " S ", "\xA5\x61", "2",
+       "[S]\r\n\xA5\x41=1\r\n\xA5\x61=2\r\n[S]\r\n"},
+      {"x=0\n[S]\na=1", "S", "n", "v", "x=0\n[S]\na=1\nn=v\n"},
+      {"", "S", "k", "v", "[S]\r\nk=v\r\n"}, {"[A]\ra=1\r", "S", "k", "v", "[A]\ra=1\r[S]\rk=v\r"},
+      {"[A]\r\na=1", "\xA5\x5D", "k", "v", "[A]\r\na=1\r\n[\xA5\x5D]\r\nk=v\r\n"},
+      {"[S]\r\nk=1\r\n", "S", "k", "x\r\n[Evil]\r\nk=1", "[S]\r\nk=x\r\n"},  // adds no lines
+      {"[S]\r\n", "S", "n", "\ry", "[S]\r\nn=\r\n"}};
+  for (const auto& row : rows) {
+    const std::string written = IniDocument(row.before).WithValue(row.section, row.key, row.value);
+    EXPECT_EQ(written, row.after) << row.before;
+    EXPECT_EQ(IniDocument(written).Find(row.section, row.key), IniDocument::StoredForm(row.value));
+  }
+  for (const auto& [section, key] : {std::pair<std::string, std::string>{" ", "k"}, {"S", "a=b"},
+                                     {"S", ";k"}, {"S", "[k"}, {"x]y", "k"}, {"\xA5", "k"}})
+    EXPECT_EQ(IniDocument("[S]\r\n").WithValue(section, key, "v"), "[S]\r\n") << section << key;
+}
+
+TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
+  testing::TempDir dir;
+  const std::string v(300, 'v');
+  const std::string path = dir.Write("a.ini", "[S]\r\nv=" + v + "\r\nk=x\r\nn='80'\r\ne=\r\n");
+  const struct { std::string key, fallback; std::size_t buffer; std::string expected; } rows[] = {
+      {"v", "", kProfileBufferSize, v.substr(0, 259)}, {"v", "", 259, v.substr(0, 258)},
+      {"v", "", 0, ""}, {"e", "fb", 260, ""}, {"x", "Vek.ini", 4, "Vek"}, {"x", "fb ", 9, "fb"}};
+  IniProfileStore store;
+  for (const auto& row : rows)
+    EXPECT_EQ(store.GetString("S", row.key, row.fallback, row.buffer, path), row.expected)
+        << row.key << " into " << row.buffer;
+  EXPECT_EQ(store.GetString("S", "k", "fb", 260, dir.File("none/a.ini")), "fb");
+  for (const auto& [key, expected] : {std::pair{"n", 80}, {"k", 0}, {"e", 5}, {"x", 5}})
+    EXPECT_EQ(store.GetInt("S", key, 5, path), expected) << key;
+}
+
+TEST(IniProfileStore, WritesFilesByteForByteOrNotAtAll) {
+  testing::TempDir dir;
+  IniProfileStore store;
+  const std::string path = dir.File("new.ini"), readOnly = dir.Write("ro.ini", "[S]\r\nk=old\r\n");
+  ASSERT_TRUE(store.WriteString("Priority", "Combo", "1", path));
+  EXPECT_EQ(store.GetString("Priority", "Combo", "", 260, path), "1");
+  ASSERT_TRUE(store.WriteString("Success", "Combo", "\xA4\xA4", path));
+  ASSERT_TRUE(store.WriteString("PRIORITY", "combo", "2", path));
+  EXPECT_EQ(testing::ReadBytes(path), "[Priority]\r\nCombo=2\r\n[Success]\r\nCombo=\xA4\xA4\r\n");
+  fs::permissions(readOnly, fs::perms::owner_read);
+  EXPECT_FALSE(store.WriteString("S", "k", "new", readOnly));
+  EXPECT_FALSE(store.WriteString("S", "a=b", "v", path));
+  EXPECT_FALSE(store.WriteString("S", "k", "v", dir.File("none/a.ini")));
+  fs::permissions(readOnly, fs::perms::owner_all);
+  EXPECT_EQ(testing::ReadBytes(readOnly), "[S]\r\nk=old\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporaries left";
+}
+
+TEST(IniProfileStore, OddFilesReadAsMissingAndAreNeverReplaced) {
+  testing::TempDir dir;
+  std::string garbage, line(1024 * 1024, 'x');
+  for (int i = 0; i < 65536; ++i) garbage += static_cast<char>((i * 131 + i / 7) % 256);
+  fs::create_directories(dir.path() / "dir.ini");
+  const std::pair<std::string, std::string> rows[] = {
+      {dir.File("dir.ini"), "fb"}, {dir.Write("garbage.ini", garbage), "fb"},
+      {dir.Write("line.ini", line), "fb"}, {dir.Write("zeros.ini", "\0\r\n[S]\r\nk=v\0w"s), "v"},
+      {dir.Write("long.ini", "[S]\r\nlong=" + line + "\r\nk=v\r\n"), "v"}};
+  IniProfileStore store;
+  for (const auto& [path, k] : rows)
+    EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), k) << path;
+  EXPECT_EQ(store.GetString("S", "long", "", 260, rows[4].first), line.substr(0, 259));
+  EXPECT_FALSE(store.WriteString("S", "k", "v", rows[0].first));
+  EXPECT_TRUE(fs::is_empty(rows[0].first));
+}
+
+TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
+  testing::TempDir dir;
+  const std::string path = dir.Write("a.ini", "[S]\r\nk=1\r\nn=7\r\n");
+  IniProfileStore store;
+  EXPECT_EQ(store.GetString("S", "k", "", 9, path) + store.GetString("S", "n", "", 9, path), "17");
+  EXPECT_EQ(store.loads(), 1u);
+  const auto stamp = fs::last_write_time(path);  // same size: only the time tells
+  dir.Write("a.ini", "[S]\r\nk=2\r\nn=7\r\n");
+  fs::last_write_time(path, stamp + std::chrono::seconds(1));
+  EXPECT_EQ(store.GetString("S", "k", "", 9, path), "2");
+  fs::remove(path);
+  EXPECT_EQ(store.GetString("S", "k", "fb", 9, path), "fb");
+}
+
+}  // namespace
+}  // namespace rk
