@@ -27,11 +27,10 @@ TEST(IniDocument, ReadsLikeTheSystem) {
       {"[\xA5\x5D" "x]\r\nk=v\r\n", "\xA5\x5D" "x", "k", "v"},  // trail byte ']' ends no name
       {dup, "S", "k", "1"}, {dup, "S", "b", none}, {"[S]T] junk\r\nk=v\r\n", "S", "k", "v"},
       {"  [ S\t]\r\n\t key  =  a  b \t\r\n", " S ", "\tkey ", "a  b"},
-      {"[S]\r\nk= \" v \" \r\n", "S", "k", " v "}, {"[S]\r\nk=\"v'\r\n", "S", "k", "\"v'"},
+      {"[S]\r\nk= \" v \" \r\n", "S", "k", " v "}, {"k=v\r\n[S]\r\n=v\r\nk\r\n", "S", "k", none},
       {"[S]\r\n  ;k=v\r\nj=a ;c\r\n", "S", "k", none}, {"[S]\r\nj=a ;c", "S", "j", "a ;c"},
-      {"k=v\r\n[S]\r\n", "S", "k", none}, {"[S]\r\n=v\r\nk\r\n", "S", "", none},
       {"[S]\r\nk=\x01v\r\n", "S", "k", "\x01v"}, {"\0\r\n[S]\r\nk=a\0b\r\n"s, "S", "k", "a\0b"s},
-      {cr, "T", "b", "2"}, {cr, "S", "b", none}, {lf, "T", "b", "2"}, {lf, "S", "b", none}};
+      {cr, "T", "b", "2"}, {lf, "T", "b", "2"}};
   for (const auto& row : rows)
     EXPECT_EQ(IniDocument(row.file).Find(row.section, row.key), row.expected) << row.file;
 }
@@ -80,7 +79,6 @@ TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
   for (const auto& row : rows)
     EXPECT_EQ(store.GetString("S", row.key, row.fallback, row.buffer, path), row.expected)
         << row.key << " into " << row.buffer;
-  EXPECT_EQ(store.GetString("S", "k", "fb", 260, dir.File("none/a.ini")), "fb");
   for (const auto& [key, expected] : {std::pair{"n", 80}, {"k", 0}, {"e", 5}, {"x", 5}})
     EXPECT_EQ(store.GetInt("S", key, 5, path), expected) << key;
 }
@@ -89,11 +87,10 @@ TEST(IniProfileStore, WritesFilesByteForByteOrNotAtAll) {
   testing::TempDir dir;
   IniProfileStore store;
   const std::string path = dir.File("new.ini"), readOnly = dir.Write("ro.ini", "[S]\r\nk=old\r\n");
-  ASSERT_TRUE(store.WriteString("Priority", "Combo", "1", path));
-  EXPECT_EQ(store.GetString("Priority", "Combo", "", 260, path), "1");
-  ASSERT_TRUE(store.WriteString("Success", "Combo", "\xA4\xA4", path));
-  ASSERT_TRUE(store.WriteString("PRIORITY", "combo", "2", path));
-  EXPECT_EQ(testing::ReadBytes(path), "[Priority]\r\nCombo=2\r\n[Success]\r\nCombo=\xA4\xA4\r\n");
+  EXPECT_EQ(store.GetString("Priority", "Combo", "fb", 9, path), "fb");
+  ASSERT_TRUE(store.WriteString("Priority", "Combo", "\xA4\xA4", path));
+  EXPECT_EQ(store.GetString("Priority", "Combo", "", 9, path), "\xA4\xA4");  // not the cached miss
+  EXPECT_EQ(testing::ReadBytes(path), "[Priority]\r\nCombo=\xA4\xA4\r\n");
   fs::permissions(readOnly, fs::perms::owner_read);
   EXPECT_FALSE(store.WriteString("S", "k", "new", readOnly));
   EXPECT_FALSE(store.WriteString("S", "a=b", "v", path));

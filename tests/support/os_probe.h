@@ -1,5 +1,5 @@
 #pragma once
-#include <cstdint>
+#include "diagnostics/tcp_connect.h"
 
 namespace rk::testing {
 
@@ -7,14 +7,11 @@ namespace rk::testing {
 class LoopbackListener {
  public:
   LoopbackListener();
-  ~LoopbackListener();
-  LoopbackListener(const LoopbackListener&) = delete;
-  LoopbackListener& operator=(const LoopbackListener&) = delete;
   [[nodiscard]] int port() const { return port_; }
 
  private:
-  intptr_t socket_ = -1;
-  int port_ = 0;
+  int port_ = 0;  // set while socket_ is made
+  TcpSocket socket_;
 };
 
 [[nodiscard]] int ClosedLoopbackPort();  // taken, then freed at once: refuses connections
