@@ -1,14 +1,17 @@
+#include "diagnostics/test_run.h"
+
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <functional>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/codepage.h"
 #include "base/texts.h"
-#include "diagnostics/test_run.h"
-#include "run_fakes.h"
 #include "support/os_probe.h"
 #include "support/test_support.h"
 
@@ -16,99 +19,130 @@ namespace rk {
 namespace {
 
 using Lines = std::vector<std::string>;
-using testing::EchoStep;
 using testing::Ip;
 
+// The list box and the buttons, as the window would take them from any thread.
+class FakeWindow final : public ResultSink, public TestButtons {
+ public:
+  void AppendLine(std::string line) override { std::lock_guard l(mutex_); lines_.push_back(line); }
+  void Clear() override { std::lock_guard l(mutex_); lines_.clear(); }
+  void SetTestButtonsEnabled(bool b) override { std::lock_guard l(mutex_); buttons_.push_back(b); }
+  Lines lines() { std::lock_guard l(mutex_); return lines_; }
+  std::vector<bool> buttons() { std::lock_guard l(mutex_); return buttons_; }
+
+ private:
+  std::mutex mutex_;
+  Lines lines_;
+  std::vector<bool> buttons_;
+};
+
+struct EchoStep { int returnValue = 1; uint32_t errorCode = 0, replyAddress = 0, roundTripMs = 0; };
+struct EchoCall { uint32_t destination; int ttl; uint32_t timeoutMs; int dataSize, noOptions; };
+
+// Answers echoes from a script, then times out. `beforeAnswer` (set before a
+// run) gets each call's index first, to act in the middle of a pass.
+class ScriptedEcho final : public EchoService {
+ public:
+  bool Initialize() override { return true; }
+  int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs, int dataSize,
+               int noOptions, const StopFlag*) override {
+    EchoStep step{1, kIpReqTimedOut};
+    std::size_t index = 0;
+    {
+      std::lock_guard l(mutex_);
+      calls_.push_back({destination, ttl, timeoutMs, dataSize, noOptions});
+      index = calls_.size() - 1;
+      if (!script_.empty()) step = script_.front(), script_.pop_front();
+    }
+    if (beforeAnswer) beforeAnswer(index);
+    if (step.returnValue != 1) return step.returnValue;
+    if (step.errorCode != 0) result.errorCode = step.errorCode;
+    else result.replyAddress = step.replyAddress, result.roundTripMs = step.roundTripMs;
+    return 1;
+  }
+  void Script(std::deque<EchoStep> steps) { std::lock_guard l(mutex_); script_ = std::move(steps); }
+  std::vector<EchoCall> calls() { std::lock_guard l(mutex_); return calls_; }
+  std::function<void(std::size_t)> beforeAnswer;
+
+ private:
+  std::mutex mutex_;
+  std::deque<EchoStep> script_;
+  std::vector<EchoCall> calls_;
+};
+
 HostCatalogue OneHost(const std::string& host, std::vector<int32_t> ports = {}) {
-  HostCatalogue catalogue;
-  catalogue.hostTexts = {host};
-  catalogue.labels = {"x"};
-  catalogue.nmPorts = std::move(ports);
-  catalogue.serverSectionCount = 1;
-  return catalogue;
+  return {{host}, {"x"}, std::move(ports), {}, 1};
 }
+
+std::string Cp950(const std::string& utf8) { return Utf8ToCp950(utf8); }
 
 class RunTest : public ::testing::Test {
  protected:
-  // Runs one test to its end (bounded) and returns its lines.
   Lines RunToEnd(TestKind kind, const HostCatalogue& catalogue) {
+    controller_.ClearResultList();
     EXPECT_TRUE(controller_.StartTest(kind, catalogue, 0));
     EXPECT_TRUE(controller_.WorkerFinishedFor(20000));
-    return sink_.lines();
+    return window_.lines();
   }
-  static DiagnosticTimings Quick() {
-    DiagnosticTimings timings;
-    timings.pingPauseMs = 0;
-    timings.connectTimeoutMs = 1500;
-    return timings;
+  // Holds the echo of call `index` until the close step's pump runs, so that
+  // the window closes in the middle of that pass.
+  void HoldCallUntilClose(std::size_t index) {
+    echo_.beforeAnswer = [this, index](std::size_t call) {
+      if (call != index) return;
+      reached_.set_value();
+      for (int i = 0; i < 1000 && !closing_; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
   }
 
-  testing::VectorSink sink_;
-  testing::RecordingButtons buttons_;
-  testing::ScriptedEcho echo_;
+  FakeWindow window_;
+  ScriptedEcho echo_;
   testing::FakeResolver resolver_;
-  TestRunController controller_{sink_, buttons_, echo_, resolver_, Quick()};
+  TestRunController controller_{window_, window_, echo_, resolver_,
+                                {.pingPauseMs = 0, .connectTimeoutMs = 1500}};
+  std::promise<void> reached_;
+  std::atomic<bool> closing_{false};
 };
 
-TEST_F(RunTest, PingWritesHeaderFiveEchoesAndEnd) {
-  echo_.Script({{1, 0, Ip(192, 0, 2, 1), 7}, {1, 0, Ip(192, 0, 2, 1), 0}, {1, 0, Ip(192, 0, 2, 1), 12},
-                {1, 0, Ip(192, 0, 2, 1), 3}, {1, 0, Ip(192, 0, 2, 1), 1}});
-  const Lines lines = RunToEnd(TestKind::Ping, OneHost("192.0.2.1"));
-  EXPECT_EQ(lines, (Lines{"Ping 192.0.2.1 [192.0.2.1]",
-                          "32 bytes from 192.0.2.1: icmp_seq = 0. time: 7 ms",
-                          "32 bytes from 192.0.2.1: icmp_seq = 1. time: 0 ms",
-                          "32 bytes from 192.0.2.1: icmp_seq = 2. time: 12 ms",
-                          "32 bytes from 192.0.2.1: icmp_seq = 3. time: 3 ms",
-                          "32 bytes from 192.0.2.1: icmp_seq = 4. time: 1 ms", "End "}));
-  for (const testing::EchoCall& call : echo_.calls()) {
-    EXPECT_EQ(call.destination, Ip(192, 0, 2, 1));
+TEST_F(RunTest, PingWritesHeaderFiveEchoLinesAndEnd) {
+  const uint32_t target = Ip(198, 51, 100, 20);
+  resolver_.Answer("quotes.invalid", target);
+  // A router's answer still names the target; a lost echo shows its status, never a time.
+  echo_.Script({{1, 0, target, 9}, {1, 11010}, {1, 0, Ip(203, 0, 113, 1), 4}, {1, 11003},
+                {1, 0, target, 0}});
+  EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("quotes.invalid")),
+            (Lines{"Ping quotes.invalid [198.51.100.20]",
+                   "32 bytes from 198.51.100.20: icmp_seq = 0. time: 9 ms",
+                   "No reply from 198.51.100.20: icmp_seq = 1. Err=11010",
+                   "32 bytes from 198.51.100.20: icmp_seq = 2. time: 4 ms",
+                   "No reply from 198.51.100.20: icmp_seq = 3. Err=11003",
+                   "32 bytes from 198.51.100.20: icmp_seq = 4. time: 0 ms", "End "}));
+  ASSERT_EQ(echo_.calls().size(), 5u);
+  for (const EchoCall& call : echo_.calls()) {
+    EXPECT_EQ(call.destination, target);
     EXPECT_EQ(call.timeoutMs, 3000u);
     EXPECT_EQ(call.dataSize, 32);
-    EXPECT_NE(call.noOptions, 0);  // Ping sends without IP options
+    EXPECT_NE(call.noOptions, 0);
   }
-  EXPECT_EQ(buttons_.calls(), (std::vector<bool>{false, true}));
+  EXPECT_EQ(window_.buttons(), (std::vector<bool>{false, true}));
   EXPECT_FALSE(controller_.IsRunning());
   EXPECT_EQ(controller_.ResultLines(), 7);
-}
-
-TEST_F(RunTest, PingLinesOfLostEchoesShowTheStatusNeverAStaleTime) {
-  resolver_.Answer("quotes.invalid", Ip(198, 51, 100, 20));
-  echo_.Script({{1, 0, Ip(198, 51, 100, 20), 9}, {1, 11010, 0, 0}, {1, 0, Ip(203, 0, 113, 1), 4},
-                {1, 11003, 0, 0}, {1, 0, Ip(198, 51, 100, 20), 5}});
-  const Lines lines = RunToEnd(TestKind::Ping, OneHost("quotes.invalid"));
-  // The header names the host; every echo line names the target's address,
-  // even when a router answered.
-  EXPECT_EQ(lines, (Lines{"Ping quotes.invalid [198.51.100.20]",
-                          "32 bytes from 198.51.100.20: icmp_seq = 0. time: 9 ms",
-                          "No reply from 198.51.100.20: icmp_seq = 1. Err=11010",
-                          "32 bytes from 198.51.100.20: icmp_seq = 2. time: 4 ms",
-                          "No reply from 198.51.100.20: icmp_seq = 3. Err=11003",
-                          "32 bytes from 198.51.100.20: icmp_seq = 4. time: 5 ms", "End "}));
 }
 
 TEST_F(RunTest, MissingIcmpHandleReplacesTheEndLine) {
   echo_.Script({{0}});
   EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("192.0.2.1")),
             (Lines{"Ping 192.0.2.1 [192.0.2.1]", text::kNoIcmpHandle}));
-
-  sink_.Clear();
-  echo_.Script({{1, 0, Ip(198, 51, 100, 1), 1}, {1, 0, Ip(198, 51, 100, 2), 1},
-                {1, 11010, 0, 0}, {1, 0, Ip(198, 51, 100, 4), 1}, {0}});
-  const Lines trace = RunToEnd(TestKind::TraceRoute, OneHost("192.0.2.1"));
-  ASSERT_EQ(trace.size(), 6u);
-  EXPECT_EQ(trace.back(), text::kNoIcmpHandle);
-  for (const std::string& line : trace) EXPECT_NE(line, text::kTargetReached);
 }
 
-TEST_F(RunTest, TraceStopsAtTheTargetsOwnAnswer) {
-  echo_.Script({{1, 0, Ip(198, 51, 100, 1), 1}, {1, 11010, 0, 0}, {1, 0, Ip(192, 0, 2, 1), 23}});
-  const Lines lines = RunToEnd(TestKind::TraceRoute, OneHost("192.0.2.1"));
-  EXPECT_EQ(lines, (Lines{"TraceRT 192.0.2.1 [192.0.2.1]",
-                          Utf8ToCp950("第1個路由器，IP地址：198.51.100.1用時：1毫秒"),
-                          Utf8ToCp950("第2個路由器，要求等候逾時 Err=11010"),
-                          Utf8ToCp950("第3個路由器，IP地址：192.0.2.1用時：23毫秒"),
-                          Utf8ToCp950("目標到達")}));
-  const std::vector<testing::EchoCall> calls = echo_.calls();
+TEST_F(RunTest, TraceGoesOnPastTimeOutsAndStopsAtTheTargetsOwnAnswer) {
+  echo_.Script({{1, 0, Ip(198, 51, 100, 1), 1}, {1, 11010}, {1, 0, Ip(192, 0, 2, 1), 23}});
+  EXPECT_EQ(RunToEnd(TestKind::TraceRoute, OneHost("192.0.2.1")),
+            (Lines{"TraceRT 192.0.2.1 [192.0.2.1]",
+                   Cp950("第1個路由器，IP地址：198.51.100.1用時：1毫秒"),
+                   Cp950("第2個路由器，要求等候逾時 Err=11010"),
+                   Cp950("第3個路由器，IP地址：192.0.2.1用時：23毫秒"), text::kTargetReached}));
+  const std::vector<EchoCall> calls = echo_.calls();
   ASSERT_EQ(calls.size(), 3u);
   for (std::size_t i = 0; i < calls.size(); ++i) {
     EXPECT_EQ(calls[i].ttl, static_cast<int>(i) + 1);
@@ -118,178 +152,96 @@ TEST_F(RunTest, TraceStopsAtTheTargetsOwnAnswer) {
 
 TEST_F(RunTest, TraceThatNeverReachesTheTargetSaysSoAfterThirtyRouters) {
   // A router's unreachable report is an answer but does not end the trace.
-  std::vector<EchoStep> steps(15, EchoStep{1, 0, Ip(203, 0, 113, 1), 2});
-  echo_.Script(steps);
+  echo_.Script(std::deque<EchoStep>(15, EchoStep{1, 0, Ip(203, 0, 113, 1), 2}));
   const Lines lines = RunToEnd(TestKind::TraceRoute, OneHost("192.0.2.1"));
   ASSERT_EQ(lines.size(), 32u);
-  EXPECT_EQ(lines[15], Utf8ToCp950("第15個路由器，IP地址：203.0.113.1用時：2毫秒"));
-  EXPECT_EQ(lines[30], Utf8ToCp950("第30個路由器，要求等候逾時 Err=11010"));
+  EXPECT_EQ(lines[15], Cp950("第15個路由器，IP地址：203.0.113.1用時：2毫秒"));
+  EXPECT_EQ(lines[30], Cp950("第30個路由器，要求等候逾時 Err=11010"));
   EXPECT_EQ(lines[31], text::kTargetNotReached);
   EXPECT_EQ(echo_.calls().back().ttl, 30);
 }
 
 TEST_F(RunTest, TelnetStopsAtTheFirstPortThatConnects) {
-  testing::LoopbackListener open;
-  testing::LoopbackListener alsoOpen;
-  const int closed = testing::ClosedLoopbackPort();
-  const Lines lines =
-      RunToEnd(TestKind::Telnet, OneHost("127.0.0.1", {closed, open.port(), alsoOpen.port()}));
-  EXPECT_EQ(lines, (Lines{"Telnet 127.0.0.1 [127.0.0.1]",
-                          Utf8ToCp950("連線失敗，127.0.0.1：" + std::to_string(closed)),
-                          Utf8ToCp950("連線成功，127.0.0.1：" + std::to_string(open.port()))}));
-}
-
-TEST_F(RunTest, TelnetEdgeCases) {
-  // No ports: the header alone.
-  EXPECT_EQ(RunToEnd(TestKind::Telnet, OneHost("127.0.0.1")), (Lines{"Telnet 127.0.0.1 [127.0.0.1]"}));
-
-  // A port above 65535 is printed as stored and connects to its low 16 bits.
-  sink_.Clear();
-  testing::LoopbackListener open;
-  const int32_t wide = open.port() + 65536;
-  EXPECT_EQ(RunToEnd(TestKind::Telnet, OneHost("127.0.0.1", {wide})).back(),
-            Utf8ToCp950("連線成功，127.0.0.1：" + std::to_string(wide)));
-
-  // Nothing connects: one failure line per port, in order.
-  sink_.Clear();
-  const int a = testing::ClosedLoopbackPort();
-  const int b = testing::ClosedLoopbackPort();
-  EXPECT_EQ(RunToEnd(TestKind::Telnet, OneHost("127.0.0.1", {a, b})),
-            (Lines{"Telnet 127.0.0.1 [127.0.0.1]",
-                   Utf8ToCp950("連線失敗，127.0.0.1：" + std::to_string(a)),
-                   Utf8ToCp950("連線失敗，127.0.0.1：" + std::to_string(b))}));
+  testing::LoopbackListener open, alsoOpen;
+  const std::string closed = std::to_string(testing::ClosedLoopbackPort());
+  const int32_t wide = open.port() + 65536;  // printed as stored, connects on its low 16 bits
+  const HostCatalogue host = OneHost("127.0.0.1", {std::stoi(closed), wide, alsoOpen.port()});
+  EXPECT_EQ(RunToEnd(TestKind::Telnet, host),
+            (Lines{"Telnet 127.0.0.1 [127.0.0.1]", Cp950("連線失敗，127.0.0.1：" + closed),
+                   Cp950("連線成功，127.0.0.1：" + std::to_string(wide))}));
+  EXPECT_EQ(RunToEnd(TestKind::Telnet, OneHost("127.0.0.1")),
+            (Lines{"Telnet 127.0.0.1 [127.0.0.1]"}));
 }
 
 TEST_F(RunTest, ListIsEmptiedOnlyPastFiveHundredLines) {
   for (int i = 0; i < 499; ++i) controller_.AppendResultLine("old");
-  // A resolution failure is a line too: 500 now, which stays.
+  // A resolution failure is a line too: 500 now, which stays; so does 501.
   EXPECT_FALSE(controller_.StartTest(TestKind::Ping, HostCatalogue{}, -1));
-  EXPECT_EQ(controller_.ResultLines(), 500);
   EXPECT_FALSE(controller_.StartTest(TestKind::Ping, HostCatalogue{}, -1));
   EXPECT_EQ(controller_.ResultLines(), 501);
-  EXPECT_EQ(sink_.clears(), 0);
-  // 501: the next start empties the list, and its failure line stands alone.
+  EXPECT_EQ(window_.lines().size(), 501u);
+  // Past 500: the next start empties the list first.
   EXPECT_FALSE(controller_.StartTest(TestKind::Ping, HostCatalogue{}, -1));
-  EXPECT_EQ(sink_.lines(), (Lines{text::kNoSelection}));
+  EXPECT_EQ(window_.lines(), (Lines{text::kNoSelection}));
   EXPECT_EQ(controller_.ResultLines(), 1);
-  // Failures never touched the run state.
-  EXPECT_TRUE(buttons_.calls().empty());
-  EXPECT_FALSE(controller_.IsRunning());
+  EXPECT_TRUE(window_.buttons().empty()) << "failures never touch the run state";
 }
 
 TEST_F(RunTest, ClearDuringARunRestartsTheCount) {
-  echo_.Script(std::vector<EchoStep>(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 1}));
-  echo_.BeforeAnswer([this](int index) {
-    if (index == 2) controller_.ClearResultList();  // as if the user pressed Clear now
-  });
-  const Lines lines = RunToEnd(TestKind::Ping, OneHost("192.0.2.1"));
-  EXPECT_EQ(lines, (Lines{"32 bytes from 192.0.2.1: icmp_seq = 2. time: 1 ms",
-                          "32 bytes from 192.0.2.1: icmp_seq = 3. time: 1 ms",
-                          "32 bytes from 192.0.2.1: icmp_seq = 4. time: 1 ms", "End "}));
+  echo_.Script(std::deque<EchoStep>(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 1}));
+  echo_.beforeAnswer = [this](std::size_t call) {
+    if (call == 2) controller_.ClearResultList();
+  };
+  EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("192.0.2.1")),
+            (Lines{"32 bytes from 192.0.2.1: icmp_seq = 2. time: 1 ms",
+                   "32 bytes from 192.0.2.1: icmp_seq = 3. time: 1 ms",
+                   "32 bytes from 192.0.2.1: icmp_seq = 4. time: 1 ms", "End "}));
   EXPECT_EQ(controller_.ResultLines(), 4);
 }
 
-TEST_F(RunTest, OneTestAtATime) {
-  std::promise<void> entered;
-  std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  echo_.BeforeAnswer([&](int index) {
-    if (index == 0) {
-      entered.set_value();
-      released.wait_for(std::chrono::seconds(10));
-    }
-  });
-  ASSERT_TRUE(controller_.StartTest(TestKind::Ping, OneHost("192.0.2.1"), 0));
-  entered.get_future().wait_for(std::chrono::seconds(10));
-  EXPECT_TRUE(controller_.IsRunning());
-  EXPECT_FALSE(controller_.StartTest(TestKind::TraceRoute, OneHost("192.0.2.1"), 0));
-  release.set_value();
-  EXPECT_TRUE(controller_.WorkerFinishedFor(20000));
-  EXPECT_EQ(sink_.lines().front(), "Ping 192.0.2.1 [192.0.2.1]");
-}
-
-// Closing in the middle of Ping's third pass: the pass ends with its line,
-// "End " follows, no fourth echo is sent, and the buttons are left alone.
-TEST(RunClose, PingEndsAfterThePassInWhichTheWindowCloses) {
-  testing::VectorSink sink;
-  testing::RecordingButtons buttons;
-  testing::ScriptedEcho echo;
-  testing::FakeResolver resolver;
-  DiagnosticTimings timings;
-  timings.pingPauseMs = 2000;  // a close must cut the pause short
-  auto controller = std::make_unique<TestRunController>(sink, buttons, echo, resolver, timings);
-  echo.Script(std::vector<EchoStep>(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 2}));
-  std::promise<void> thirdPass;
-  std::atomic<bool> closing{false};
-  echo.BeforeAnswer([&](int index) {
-    if (index != 2) return;
-    thirdPass.set_value();
-    for (int i = 0; i < 1000 && !closing.load(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  });
-  ASSERT_TRUE(controller->StartTest(TestKind::Ping, OneHost("192.0.2.1"), 0));
-  // The first two passes each pause 2 s; without a close they are waited out.
-  ASSERT_EQ(thirdPass.get_future().wait_for(std::chrono::seconds(15)), std::future_status::ready);
+TEST_F(RunTest, ClosingInPingsThirdPassEndsItThereWithoutTouchingTheButtons) {
+  TestRunController slow(window_, window_, echo_, resolver_, {.pingPauseMs = 2000});
+  echo_.Script(std::deque<EchoStep>(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 2}));
+  HoldCallUntilClose(2);
+  ASSERT_TRUE(slow.StartTest(TestKind::Ping, OneHost("192.0.2.1"), 0));
+  ASSERT_EQ(reached_.get_future().wait_for(std::chrono::seconds(15)), std::future_status::ready);
   const auto start = std::chrono::steady_clock::now();
-  int pumped = 0;
-  controller->CloseStep([&] {
-    closing.store(true);
-    ++pumped;
-  });
-  const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(took, std::chrono::milliseconds(1500));
-  EXPECT_GT(pumped, 0);
-  EXPECT_EQ(sink.lines(), (Lines{"Ping 192.0.2.1 [192.0.2.1]",
-                                 "32 bytes from 192.0.2.1: icmp_seq = 0. time: 2 ms",
-                                 "32 bytes from 192.0.2.1: icmp_seq = 1. time: 2 ms",
-                                 "32 bytes from 192.0.2.1: icmp_seq = 2. time: 2 ms", "End "}));
-  EXPECT_EQ(echo.calls().size(), 3u);
-  EXPECT_EQ(buttons.calls(), (std::vector<bool>{false}));
-  controller.reset();
+  slow.CloseStep([&] { closing_ = true; });  // the pump runs while the window waits
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500))
+      << "the 2 s pause after the pass was cut short";
+  EXPECT_EQ(window_.lines(), (Lines{"Ping 192.0.2.1 [192.0.2.1]",
+                                    "32 bytes from 192.0.2.1: icmp_seq = 0. time: 2 ms",
+                                    "32 bytes from 192.0.2.1: icmp_seq = 1. time: 2 ms",
+                                    "32 bytes from 192.0.2.1: icmp_seq = 2. time: 2 ms", "End "}));
+  EXPECT_EQ(echo_.calls().size(), 3u);
+  EXPECT_EQ(window_.buttons(), (std::vector<bool>{false}));
 }
 
-TEST(RunClose, TraceSendsNoFurtherProbeOnceClosed) {
-  testing::VectorSink sink;
-  testing::RecordingButtons buttons;
-  testing::ScriptedEcho echo;
-  testing::FakeResolver resolver;
-  {
-    TestRunController controller(sink, buttons, echo, resolver);
-    std::promise<void> secondProbe;
-    std::atomic<bool> closing{false};
-    echo.BeforeAnswer([&](int index) {
-      if (index != 1) return;
-      secondProbe.set_value();
-      for (int i = 0; i < 1000 && !closing.load(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    });
-    ASSERT_TRUE(controller.StartTest(TestKind::TraceRoute, OneHost("192.0.2.1"), 0));
-    secondProbe.get_future().wait_for(std::chrono::seconds(10));
-    controller.CloseStep([&] { closing.store(true); });
-    // The probe in flight was cut short: no line for it, and no third probe.
-    EXPECT_EQ(echo.calls().size(), 2u);
-    EXPECT_EQ(sink.lines().size(), 2u);
-  }
+TEST_F(RunTest, OneTestAtATimeAndClosingDuringATraceSendsNoFurtherProbe) {
+  HoldCallUntilClose(1);
+  ASSERT_TRUE(controller_.StartTest(TestKind::TraceRoute, OneHost("192.0.2.1"), 0));
+  reached_.get_future().wait_for(std::chrono::seconds(10));
+  EXPECT_TRUE(controller_.IsRunning());
+  EXPECT_FALSE(controller_.StartTest(TestKind::Ping, OneHost("192.0.2.1"), 0));
+  controller_.CloseStep([&] { closing_ = true; });
+  // The probe in flight was cut short: no line for it, and no third probe.
+  EXPECT_EQ(echo_.calls().size(), 2u);
+  EXPECT_EQ(window_.lines(), (Lines{"TraceRT 192.0.2.1 [192.0.2.1]",
+                                    Cp950("第1個路由器，要求等候逾時 Err=11010")}));
 }
 
-TEST(RunLifetime, ThousandRunsLeaveNoHandleOpen) {
-  testing::VectorSink sink;
-  testing::RecordingButtons buttons;
-  testing::ScriptedEcho echo;
-  testing::FakeResolver resolver;
-  TestRunController controller(sink, buttons, echo, resolver);
-  const HostCatalogue catalogue = OneHost("192.0.2.1");
-  auto runOnce = [&] {
-    echo.Script({{1, 0, Ip(192, 0, 2, 1), 1}});
-    ASSERT_TRUE(controller.StartTest(TestKind::TraceRoute, catalogue, 0));
-    ASSERT_TRUE(controller.WorkerFinishedFor(10000));
+TEST_F(RunTest, ThousandRunsLeaveNoHandleOpen) {
+  const auto runOnce = [this] {
+    echo_.Script({{1, 0, Ip(192, 0, 2, 1), 1}});
+    ASSERT_TRUE(controller_.StartTest(TestKind::TraceRoute, OneHost("192.0.2.1"), 0));
+    ASSERT_TRUE(controller_.WorkerFinishedFor(10000));
   };
   for (int i = 0; i < 20; ++i) runOnce();  // let the runtime settle its own handles
   const int before = testing::OpenHandleCount();
   for (int i = 0; i < 1000; ++i) runOnce();
-  controller.CloseStep();
+  controller_.CloseStep();
   EXPECT_LE(testing::OpenHandleCount(), before + 2);
-  EXPECT_LE(controller.ResultLines(), kMaxResultLines + 3);  // emptied past 500 as it went
+  EXPECT_LE(controller_.ResultLines(), kMaxResultLines + 3);  // emptied past 500 as it went
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# usage: net_test.sh ping|trace|telnet --cli PATH | --wine-exe PATH --work DIR
+# Runs reachkit-cli (native, or the Windows build under Wine) in the client's
+# namespace of netlib.sh's routed chain and checks its lines and timing.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/netlib.sh"
+what=$1; shift
+net_parse_args "$@"
+net_setup $([ "$what" = trace ] && echo silent)
+out=$(mktemp /tmp/rk-net-out.XXXXXX) hole=$(mktemp /tmp/rk-net-out.XXXXXX)
+net_temp_dirs+=("$out" "$hole" "$hole.times")
+
+run() {  # OUT ARGS...: the CLI's lines into OUT; sets EXIT and ELAPSED_MS
+  local out=$1 start; shift
+  start=$(date +%s%3N)
+  net_cli "$NET_ROOT" "$@" >"$out"
+  EXIT=$? ELAPSED_MS=$(($(date +%s%3N) - start))
+}
+# expect WHAT FILE LOW_MS HIGH_MS REGEX...: the run took LOW..HIGH ms, exited
+# with 0 and wrote one line per REGEX, in order, each matching whole.
+expect() {
+  local what=$1 file=$2 low=$3 high=$4 re i=0 ok=1 lines; shift 4
+  mapfile -t lines <"$file"
+  [ "${#lines[@]}" -eq $# ] && [ "$EXIT" = 0 ] || ok=0
+  for re in "$@"; do [[ ${lines[i++]} =~ ^${re}$ ]] || ok=0; done
+  net_check "$what" test $ok = 1 || { printf '     want %s\n' "$@"; printf '     got  %s\n' "${lines[@]}"; } >&2
+  net_check "$what: $ELAPSED_MS ms, expected $low..$high" test "$ELAPSED_MS" -ge "$low" -a "$ELAPSED_MS" -le "$high"
+}
+header() { echo "$1 ${2:-$TARGET_RE} \[${2:-$TARGET_RE}\]"; }
+hop() { echo "第$1個路由器，IP地址：$2用時：[0-9]+毫秒"; }
+echo_line() { echo "32 bytes from $TARGET_RE: icmp_seq = $1\. time: [0-9]+ ms"; }
+
+case $what in
+ping)
+  run "$out" ping 0
+  expect "ping: five answered echoes 1 s apart, then the end line" "$out" 4900 8000 "$(header Ping)" \
+    "$(echo_line 0)" "$(echo_line 1)" "$(echo_line 2)" "$(echo_line 3)" "$(echo_line 4)" "End " ;;
+trace)
+  # Natively over both kinds of ICMP socket; under Wine through its ICMP.DLL.
+  for kind in ${NET_WINE_EXE:+wine} ${NET_CLI:+raw ping}; do
+    [ "$kind" = raw ] && nsx "$NS_CLIENT" sysctl -qw net.ipv4.ping_group_range="1 0"
+    [ "$kind" = ping ] && nsx "$NS_CLIENT" sysctl -qw net.ipv4.ping_group_range="0 2147483647"
+    run "$out" trace 0
+    expect "trace ($kind): hops in order, one real 3000 ms time-out" "$out" 3000 6000 \
+      "$(header TraceRT)" "$(hop 1 "$R1_RE")" "第2個路由器，要求等候逾時 Err=11010" \
+      "$(hop 3 "$R3_RE")" "$(hop 4 "$TARGET_RE")" "目標到達"
+  done ;;
+telnet)
+  # The blackholed host runs alongside (output to files only), so the two waits overlap.
+  (run "$hole" telnet 2; echo "$EXIT $ELAPSED_MS" >"$hole.times") </dev/null >/dev/null 2>&1 &
+  hole_pid=$!
+  run "$out" telnet 0
+  # Windows Sockets report a refusal only at the limit; natively it comes at once.
+  refused=(0 1000); [ -z "$NET_WINE_EXE" ] || refused=(9900 13000)
+  expect "telnet: refused, then open, then nothing (port 9000 untried)" "$out" "${refused[@]}" \
+    "$(header Telnet)" "連線失敗，$TARGET_RE：$REFUSED_PORT" "連線成功，$TARGET_RE：$OPEN_PORT"
+  wait "$hole_pid"
+  read -r EXIT ELAPSED_MS <"$hole.times"
+  expect "telnet: the blackholed port fails after the real 10 s" "$hole" 9900 13000 \
+    "$(header Telnet "$BLACKHOLE_RE")" "連線失敗，$BLACKHOLE_RE：$OPEN_PORT" ;;
+*) net_log "unknown test $what"; exit 2 ;;
+esac
+[ "$net_failures" -eq 0 ] || { net_log "$net_failures check(s) failed"; exit 1; }
+net_log "all checks passed"
