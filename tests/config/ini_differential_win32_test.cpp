@@ -1,6 +1,5 @@
-// Our INI engine against kernel32 on the same files. The corpus avoids where
-// Wine itself differs from Windows: headers without ']' or with a second ']',
-// control bytes around values.
+// Our INI engine against kernel32 on the same files. The corpus avoids where Wine itself
+// differs from Windows: headers without ']' or with a second ']', control bytes around values.
 #include <gtest/gtest.h>
 
 #include <string>
