@@ -1,29 +1,18 @@
 #!/usr/bin/env bash
-# run_window_tests.sh REACHKIT_EXE GUI_HARNESS_EXE WORK_DIR
-# Copies the demo client into WORK_DIR, puts Reachkit.exe in a sub-folder of
-# it as in the field, and runs every window scenario under Wine (starting
-# Xvfb when there is no display): first with ICMP, then once more with the
-# ICMP libraries disabled. Screenshots land in WORK_DIR/shots.
+# run_window_tests.sh REACHKIT_EXE GUI_HARNESS_EXE WORK_DIR: the main window on a copy of
+# the demo client (the program in a sub-folder, as in the field), again without ICMP, the
+# demo with its screenshot WORK_DIR/window.png, then the settings dialogs.
 set -uo pipefail
 exe=$1 harness=$2 work=$3
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/gui_session.sh"
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/gui_session.sh"
 gui_session_start || exit 1
-
-client=$work/client
-rm -rf "$client" "$work/shots"
-mkdir -p "$client/Reachkit" "$work/shots"
-cp -r "$repo_root/demo/Sys" "$repo_root/demo/Bin" "$client/"
-cp "$exe" "$client/Reachkit/Reachkit.exe"
-
-program=$(winpath "$client/Reachkit/Reachkit.exe")
-shots=$(winpath "$work/shots")
-
-rc=0
-"$repo_root/cmake/wine-run.sh" "$harness" all "$program" "$shots" </dev/null || rc=1
-# Wine reads the overrides when a process starts; the program inherits them
-# from the harness.
-WINEDLLOVERRIDES="icmp,iphlpapi=d;mscoree,mshtml=" \
-  "$repo_root/cmake/wine-run.sh" "$harness" no-icmp "$program" "$shots" </dev/null || rc=1
-echo "screenshots: $work/shots"
+rm -rf "$work/client" "$work/dialogs" && mkdir -p "$work/client/Reachkit" "$work/dialogs"
+cp -r "$repo_root/demo/Sys" "$repo_root/demo/Bin" "$work/client/"
+cp "$exe" "$work/client/Reachkit/Reachkit.exe"
+program=$(winpath "$work/client/Reachkit/Reachkit.exe") rc=0
+run() { "$repo_root/cmake/wine-run.sh" "$harness" "$@" </dev/null || rc=1; }
+run window "$program"
+WINEDLLOVERRIDES="icmp,iphlpapi=d;mscoree,mshtml=" run no-icmp "$program"
+run demo "$program" "$(winpath "$work/window.png")"
+run dialogs "$(winpath "$exe")" "$(winpath "$work/dialogs")"
 exit $rc

@@ -1,0 +1,153 @@
+// Helpers of the window tests, which drive Reachkit.exe from another process as a user
+// would. Texts are read as wide strings and compared as ANSI (code page 950) bytes, the
+// form of the program's own texts.
+#pragma once
+#include <windows.h>
+#include <objidl.h>  // before gdiplus.h, which needs it under WIN32_LEAN_AND_MEAN
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+inline int g_failures = 0;
+
+// One "ok" or "FAIL" line per check; the exit code tells whether any failed.
+inline bool Check(bool ok, const std::string& what) {
+  g_failures += ok ? 0 : 1;
+  std::printf("%s - %s\n", ok ? "ok" : "FAIL", what.c_str());
+  return std::fflush(stdout), ok;
+}
+
+inline bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
+  for (const ULONGLONG end = GetTickCount64() + ULONGLONG(ms); !condition(); Sleep(20))
+    if (GetTickCount64() > end) return false;
+  return true;
+}
+
+// Sends `message` with room for a wide text (WM_GETTEXT, LB_GETTEXT, CB_GETLBTEXT).
+inline std::string Text(HWND window, UINT message = WM_GETTEXT, WPARAM wParam = 1024) {
+  wchar_t text[1024] = {};
+  const int n = std::max(0, int(SendMessageW(window, message, wParam, LPARAM(text))));
+  std::string out(size_t(n) * 2, '\0');
+  out.resize(size_t(WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), 2 * n, nullptr, nullptr)));
+  return out;
+}
+
+// The lines of a list box (LB_GETCOUNT, LB_GETTEXT) or combo box (CB_...).
+inline std::vector<std::string> Items(HWND control, UINT countMessage, UINT textMessage) {
+  std::vector<std::string> items;
+  for (LRESULT i = 0, n = SendMessageW(control, countMessage, 0, 0); i < n; ++i)
+    items.push_back(Text(control, textMessage, WPARAM(i)));
+  return items;
+}
+
+inline bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
+
+// The window's rectangle in the client coordinates of `parent` (of the screen: null).
+inline RECT RectIn(HWND parent, HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// What the screen shows in a rectangle, top row first; saved as a PNG file when asked.
+struct Pixels {
+  int width, height;
+  std::vector<COLORREF> colours;
+  bool saved;
+  COLORREF At(int x, int y) const { return colours[size_t(y * width + x)]; }
+};
+
+inline Pixels Grab(const RECT& r, const std::string& pngPath = "") {
+  Pixels pixels{r.right - r.left, r.bottom - r.top, {}, false};
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, pixels.width, -pixels.height, 1, 32, 0, 0, 0, 0, 0, 0};
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  for (auto* p = static_cast<const BYTE*>(bits); p && pixels.colours.size() <
+       size_t(pixels.width * pixels.height); p += 4)
+    pixels.colours.push_back(RGB(p[2], p[1], p[0]));
+  SelectObject(memory, previous);
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (!pngPath.empty() && Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+    const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    const std::wstring path(pngPath.begin(), pngPath.end());
+    pixels.saved = Gdiplus::Bitmap(bitmap, nullptr).Save(path.c_str(), &png, nullptr) == 0;
+    Gdiplus::GdiplusShutdown(token);
+  }
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// The program under test, started in its own folder. Still running at the end of its
+// scenario is a failure; it is then terminated.
+class Program {
+ public:
+  explicit Program(const std::string& exe) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string command = "\"" + exe + "\"", folder = exe.substr(0, exe.rfind('\\'));
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &process_))
+      WaitFor([this] { return (main_ = Find("Reachkit", nullptr, false)) != nullptr; }, 30000);
+  }
+  ~Program() {
+    if (process_.hProcess == nullptr) return;
+    if (!Check(Exited(5000), "the program has ended")) TerminateProcess(process_.hProcess, 9);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool Shown() const { return main_ && WaitFor([this] { return IsWindowVisible(main_); }); }
+  HWND main() const { return main_; }
+  HWND Item(int id) const { return GetDlgItem(main_, id); }
+  void Close() const { PostMessageW(main_, WM_CLOSE, 0, 0); }
+  bool Exited(int ms) const { return WaitForSingleObject(process_.hProcess, DWORD(ms)) == 0; }
+
+  // A top-level window of this program of that class (and caption).
+  HWND Find(const char* className, const char* caption = nullptr, bool visible = true) const {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, className, caption)) != nullptr;) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == process_.dwProcessId && (!visible || IsWindowVisible(w))) return w;
+    }
+    return nullptr;
+  }
+
+  // A shown window of the standard dialog class, waited for.
+  HWND WaitDialog(const char* caption) const {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = Find("#32770", caption)) != nullptr; });
+    return found;
+  }
+
+  // The text of the message box that opens, which is then closed with OK.
+  std::string TakeMessageBox() const {
+    const HWND box = WaitDialog("Reachkit");
+    const std::string text = box ? Text(GetDlgItem(box, 0xFFFF)) : "<no message box>";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !IsWindowVisible(box); });
+    return text;
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND main_ = nullptr;
+};
+
+}  // namespace harness

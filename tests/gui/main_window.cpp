@@ -1,0 +1,245 @@
+// gui_harness.exe window|no-icmp|demo|startup|dialogs <client>\Reachkit\Reachkit.exe [ARG]
+// no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits. demo: pings the
+// first host and saves a screenshot as ARG. startup: times ARG starts. dialogs: dialogs.cpp.
+#include <cstdlib>
+
+#include "base/format.h"
+#include "base/texts.h"
+#include "config/client_paths.h"
+#include "config/connection_preference.h"
+#include "config/host_catalogue.h"
+#include "config/profile_store.h"
+#include "controls/button_look.h"
+#include "harness.h"
+#include "resource.h"
+
+using namespace harness;
+using rk::Format;
+
+int RunDialogs(const std::string& exe, const std::string& folder);
+
+namespace {
+
+std::string RectText(const RECT& r) {
+  return Format("(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
+}
+
+int Darkest(COLORREF c) { return std::min({GetRValue(c), GetGValue(c), GetBValue(c)}); }
+
+// Bounding box of the dark ("ink") pixels.
+RECT InkBox(const Pixels& pixels) {
+  RECT box{pixels.width, pixels.height, -1, -1};
+  for (int y = 0; y < pixels.height; ++y)
+    for (int x = 0; x < pixels.width; ++x)
+      if (Darkest(pixels.At(x, y)) < 80)
+        box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+               std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+  return box;
+}
+
+struct MainWindow : Program {
+  using Program::Program;
+  RECT At(int id) const { return RectIn(main(), Item(id)); }
+  Pixels Look(int id) const { return Grab(RectIn(nullptr, Item(id))); }
+  void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
+  void Select(int i) const { SendMessageW(Item(IDC_HOST_COMBO), CB_SETCURSEL, WPARAM(i), 0); }
+  int Count() const { return int(SendMessageW(Item(IDC_RESULT_LIST), LB_GETCOUNT, 0, 0)); }
+  auto Lines() const { return Items(Item(IDC_RESULT_LIST), LB_GETCOUNT, LB_GETTEXT); }
+  auto Hosts() const { return Items(Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT); }
+  bool TestsEnabled(bool on) const {
+    return Enabled(Item(IDC_BTN_PING)) == on && Enabled(Item(IDC_BTN_TRACERT)) == on &&
+           Enabled(Item(IDC_BTN_TELNET)) == on;
+  }
+};
+
+void Layout(const MainWindow& w) {
+  RECT client{};
+  GetClientRect(w.main(), &client);
+  const LONG W = client.right, H = client.bottom;
+  auto place = [&](int id, const RECT& want) {
+    const RECT got = w.At(id);
+    Check(EqualRect(&got, &want), Format("%d at ", id) + RectText(got) + " not " + RectText(want));
+  };
+  for (int title = IDC_PREFERENCE_TITLE; title <= IDC_NETWORK_TITLE; ++title) {
+    const RECT t = w.At(title);
+    const LONG y = (t.top + t.bottom) / 2 + 2;
+    place(title + 3, {t.right + 2, y, W - 15, y + 2});  // its separator
+  }
+  const RECT t1 = w.At(IDC_PREFERENCE_TITLE), t2 = w.At(IDC_SETTINGS_TITLE),
+             t3 = w.At(IDC_NETWORK_TITLE), combo = w.At(IDC_HOST_COMBO);
+  const LONG half = (W - 65) / 2, tool = (W - 75) / 4;
+  place(IDC_PREFERENCE_LABEL, {30, t1.bottom + 3, W - 30, t2.top - 3});
+  place(IDC_BTN_PROXY_SETTING, {30, t2.bottom + 7, 30 + half, t3.top - 7});
+  place(IDC_BTN_CONNECT_SETTING, {35 + half, t2.bottom + 7, 35 + 2 * half, t3.top - 7});
+  place(IDC_HOST_COMBO, {30, t3.bottom + 15, W - 30, combo.bottom});
+  const int tools[] = {IDC_BTN_PING, IDC_BTN_TRACERT, IDC_BTN_TELNET, IDC_BTN_CLEAR};
+  for (LONG i = 0; i < 4; ++i)
+    place(tools[i], {30 + i * (tool + 5), combo.bottom + 5, 30 + i * (tool + 5) + tool,
+                     combo.bottom + 71});
+  place(IDC_RESULT_LIST, {30, combo.bottom + 76, W - 30, H - 30});
+}
+
+// The picture blended over the face colour, the hover shade, the pressed offset.
+void Looks(const MainWindow& w) {
+  const COLORREF face = GetSysColor(COLOR_BTNFACE), shade = rk::ShadeFromFace(face);
+  SetCursorPos(0, 0);
+  Sleep(400);
+  const Pixels ping = w.Look(IDC_BTN_PING);
+  const RECT ink = InkBox(ping);
+  const int left = ping.width / 2 - 32, top = ping.height / 2 - 32;
+  Check(ping.At(1, 1) == face && ping.At(left + 1, top + 1) == face &&
+            ping.At(left + 62, top + 62) == face && ink.left >= left && ink.right <= left + 64 &&
+            ink.right - ink.left > 40,
+        "the picture on the face colour, its corners transparent (no box): ink " + RectText(ink));
+  RECT normal = InkBox(w.Look(IDC_BTN_CLEAR)), clear = RectIn(nullptr, w.Item(IDC_BTN_CLEAR));
+  SetCursorPos((clear.left + clear.right) / 2, (clear.top + clear.bottom) / 2);
+  Check(WaitFor([&] { return w.Look(IDC_BTN_CLEAR).At(1, 1) == shade; }, 3000), "hover: shade");
+  SetCursorPos(0, 0);
+  Check(WaitFor([&] { return w.Look(IDC_BTN_CLEAR).At(1, 1) == face; }, 3000), "left: face");
+  SendMessageW(w.Item(IDC_BTN_CLEAR), BM_SETSTATE, TRUE, 0);
+  Sleep(300);
+  const Pixels pressed = w.Look(IDC_BTN_CLEAR);
+  const RECT moved = InkBox(pressed);
+  OffsetRect(&normal, 2, 2);
+  Check(pressed.At(1, 1) == shade && EqualRect(&moved, &normal),
+        "pressed: shade, the picture 2 right and 2 down: " + RectText(moved));
+  SendMessageW(w.Item(IDC_BTN_CLEAR), BM_SETSTATE, FALSE, 0);
+}
+
+void Ping(const MainWindow& w, const std::string& host) {
+  w.Click(IDC_BTN_PING);
+  Check(w.TestsEnabled(false) && Enabled(w.Item(IDC_BTN_CLEAR)) &&
+            Enabled(w.Item(IDC_BTN_PROXY_SETTING)) && Enabled(w.Item(IDC_HOST_COMBO)),
+        "during Ping only Ping, TraceRT and Telnet are disabled");
+  Sleep(300);
+  const Pixels faded = w.Look(IDC_BTN_PING);
+  int darkest = 255, face = Darkest(GetSysColor(COLOR_BTNFACE));
+  for (COLORREF c : faded.colours) darkest = std::min(darkest, Darkest(c));
+  Check(Darkest(faded.At(1, 1)) == face && darkest < face && darkest >= face - 30,
+        Format("disabled: the faded picture over the face colour (darkest %d)", darkest));
+  Check(WaitFor([&] { return w.TestsEnabled(true); }, 40000), "all enabled again after Ping");
+  const auto lines = w.Lines();
+  bool echoes = lines.size() == 7;
+  for (size_t i = 1; echoes && i < 6; ++i) echoes = lines[i].rfind("32 bytes from " + host, 0) == 0;
+  Check(echoes && lines[0] == Format(rk::text::kPingHeaderFormat, host.c_str(), host.c_str()) &&
+            lines[6] == rk::text::kPingEnd &&
+            SendMessageW(w.Item(IDC_RESULT_LIST), LB_GETCURSEL, 0, 0) == 6,
+        Format("Ping wrote a header, five echoes and its end, newest selected (%zu)", lines.size()));
+  w.Click(IDC_BTN_PING);
+  WaitFor([&] { return w.Count() >= 9; });
+  w.Click(IDC_BTN_CLEAR);
+  Check(w.Count() == 0, "Clear during a run empties the list at once");
+  WaitFor([&] { return w.TestsEnabled(true); }, 40000);
+  const auto after = w.Lines();
+  Check(!after.empty() && after.size() < 7 && after.back() == rk::text::kPingEnd,
+        "the run writes on into the emptied list");
+}
+
+// Telnet on a Local host without a port fails at once, one line per click.
+void LineLimit(const MainWindow& w, int noPortIndex) {
+  if (!Check(noPortIndex >= 0, "the demo client has a Local host without a port")) return;
+  w.Click(IDC_BTN_CLEAR);
+  w.Select(noPortIndex);
+  const UINT clicks[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP};
+  for (UINT message : clicks)
+    PostMessageW(w.Item(IDC_BTN_TELNET), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, 0);
+  Check(WaitFor([&] { return w.Count() == 2; }, 5000), "a double click counts as two clicks");
+  for (int i = 2; i < 500; ++i) w.Click(IDC_BTN_TELNET);
+  Check(w.Count() == 500 && w.TestsEnabled(true), "500 failure lines, buttons enabled");
+  w.Click(IDC_BTN_TELNET);
+  Check(w.Count() == 501, "with 500 lines counted the list is kept: 501 lines");
+  w.Click(IDC_BTN_TELNET);
+  Check(w.Lines() == std::vector<std::string>{rk::text::kNoLocalPort},
+        "with 501 counted the list is emptied first");
+}
+
+void WindowScenario(const std::string& exe, const rk::HostCatalogue& catalogue,
+                    const std::string& preference) {
+  int noPort = -1;
+  for (size_t k = 0; k < catalogue.localPorts.size() && noPort < 0; ++k)
+    if (catalogue.localPorts[k] == 0) noPort = catalogue.serverSectionCount + int(k);
+  {
+    MainWindow w(exe);
+    if (!Check(w.Shown(), "a window of class \"Reachkit\"")) return;
+    std::string order;
+    for (HWND c = GetWindow(w.main(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+      order += Format(" %d", GetDlgCtrlID(c));
+    Check(order == " 1007 1006 1026 1027 1028 1029 1030 1031 3000 3001 3010 3011 3013 3012 3002",
+          "controls in tab order:" + order);
+    Check(Text(w.main()) == Format("%s v4.0.1", rk::text::kAppCaption) && !w.Find("#32770") &&
+              Text(w.Item(IDC_PREFERENCE_LABEL)) == preference && w.Hosts() == catalogue.labels &&
+              !catalogue.labels.empty(),
+          "title, no message box, the stored preference, the catalogue's hosts");
+    Layout(w);
+    Looks(w);
+    Ping(w, catalogue.hostTexts.at(0));
+    LineLimit(w, noPort);
+    w.Close();
+  }
+  for (int button : {IDC_BTN_PING, IDC_BTN_TRACERT, IDC_BTN_TELNET, 0}) {  // 0: Escape in Ping
+    MainWindow w(exe);
+    if (!Check(w.Shown(), Format("started to close during test %d", button))) continue;
+    w.Click(button ? button : IDC_BTN_PING);
+    Sleep(button == IDC_BTN_PING || !button ? 1000 : 0);  // TraceRT, Telnet: on loopback, moments
+    PostMessageW(button ? w.main() : w.Item(IDC_RESULT_LIST), button ? WM_CLOSE : WM_KEYDOWN,
+                 button ? 0 : VK_ESCAPE, 0);
+    Check(w.Exited(15000) && !w.Find("#32770"), Format("closed during test %d: ends", button));
+  }
+}
+
+void NoIcmpScenario(const std::string& exe, const rk::HostCatalogue& catalogue) {
+  MainWindow w(exe);
+  Check(w.TakeMessageBox() == rk::text::kIcmpFunctionsMissing, "the message without ICMP");
+  if (!Check(w.Shown(), "then the main window")) return;
+  bool none = true;
+  for (int id : {3000, 3001, 3002, 3010, 3011, 3012, 3013}) none = none && !w.Item(id);
+  RECT client{};
+  GetClientRect(w.main(), &client);
+  Check(none && w.Hosts() == catalogue.labels && w.At(IDC_NETWORK_LINE).right != client.right - 15,
+        "the host list, no buttons, no preference label, no layout");
+  w.Close();
+}
+
+int Demo(const std::string& exe, const std::string& shot) {
+  MainWindow w(exe);
+  if (!w.Shown()) return 1;
+  w.Click(IDC_BTN_PING);
+  const bool ended = WaitFor([&] { return w.TestsEnabled(true); }, 40000);
+  for (const std::string& line : w.Lines()) std::printf("  %s\n", line.c_str());
+  SetCursorPos(0, 0);
+  Sleep(300);
+  const bool saved = Grab(RectIn(nullptr, w.main()), shot).saved;
+  w.Close();
+  return ended && saved && w.Exited(10000) ? 0 : 1;
+}
+
+int Startup(const std::string& exe, int runs) {
+  std::vector<double> seconds;
+  for (int i = 0; i < runs; ++i) {
+    const ULONGLONG start = GetTickCount64();
+    MainWindow w(exe);
+    if (!w.Shown() || !WaitFor([&] { return w.At(IDC_BTN_CLEAR).right > 0; })) return 1;
+    seconds.push_back(double(GetTickCount64() - start) / 1000);
+    std::printf("run %d: window shown %.3f s after process start\n", i + 1, seconds.back());
+    w.Close();
+  }
+  std::sort(seconds.begin(), seconds.end());
+  return std::printf("median %.3f s over %d runs\n", seconds[seconds.size() / 2], runs), 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 2;
+  const std::string mode = argv[1], exe = argv[2], arg = argc > 3 ? argv[3] : "";
+  if (mode == "demo") return Demo(exe, arg);
+  if (mode == "startup") return Startup(exe, std::max(1, std::atoi(arg.c_str())));
+  if (mode == "dialogs") return RunDialogs(exe, arg);
+  const rk::ClientPaths paths(exe.substr(0, exe.rfind('\\', exe.rfind('\\') - 1)), '\\');
+  const rk::HostCatalogue catalogue = rk::BuildHostCatalogue(rk::SystemProfileStore(), paths);
+  if (mode == "window")
+    WindowScenario(exe, catalogue, rk::PreferenceLabelText(rk::SystemProfileStore(), paths));
+  else
+    NoIcmpScenario(exe, catalogue);
+  return std::printf("%d failed\n", g_failures), g_failures == 0 ? 0 : 1;
+}
