@@ -21,7 +21,6 @@ class COwnerDrawBtn {
   bool Create(HWND parent, UINT id);
 
   [[nodiscard]] HWND GetSafeHwnd() const { return m_hWnd; }
-  [[nodiscard]] bool IsHovered() const { return m_bHover; }
 
  protected:
   // The window is being attached: resets the state and makes the button

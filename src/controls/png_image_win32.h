@@ -16,12 +16,11 @@ class CPngImage {
   // Loads the "PNG" resource `resourceId` of the program.
   // * False when the resource, its memory copy or the stream over it cannot
   //   be had. True otherwise, even when the bytes do not decode: whether a
-  //   picture is there is told by IsLoaded and the sizes.
+  //   picture is there is told by the sizes.
   bool Load(UINT resourceId);
 
   [[nodiscard]] int GetWidth() const { return m_bLoaded ? m_image.width : 0; }
   [[nodiscard]] int GetHeight() const { return m_bLoaded ? m_image.height : 0; }
-  [[nodiscard]] bool IsLoaded() const { return m_bLoaded; }
 
   // Paints the whole picture at its own size with its top-left corner at
   // (x, y), blended over what is there; nothing while not loaded or without
@@ -30,11 +29,6 @@ class CPngImage {
 
   // Converts the decoded colours to premultiplied form (Load does this).
   void Premultiply();
-
-  // The decoded bitmap's pixels (blue, green, red, alpha; premultiplied
-  // after Load), top row first; null while not loaded.
-  [[nodiscard]] const unsigned char* Bits() const { return m_bLoaded ? m_image.bits : nullptr; }
-  [[nodiscard]] int Pitch() const { return m_image.pitch; }
 
  private:
   // The decoded picture: a top-down 32-bit device-independent bitmap.
