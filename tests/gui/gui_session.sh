@@ -1,9 +1,8 @@
 # Sourced by the window scripts: a display and a Wine server, both ended at exit when ours.
+# The server's services start without our standard handles, so they cannot hold ctest's pipe
+# open. Without a window manager Wine waits ~2 s whenever a window hides, unless unmanaged.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
 
-# The server and its services start without our standard handles, so they cannot hold a
-# caller's pipe (ctest's) open. On our own display, without a window manager, Wine waits
-# about 2 s whenever a top-level window hides, unless it manages none.
 gui_session_start() {
   trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display' EXIT
   ensure_display || return 1
@@ -12,5 +11,4 @@ gui_session_start() {
     /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
 }
 
-# A Linux path as Wine's Z: drive shows it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }

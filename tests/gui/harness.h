@@ -1,6 +1,5 @@
-// Helpers of the window tests, which drive Reachkit.exe from another process as a user
-// would. Texts are read as wide strings and compared as ANSI (code page 950) bytes, the
-// form of the program's own texts.
+// Helpers of the window tests, which drive Reachkit.exe from another process as a user would.
+// Texts are read wide and compared as ANSI (code page 950) bytes, as the program's own texts.
 #pragma once
 #include <windows.h>
 #include <objidl.h>  // before gdiplus.h, which needs it under WIN32_LEAN_AND_MEAN
@@ -59,29 +58,27 @@ inline RECT RectIn(HWND parent, HWND window) {
 // What the screen shows in a rectangle, top row first; saved as a PNG file when asked.
 struct Pixels {
   int width, height;
-  std::vector<COLORREF> colours;
+  std::vector<DWORD> bgrx;
   bool saved;
-  COLORREF At(int x, int y) const { return colours[size_t(y * width + x)]; }
+  // The bytes blue, green, red, unused read as 0x00RRGGBB; a COLORREF is 0x00BBGGRR.
+  COLORREF At(int x, int y) const { return _byteswap_ulong(bgrx[size_t(y * width + x)]) >> 8; }
 };
 
 inline Pixels Grab(const RECT& r, const std::string& pngPath = "") {
   Pixels pixels{r.right - r.left, r.bottom - r.top, {}, false};
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof info.bmiHeader, pixels.width, -pixels.height, 1, 32, 0, 0, 0, 0, 0, 0};
+  pixels.bgrx.resize(size_t(pixels.width * pixels.height));
   HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, pixels.width, pixels.height);
   HGDIOBJ previous = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  for (auto* p = static_cast<const BYTE*>(bits); p && pixels.colours.size() <
-       size_t(pixels.width * pixels.height); p += 4)
-    pixels.colours.push_back(RGB(p[2], p[1], p[0]));
   SelectObject(memory, previous);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, pixels.width, -pixels.height, 1, 32, 0, 0, 0, 0, 0, 0};
+  GetDIBits(memory, bitmap, 0, UINT(pixels.height), pixels.bgrx.data(), &info, DIB_RGB_COLORS);
   Gdiplus::GdiplusStartupInput input;
   ULONG_PTR token = 0;
   if (!pngPath.empty() && Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
-    const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    const CLSID png{0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
     const std::wstring path(pngPath.begin(), pngPath.end());
     pixels.saved = Gdiplus::Bitmap(bitmap, nullptr).Save(path.c_str(), &png, nullptr) == 0;
     Gdiplus::GdiplusShutdown(token);
@@ -110,8 +107,6 @@ class Program {
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
   }
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
 
   bool Shown() const { return main_ && WaitFor([this] { return IsWindowVisible(main_); }); }
   HWND main() const { return main_; }
