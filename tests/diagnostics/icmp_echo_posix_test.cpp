@@ -20,14 +20,14 @@ namespace {
 
 using rk::testing::Ip;
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-void SetSysctl(const std::string& name, const std::string& value) {
-  std::ofstream file("/proc/sys/net/ipv4/" + name);
-  EXPECT_TRUE(file << value << std::flush) << name;
+void SetSysctl(const std::string& name, const char* value) {
+  EXPECT_TRUE(std::ofstream("/proc/sys/net/ipv4/" + name) << value << std::flush) << name;
 }
 
 // In a child process with a network namespace of its own (only loopback, ping
@@ -48,11 +48,11 @@ TEST(IcmpEchoPosix, BothSocketKindsGetAnswersThenTimeOutOnSilenceOrEndAtTheStopF
   ifreq request{};
   std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
   request.ifr_flags = IFF_UP;
+  const auto finish = [] { std::fflush(stdout); _exit(::testing::Test::HasFailure() ? 1 : 0); };
   // Without a namespace of its own the child touches nothing: it would be the host's.
   if (unshare(CLONE_NEWNET) != 0 || ioctl(socket(AF_INET, SOCK_DGRAM, 0), SIOCSIFFLAGS, &request)) {
     ADD_FAILURE() << "could not set up the network namespace";
-    std::fflush(stdout);
-    _exit(1);
+    finish();
   }
   SetSysctl("ping_group_range", "0 2147483647");
   for (const IcmpSocketKind kind : {IcmpSocketKind::Datagram, IcmpSocketKind::Raw}) {
@@ -73,21 +73,16 @@ TEST(IcmpEchoPosix, BothSocketKindsGetAnswersThenTimeOutOnSilenceOrEndAtTheStopF
     EXPECT_EQ(result.errorCode, kIpReqTimedOut) << name;
 
     StopFlag stop{false};
-    std::thread stopper([&stop] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(120));
-      stop = true;
-    });
+    std::thread stopper([&stop] { std::this_thread::sleep_for(120ms); stop = true; });
     start = Clock::now();
     EXPECT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 30, kEchoTimeoutMs, 32, 1, &stop), 1);
-    const long long elapsed = MsSince(start);
-    stopper.join();
+    stopper.join();  // long over by now
     EXPECT_EQ(result.errorCode, kIpReqTimedOut) << name;
-    EXPECT_GE(elapsed, 100) << name;
-    EXPECT_LT(elapsed, 120 + 2 * static_cast<long long>(kStopPollMs) + 200) << name;
+    EXPECT_GE(MsSince(start), 100) << name;
+    EXPECT_LT(MsSince(start), 120 + 2 * static_cast<long long>(kStopPollMs) + 200) << name;
     SetSysctl("icmp_echo_ignore_all", "0");
   }
-  std::fflush(stdout);
-  _exit(::testing::Test::HasFailure() ? 1 : 0);
+  finish();
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <deque>
 #include <functional>
 #include <future>
-#include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "base/codepage.h"
@@ -20,61 +20,45 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using testing::Ip;
+using namespace std::chrono_literals;
 
-// The list box and the buttons, as the window would take them from any thread.
-class FakeWindow final : public ResultSink, public TestButtons {
- public:
-  void AppendLine(std::string line) override { std::lock_guard l(mutex_); lines_.push_back(line); }
-  void Clear() override { std::lock_guard l(mutex_); lines_.clear(); }
-  void SetTestButtonsEnabled(bool b) override { std::lock_guard l(mutex_); buttons_.push_back(b); }
-  Lines lines() { std::lock_guard l(mutex_); return lines_; }
-  std::vector<bool> buttons() { std::lock_guard l(mutex_); return buttons_; }
-
- private:
-  std::mutex mutex_;
-  Lines lines_;
-  std::vector<bool> buttons_;
+// The list box and the buttons. The worker writes while it runs and the test
+// reads once it has ended: the controller's start and end order the accesses.
+struct FakeWindow final : public ResultSink, public TestButtons {
+  void AppendLine(std::string line) override { lines.push_back(line); }
+  void Clear() override { lines.clear(); }
+  void SetTestButtonsEnabled(bool on) override { buttons.push_back(on); }
+  Lines lines;
+  std::vector<bool> buttons;
 };
 
 struct EchoStep { int returnValue = 1; uint32_t errorCode = 0, replyAddress = 0, roundTripMs = 0; };
 struct EchoCall { uint32_t destination; int ttl; uint32_t timeoutMs; int dataSize, noOptions; };
 
-// Answers echoes from a script, then times out. `beforeAnswer` (set before a
-// run) gets each call's index first, to act in the middle of a pass.
-class ScriptedEcho final : public EchoService {
- public:
+// Answers echoes from `script`, then times out; `beforeAnswer` gets each call's
+// index first, to act in the middle of a pass. Both are set before a run and
+// `calls` read after it: the worker's start and end order the accesses.
+struct ScriptedEcho final : public EchoService {
   bool Initialize() override { return true; }
   int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs, int dataSize,
                int noOptions, const StopFlag*) override {
+    calls.push_back({destination, ttl, timeoutMs, dataSize, noOptions});
     EchoStep step{1, kIpReqTimedOut};
-    std::size_t index = 0;
-    {
-      std::lock_guard l(mutex_);
-      calls_.push_back({destination, ttl, timeoutMs, dataSize, noOptions});
-      index = calls_.size() - 1;
-      if (!script_.empty()) step = script_.front(), script_.pop_front();
-    }
-    if (beforeAnswer) beforeAnswer(index);
+    if (!script.empty()) step = script.front(), script.pop_front();
+    if (beforeAnswer) beforeAnswer(calls.size() - 1);
     if (step.returnValue != 1) return step.returnValue;
     if (step.errorCode != 0) result.errorCode = step.errorCode;
     else result.replyAddress = step.replyAddress, result.roundTripMs = step.roundTripMs;
     return 1;
   }
-  void Script(std::deque<EchoStep> steps) { std::lock_guard l(mutex_); script_ = std::move(steps); }
-  std::vector<EchoCall> calls() { std::lock_guard l(mutex_); return calls_; }
+  std::deque<EchoStep> script;
+  std::vector<EchoCall> calls;
   std::function<void(std::size_t)> beforeAnswer;
-
- private:
-  std::mutex mutex_;
-  std::deque<EchoStep> script_;
-  std::vector<EchoCall> calls_;
 };
 
 HostCatalogue OneHost(const std::string& host, std::vector<int32_t> ports = {}) {
   return {{host}, {"x"}, std::move(ports), {}, 1};
 }
-
-std::string Cp950(const std::string& utf8) { return Utf8ToCp950(utf8); }
 
 class RunTest : public ::testing::Test {
  protected:
@@ -82,16 +66,14 @@ class RunTest : public ::testing::Test {
     controller_.ClearResultList();
     EXPECT_TRUE(controller_.StartTest(kind, catalogue, 0));
     EXPECT_TRUE(controller_.WorkerFinishedFor(20000));
-    return window_.lines();
+    return window_.lines;
   }
   // Holds the echo of call `index` until the close step's pump runs, so that
   // the window closes in the middle of that pass.
   void HoldCallUntilClose(std::size_t index) {
     echo_.beforeAnswer = [this, index](std::size_t call) {
-      if (call != index) return;
-      reached_.set_value();
-      for (int i = 0; i < 1000 && !closing_; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (call == index) reached_.set_value();
+      for (int i = 0; call == index && i < 1000 && !closing_; ++i) std::this_thread::sleep_for(5ms);
     };
   }
 
@@ -104,12 +86,12 @@ class RunTest : public ::testing::Test {
   std::atomic<bool> closing_{false};
 };
 
-TEST_F(RunTest, PingWritesHeaderFiveEchoLinesAndEnd) {
+TEST_F(RunTest, PingWritesHeaderFiveEchoLinesAndEndOrTheNoHandleLine) {
   const uint32_t target = Ip(198, 51, 100, 20);
   resolver_.Answer("quotes.invalid", target);
   // A router's answer still names the target; a lost echo shows its status, never a time.
-  echo_.Script({{1, 0, target, 9}, {1, 11010}, {1, 0, Ip(203, 0, 113, 1), 4}, {1, 11003},
-                {1, 0, target, 0}});
+  echo_.script = {{1, 0, target, 9}, {1, 11010}, {1, 0, Ip(203, 0, 113, 1), 4}, {1, 11003},
+                  {1, 0, target, 0}};
   EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("quotes.invalid")),
             (Lines{"Ping quotes.invalid [198.51.100.20]",
                    "32 bytes from 198.51.100.20: icmp_seq = 0. time: 9 ms",
@@ -117,48 +99,36 @@ TEST_F(RunTest, PingWritesHeaderFiveEchoLinesAndEnd) {
                    "32 bytes from 198.51.100.20: icmp_seq = 2. time: 4 ms",
                    "No reply from 198.51.100.20: icmp_seq = 3. Err=11003",
                    "32 bytes from 198.51.100.20: icmp_seq = 4. time: 0 ms", "End "}));
-  ASSERT_EQ(echo_.calls().size(), 5u);
-  for (const EchoCall& call : echo_.calls()) {
-    EXPECT_EQ(call.destination, target);
-    EXPECT_EQ(call.timeoutMs, 3000u);
-    EXPECT_EQ(call.dataSize, 32);
-    EXPECT_NE(call.noOptions, 0);
-  }
-  EXPECT_EQ(window_.buttons(), (std::vector<bool>{false, true}));
-  EXPECT_FALSE(controller_.IsRunning());
+  ASSERT_EQ(echo_.calls.size(), 5u);
+  for (const EchoCall& c : echo_.calls)  // Ping sends without IP options
+    EXPECT_EQ(std::tuple(c.destination, c.timeoutMs, c.dataSize, c.noOptions != 0),
+              std::tuple(target, 3000u, 32, true));
+  EXPECT_EQ(window_.buttons, (std::vector<bool>{false, true}));
   EXPECT_EQ(controller_.ResultLines(), 7);
-}
-
-TEST_F(RunTest, MissingIcmpHandleReplacesTheEndLine) {
-  echo_.Script({{0}});
+  echo_.script = {{0}};  // no ICMP handle
   EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("192.0.2.1")),
             (Lines{"Ping 192.0.2.1 [192.0.2.1]", text::kNoIcmpHandle}));
 }
 
-TEST_F(RunTest, TraceGoesOnPastTimeOutsAndStopsAtTheTargetsOwnAnswer) {
-  echo_.Script({{1, 0, Ip(198, 51, 100, 1), 1}, {1, 11010}, {1, 0, Ip(192, 0, 2, 1), 23}});
+TEST_F(RunTest, TraceGoesOnPastTimeOutsAndStopsAtTheTargetOrAfterThirtyRouters) {
+  echo_.script = {{1, 0, Ip(198, 51, 100, 1), 1}, {1, 11010}, {1, 0, Ip(192, 0, 2, 1), 23}};
   EXPECT_EQ(RunToEnd(TestKind::TraceRoute, OneHost("192.0.2.1")),
             (Lines{"TraceRT 192.0.2.1 [192.0.2.1]",
-                   Cp950("第1個路由器，IP地址：198.51.100.1用時：1毫秒"),
-                   Cp950("第2個路由器，要求等候逾時 Err=11010"),
-                   Cp950("第3個路由器，IP地址：192.0.2.1用時：23毫秒"), text::kTargetReached}));
-  const std::vector<EchoCall> calls = echo_.calls();
-  ASSERT_EQ(calls.size(), 3u);
-  for (std::size_t i = 0; i < calls.size(); ++i) {
-    EXPECT_EQ(calls[i].ttl, static_cast<int>(i) + 1);
-    EXPECT_EQ(calls[i].noOptions, 0);  // the time-to-live must travel
-  }
-}
-
-TEST_F(RunTest, TraceThatNeverReachesTheTargetSaysSoAfterThirtyRouters) {
-  // A router's unreachable report is an answer but does not end the trace.
-  echo_.Script(std::deque<EchoStep>(15, EchoStep{1, 0, Ip(203, 0, 113, 1), 2}));
+                   Utf8ToCp950("第1個路由器，IP地址：198.51.100.1用時：1毫秒"),
+                   Utf8ToCp950("第2個路由器，要求等候逾時 Err=11010"),
+                   Utf8ToCp950("第3個路由器，IP地址：192.0.2.1用時：23毫秒"), text::kTargetReached}));
+  ASSERT_EQ(echo_.calls.size(), 3u);
+  int ttl = 0;  // growing, and sent with options so that it travels
+  for (const EchoCall& c : echo_.calls)
+    EXPECT_EQ(std::pair(c.ttl, c.noOptions), std::pair(++ttl, 0));
+  // Never reached: a router's unreachable report is an answer but ends nothing.
+  echo_.script.assign(15, EchoStep{1, 0, Ip(203, 0, 113, 1), 2});
   const Lines lines = RunToEnd(TestKind::TraceRoute, OneHost("192.0.2.1"));
   ASSERT_EQ(lines.size(), 32u);
-  EXPECT_EQ(lines[15], Cp950("第15個路由器，IP地址：203.0.113.1用時：2毫秒"));
-  EXPECT_EQ(lines[30], Cp950("第30個路由器，要求等候逾時 Err=11010"));
+  EXPECT_EQ(lines[15], Utf8ToCp950("第15個路由器，IP地址：203.0.113.1用時：2毫秒"));
+  EXPECT_EQ(lines[30], Utf8ToCp950("第30個路由器，要求等候逾時 Err=11010"));
   EXPECT_EQ(lines[31], text::kTargetNotReached);
-  EXPECT_EQ(echo_.calls().back().ttl, 30);
+  EXPECT_EQ(echo_.calls.back().ttl, 30);
 }
 
 TEST_F(RunTest, TelnetStopsAtTheFirstPortThatConnects) {
@@ -167,8 +137,8 @@ TEST_F(RunTest, TelnetStopsAtTheFirstPortThatConnects) {
   const int32_t wide = open.port() + 65536;  // printed as stored, connects on its low 16 bits
   const HostCatalogue host = OneHost("127.0.0.1", {std::stoi(closed), wide, alsoOpen.port()});
   EXPECT_EQ(RunToEnd(TestKind::Telnet, host),
-            (Lines{"Telnet 127.0.0.1 [127.0.0.1]", Cp950("連線失敗，127.0.0.1：" + closed),
-                   Cp950("連線成功，127.0.0.1：" + std::to_string(wide))}));
+            (Lines{"Telnet 127.0.0.1 [127.0.0.1]", Utf8ToCp950("連線失敗，127.0.0.1：" + closed),
+                   Utf8ToCp950("連線成功，127.0.0.1：" + std::to_string(wide))}));
   EXPECT_EQ(RunToEnd(TestKind::Telnet, OneHost("127.0.0.1")),
             (Lines{"Telnet 127.0.0.1 [127.0.0.1]"}));
 }
@@ -179,19 +149,17 @@ TEST_F(RunTest, ListIsEmptiedOnlyPastFiveHundredLines) {
   EXPECT_FALSE(controller_.StartTest(TestKind::Ping, HostCatalogue{}, -1));
   EXPECT_FALSE(controller_.StartTest(TestKind::Ping, HostCatalogue{}, -1));
   EXPECT_EQ(controller_.ResultLines(), 501);
-  EXPECT_EQ(window_.lines().size(), 501u);
+  EXPECT_EQ(window_.lines.size(), 501u);
   // Past 500: the next start empties the list first.
   EXPECT_FALSE(controller_.StartTest(TestKind::Ping, HostCatalogue{}, -1));
-  EXPECT_EQ(window_.lines(), (Lines{text::kNoSelection}));
+  EXPECT_EQ(window_.lines, (Lines{text::kNoSelection}));
   EXPECT_EQ(controller_.ResultLines(), 1);
-  EXPECT_TRUE(window_.buttons().empty()) << "failures never touch the run state";
+  EXPECT_TRUE(window_.buttons.empty()) << "failures never touch the run state";
 }
 
 TEST_F(RunTest, ClearDuringARunRestartsTheCount) {
-  echo_.Script(std::deque<EchoStep>(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 1}));
-  echo_.beforeAnswer = [this](std::size_t call) {
-    if (call == 2) controller_.ClearResultList();
-  };
+  echo_.script.assign(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 1});
+  echo_.beforeAnswer = [this](std::size_t call) { if (call == 2) controller_.ClearResultList(); };
   EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("192.0.2.1")),
             (Lines{"32 bytes from 192.0.2.1: icmp_seq = 2. time: 1 ms",
                    "32 bytes from 192.0.2.1: icmp_seq = 3. time: 1 ms",
@@ -201,7 +169,7 @@ TEST_F(RunTest, ClearDuringARunRestartsTheCount) {
 
 TEST_F(RunTest, ClosingInPingsThirdPassEndsItThereWithoutTouchingTheButtons) {
   TestRunController slow(window_, window_, echo_, resolver_, {.pingPauseMs = 2000});
-  echo_.Script(std::deque<EchoStep>(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 2}));
+  echo_.script.assign(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 2});
   HoldCallUntilClose(2);
   ASSERT_TRUE(slow.StartTest(TestKind::Ping, OneHost("192.0.2.1"), 0));
   ASSERT_EQ(reached_.get_future().wait_for(std::chrono::seconds(15)), std::future_status::ready);
@@ -209,12 +177,12 @@ TEST_F(RunTest, ClosingInPingsThirdPassEndsItThereWithoutTouchingTheButtons) {
   slow.CloseStep([&] { closing_ = true; });  // the pump runs while the window waits
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500))
       << "the 2 s pause after the pass was cut short";
-  EXPECT_EQ(window_.lines(), (Lines{"Ping 192.0.2.1 [192.0.2.1]",
+  EXPECT_EQ(window_.lines, (Lines{"Ping 192.0.2.1 [192.0.2.1]",
                                     "32 bytes from 192.0.2.1: icmp_seq = 0. time: 2 ms",
                                     "32 bytes from 192.0.2.1: icmp_seq = 1. time: 2 ms",
                                     "32 bytes from 192.0.2.1: icmp_seq = 2. time: 2 ms", "End "}));
-  EXPECT_EQ(echo_.calls().size(), 3u);
-  EXPECT_EQ(window_.buttons(), (std::vector<bool>{false}));
+  EXPECT_EQ(echo_.calls.size(), 3u);
+  EXPECT_EQ(window_.buttons, (std::vector<bool>{false}));
 }
 
 TEST_F(RunTest, OneTestAtATimeAndClosingDuringATraceSendsNoFurtherProbe) {
@@ -225,14 +193,14 @@ TEST_F(RunTest, OneTestAtATimeAndClosingDuringATraceSendsNoFurtherProbe) {
   EXPECT_FALSE(controller_.StartTest(TestKind::Ping, OneHost("192.0.2.1"), 0));
   controller_.CloseStep([&] { closing_ = true; });
   // The probe in flight was cut short: no line for it, and no third probe.
-  EXPECT_EQ(echo_.calls().size(), 2u);
-  EXPECT_EQ(window_.lines(), (Lines{"TraceRT 192.0.2.1 [192.0.2.1]",
-                                    Cp950("第1個路由器，要求等候逾時 Err=11010")}));
+  EXPECT_EQ(echo_.calls.size(), 2u);
+  EXPECT_EQ(window_.lines, (Lines{"TraceRT 192.0.2.1 [192.0.2.1]",
+                                    Utf8ToCp950("第1個路由器，要求等候逾時 Err=11010")}));
 }
 
 TEST_F(RunTest, ThousandRunsLeaveNoHandleOpen) {
   const auto runOnce = [this] {
-    echo_.Script({{1, 0, Ip(192, 0, 2, 1), 1}});
+    echo_.script = {{1, 0, Ip(192, 0, 2, 1), 1}};
     ASSERT_TRUE(controller_.StartTest(TestKind::TraceRoute, OneHost("192.0.2.1"), 0));
     ASSERT_TRUE(controller_.WorkerFinishedFor(10000));
   };

@@ -1,6 +1,5 @@
-// ICMP answer matching on arbitrary bytes: never a read past the end, and a
-// match always makes sense for the probe. Input: destination (4 bytes), id
-// and sequence (2 each, big-endian), then the received bytes.
+// ICMP answer matching on arbitrary bytes: no read past the end, and every match makes sense for
+// the probe. Input: destination (4 bytes), id and sequence (2 each, big-endian), received bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,10 +10,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace rk::icmp;
   if (size < 8) return 0;
-  Probe probe;
-  std::memcpy(&probe.destination, data, 4);
-  probe.id = static_cast<uint16_t>((data[4] << 8) | data[5]);
-  probe.sequence = static_cast<uint16_t>((data[6] << 8) | data[7]);
+  uint32_t destination = 0;
+  std::memcpy(&destination, data, 4);
+  const Probe probe{destination, static_cast<uint16_t>((data[4] << 8) | data[5]),
+                    static_cast<uint16_t>((data[6] << 8) | data[7])};
   const std::vector<uint8_t> received(data + 8, data + size);  // exact size: overreads are caught
   if (const auto raw = MatchRawReply(received, probe)) {
     uint32_t outerSource = 0;

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# usage: net_test.sh ping|trace|telnet --cli PATH | --wine-exe PATH --work DIR
-# Runs reachkit-cli (native, or the Windows build under Wine) in the client's
-# namespace of netlib.sh's routed chain and checks its lines and timing.
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/netlib.sh"
+# net_test.sh ping|trace|telnet --cli PATH | --wine-exe PATH --work DIR: reachkit-cli (native, or
+# the Windows build under Wine) in the client's namespace of netlib.sh's chain; lines and timing.
+source "$(dirname "${BASH_SOURCE[0]}")/netlib.sh"
 what=$1; shift
 net_parse_args "$@"
 net_setup $([ "$what" = trace ] && echo silent)
@@ -11,10 +9,8 @@ out=$(mktemp /tmp/rk-net-out.XXXXXX) hole=$(mktemp /tmp/rk-net-out.XXXXXX)
 net_temp_dirs+=("$out" "$hole" "$hole.times")
 
 run() {  # OUT ARGS...: the CLI's lines into OUT; sets EXIT and ELAPSED_MS
-  local out=$1 start; shift
-  start=$(date +%s%3N)
-  net_cli "$NET_ROOT" "$@" >"$out"
-  EXIT=$? ELAPSED_MS=$(($(date +%s%3N) - start))
+  local out=$1 start=$(date +%s%3N); shift
+  net_cli "$NET_ROOT" "$@" >"$out"; EXIT=$? ELAPSED_MS=$(($(date +%s%3N) - start))
 }
 # expect WHAT FILE LOW_MS HIGH_MS REGEX...: the run took LOW..HIGH ms, exited
 # with 0 and wrote one line per REGEX, in order, each matching whole.
@@ -38,8 +34,8 @@ ping)
 trace)
   # Natively over both kinds of ICMP socket; under Wine through its ICMP.DLL.
   for kind in ${NET_WINE_EXE:+wine} ${NET_CLI:+raw ping}; do
-    [ "$kind" = raw ] && nsx "$NS_CLIENT" sysctl -qw net.ipv4.ping_group_range="1 0"
-    [ "$kind" = ping ] && nsx "$NS_CLIENT" sysctl -qw net.ipv4.ping_group_range="0 2147483647"
+    [ "$kind" = wine ] || nsx "$NS_CLIENT" sysctl -qw \
+      net.ipv4.ping_group_range="$([ "$kind" = raw ] && echo 1 0 || echo 0 2147483647)"
     run "$out" trace 0
     expect "trace ($kind): hops in order, one real 3000 ms time-out" "$out" 3000 6000 \
       "$(header TraceRT)" "$(hop 1 "$R1_RE")" "第2個路由器，要求等候逾時 Err=11010" \
@@ -47,8 +43,7 @@ trace)
   done ;;
 telnet)
   # The blackholed host runs alongside (output to files only), so the two waits overlap.
-  (run "$hole" telnet 2; echo "$EXIT $ELAPSED_MS" >"$hole.times") </dev/null >/dev/null 2>&1 &
-  hole_pid=$!
+  (run "$hole" telnet 2; echo "$EXIT $ELAPSED_MS" >"$hole.times") </dev/null >/dev/null 2>&1 & hole_pid=$!
   run "$out" telnet 0
   # Windows Sockets report a refusal only at the limit; natively it comes at once.
   refused=(0 1000); [ -z "$NET_WINE_EXE" ] || refused=(9900 13000)

@@ -1,8 +1,7 @@
-# Shared by the network-namespace tests and bench/net_bench.sh (source it):
+# Sourced by the network-namespace tests and bench/net_bench.sh; all made here is named rk-<pid>-*,
+# removed by the EXIT trap, and every wait is bounded. r2 can be made silent (forwards, sends no
+# ICMP of its own); r3 blackholes 203.0.113.64/29, so a handshake there gets no answer.
 #   client 192.0.2.1 --- .2 r1 198.51.100.1 --- .2 r2 198.51.100.5 --- .6 r3 203.0.113.1 --- .2 target
-# r2 can be made silent (forwards, sends no ICMP of its own); r3 blackholes
-# 203.0.113.64/29, so a handshake there gets no answer. Everything made here
-# is named rk-<pid>-*, removed by the EXIT trap, and every wait is bounded.
 NS_CLIENT="rk-$$-client" NS_R1="rk-$$-r1" NS_R2="rk-$$-r2" NS_R3="rk-$$-r3" NS_TARGET="rk-$$-target"
 TARGET_IP=203.0.113.2 BLACKHOLE_IP=203.0.113.66 OPEN_PORT=8443 REFUSED_PORT=8001
 TARGET_RE='203\.0\.113\.2' R1_RE='192\.0\.2\.2' R3_RE='198\.51\.100\.6' BLACKHOLE_RE='203\.0\.113\.66'
@@ -11,11 +10,9 @@ net_failures=0 net_created_ns=() net_pids=() net_temp_dirs=() net_wine_prefixes=
 net_log() { printf '%s\n' "$*" >&2; }
 nsx() { ip netns exec "$@"; }
 
-# Without root or namespaces the test is skipped (exit 77), but not in CI.
-net_skip_or_fail() {
-  [ "${CI:-}" = "true" ] && { net_log "FAIL: $* (CI=true: network tests must run)"; exit 1; }
-  net_log "SKIP: $*"
-  exit 77
+net_skip_or_fail() {  # without root or namespaces: skip (exit 77), except in CI
+  [ "${CI:-}" != "true" ] || { net_log "FAIL: $* (CI=true: network tests must run)"; exit 1; }
+  net_log "SKIP: $*"; exit 77
 }
 
 net_teardown() {
@@ -27,7 +24,6 @@ net_teardown() {
     ip netns del "$ns" 2>/dev/null
   done
   rm -rf "${net_temp_dirs[@]}"
-  net_pids=() net_wine_prefixes=() net_created_ns=() net_temp_dirs=()
 }
 
 net_link() {  # NS_A IF_A ADDR_A NS_B IF_B ADDR_B
@@ -37,9 +33,9 @@ net_link() {  # NS_A IF_A ADDR_A NS_B IF_B ADDR_B
 }
 
 net_build() {  # [silent]
-  local ns dev route
+  local ns route
   for ns in "$NS_CLIENT" "$NS_R1" "$NS_R2" "$NS_R3" "$NS_TARGET"; do
-    ip netns add "$ns" && net_created_ns+=("$ns") && nsx "$ns" ip link set lo up || return 1
+    ip netns add "$ns" 2>/dev/null && net_created_ns+=("$ns") && nsx "$ns" ip link set lo up || return 1
   done
   net_link "$NS_CLIENT" eth0 192.0.2.1/30 "$NS_R1" west 192.0.2.2/30 &&
     net_link "$NS_R1" east 198.51.100.1/30 "$NS_R2" west 198.51.100.2/30 &&
@@ -57,8 +53,7 @@ client default via 192.0.2.2
 r1 default via 198.51.100.2
 r2 192.0.2.0/30 via 198.51.100.1
 r2 default via 198.51.100.6
-r3 192.0.2.0/30 via 198.51.100.5
-r3 198.51.100.0/30 via 198.51.100.5
+r3 default via 198.51.100.5
 r3 blackhole 203.0.113.64/29
 target default via 203.0.113.1
 ROUTES
@@ -67,8 +62,7 @@ ROUTES
   [ "${1:-}" != silent ] || nsx "$NS_R2" ip rule add pref 100 iif lo ipproto icmp blackhole
 }
 
-# The target's listener accepts and closes for at most 300 s; it returns once
-# listening, and its output is closed so that it holds no pipe of ctest's.
+# Accepts and closes on the target for at most 300 s; returns once listening; holds no pipe.
 net_listen() {
   nsx "$NS_TARGET" python3 -c '
 import os, signal, socket, sys
@@ -79,9 +73,8 @@ while True: s.accept()[0].close()
 ' "$OPEN_PORT" </dev/null >/dev/null 2>&1
 }
 
-# A client tree (CRLF, as the client writes; all ASCII, so also CP950) whose
-# hosts are: 0 Order1, the target on ports REFUSED, OPEN, 9000; 1 Quote1, r3;
-# 2 Local 1, the blackholed host on OPEN; 3 Local 2, the target on REFUSED only.
+# A client tree (CRLF as the client writes; ASCII, so CP950 too), hosts: 0 Order1, the target on
+# REFUSED, OPEN, 9000; 1 Quote1, r3; 2 Local 1, blackholed, OPEN; 3 Local 2, the target, REFUSED.
 net_client_tree() {
   NET_ROOT=$(mktemp -d /tmp/rk-net-client.XXXXXX) && net_temp_dirs+=("$NET_ROOT") || return 1
   mkdir -p "$NET_ROOT/Sys" "$NET_ROOT/Bin"
@@ -94,8 +87,9 @@ net_client_tree() {
     ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$REFUSED_PORT, $OPEN_PORT, 9000"
 }
 
-# A prefix of its own, copied from a template booted once (slowly), so that
-# its server and ICMP helper start in the client's namespace. Sets NET_WINE_PREFIX.
+# Sets NET_WINE_PREFIX: a copy of a template booted once (slowly) so that its server and ICMP
+# helper start in the client's namespace. Hard links where possible (Wine replaces its files
+# rather than rewriting them); the template server's socket note stays behind.
 net_wine_prefix() {
   local template="$1/net-wine-template"
   mkdir -p "$1" && (
@@ -109,8 +103,6 @@ net_wine_prefix() {
   ) 9>"$1/net-wine-template.lock" && [ -f "$template/system.reg" ] || return 1
   NET_WINE_PREFIX=$(mktemp -d /tmp/rk-net-wine.XXXXXX) || return 1
   net_wine_prefixes+=("$NET_WINE_PREFIX") net_temp_dirs+=("$NET_WINE_PREFIX")
-  # Hard links where possible (Wine replaces its files rather than rewriting
-  # them); the template server's socket note stays behind.
   cp -al "$template/." "$NET_WINE_PREFIX/" 2>/dev/null || cp -a "$template/." "$NET_WINE_PREFIX/"
   rm -f "$NET_WINE_PREFIX/wineserver"
 }
@@ -138,11 +130,9 @@ net_parse_args() {
 net_setup() {  # [silent]
   [ "$(id -u)" -eq 0 ] || net_skip_or_fail "network-namespace tests need root"
   command -v ip python3 >/dev/null || net_skip_or_fail "needs iproute2 and python3"
-  trap net_teardown EXIT
-  trap 'exit 130' INT TERM
-  ip netns add "rk-$$-probe" 2>/dev/null || net_skip_or_fail "cannot create network namespaces here"
-  ip netns del "rk-$$-probe"
-  net_build "$@" || { net_log "FAIL: could not build the namespaces"; exit 1; }
+  trap net_teardown EXIT; trap 'exit 130' INT TERM
+  net_build "$@" || { [ ${#net_created_ns[@]} -gt 0 ] || net_skip_or_fail "no network namespaces here"
+    net_log "FAIL: could not build the namespaces"; exit 1; }
   net_listen || { net_log "FAIL: the listener did not start"; exit 1; }
   net_client_tree || { net_log "FAIL: could not write the client tree"; exit 1; }
   [ -n "$NET_WINE_EXE" ] || return 0
