@@ -7,8 +7,9 @@ gui_session_start() {
   trap 'if [ -n "$xvfb_pid" ]; then wine_finish; fi; stop_display' EXIT
   ensure_display || return 1
   wine_prepare >/dev/null 2>&1 </dev/null
-  [ -z "$xvfb_pid" ] || "$repo_root/cmake/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' \
-    /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && managed=Y || managed=N
+  "$repo_root/cmake/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d $managed \
+    /f >/dev/null 2>&1 </dev/null || true
 }
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }

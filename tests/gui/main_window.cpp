@@ -1,4 +1,4 @@
-// gui_harness.exe window|no-icmp|demo|startup|dialogs <client>\Reachkit\Reachkit.exe [ARG]
+// gui_harness.exe window|no-icmp|demo|startup|dialogs <client>\Reachkit\Reachkit.exe [ARG];
 // no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits.
 #include <cstdlib>
 
