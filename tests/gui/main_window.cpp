@@ -162,6 +162,11 @@ void WindowScenario(const std::string& exe, const rk::HostCatalogue& catalogue) 
     Check(Text(w.main()) == Format("%s v4.0.1", rk::text::kAppCaption) && !w.Find("#32770") &&
               w.Hosts() == catalogue.labels && !catalogue.labels.empty(),
           "title, no message box, the catalogue's hosts");
+    PostMessageW(w.main(), WM_SYSCOMMAND, 0x13, 0);  // the About command; low bits do not count
+    const HWND about = w.WaitDialog(rk::text::kAboutCaption);
+    Check(about != nullptr, "the About box opens from its system command");
+    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    WaitFor([&] { return !IsWindowVisible(about); });
     Layout(w);
     Looks(w);
     Ping(w, catalogue.hostTexts.at(0));
