@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -50,5 +51,13 @@ struct FileSnapshot {
 //   when any step fails (missing folder, no room, no permission, path is a
 //   folder, the existing file is read-only).
 [[nodiscard]] bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
+
+// For the backends: reads a file that may grow or shrink while it is read,
+// through `readChunk` (bytes read, 0 at the end, negative on failure), never
+// more than maxBytes + 1 bytes. `sizeHint` is the size seen before reading.
+// * Regular with the bytes, TooLarge past maxBytes, or Unreadable.
+using ReadChunk = std::function<std::ptrdiff_t(char* into, std::size_t room)>;
+[[nodiscard]] FileState ReadBounded(std::size_t sizeHint, std::size_t maxBytes,
+                                    const ReadChunk& readChunk, std::string& bytes);
 
 }  // namespace rk::fileio

@@ -118,33 +118,18 @@ FileSnapshot ReadRegularFile(const std::string& path, std::size_t maxBytes) {
     snapshot.state = FileState::TooLarge;
     return snapshot;
   }
-  // The file may grow or shrink while it is read: read until end of file,
-  // but never more than maxBytes.
   std::string bytes;
-  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
-  std::size_t have = 0;
-  for (;;) {
-    if (have == bytes.size()) {
-      if (bytes.size() > maxBytes) {
-        snapshot.state = FileState::TooLarge;
-        return snapshot;
-      }
-      bytes.resize(bytes.size() < maxBytes / 2 ? bytes.size() * 2 + 4096 : maxBytes + 1);
-    }
-    const ssize_t n = ::read(fd.get(), bytes.data() + have, bytes.size() - have);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      snapshot.state = FileState::Unreadable;
-      return snapshot;
-    }
-    if (n == 0) break;
-    have += static_cast<std::size_t>(n);
-  }
-  if (have > maxBytes) {
-    snapshot.state = FileState::TooLarge;
-    return snapshot;
-  }
-  bytes.resize(have);
+  snapshot.state = ReadBounded(
+      static_cast<std::size_t>(st.st_size), maxBytes,
+      [&fd](char* into, std::size_t room) -> std::ptrdiff_t {
+        for (;;) {
+          const ssize_t n = ::read(fd.get(), into, room);
+          if (n >= 0 || errno != EINTR) return n;
+        }
+      },
+      bytes);
+  if (snapshot.state != FileState::Regular) return snapshot;
+  const std::size_t have = bytes.size();
   if (have != static_cast<std::size_t>(st.st_size)) {
     // Changed under us: the identity from before the read would describe
     // other bytes, so take the one that belongs to what was read (a later
@@ -152,7 +137,6 @@ FileSnapshot ReadRegularFile(const std::string& path, std::size_t maxBytes) {
     struct stat after {};
     if (::fstat(fd.get(), &after) == 0) snapshot.identity = IdentityOf(after);
   }
-  snapshot.state = FileState::Regular;
   snapshot.bytes = std::move(bytes);
   return snapshot;
 }

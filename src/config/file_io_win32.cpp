@@ -116,31 +116,17 @@ FileSnapshot ReadRegularFile(const std::string& path, std::size_t maxBytes) {
     return snapshot;
   }
   std::string bytes;
-  bytes.resize(static_cast<std::size_t>(snapshot.identity.size) + 1);
-  std::size_t have = 0;
-  for (;;) {
-    if (have == bytes.size()) {
-      if (bytes.size() > maxBytes) {
-        snapshot.state = FileState::TooLarge;
-        return snapshot;
-      }
-      bytes.resize(bytes.size() < maxBytes / 2 ? bytes.size() * 2 + 4096 : maxBytes + 1);
-    }
-    const std::size_t room = bytes.size() - have;
-    const DWORD ask = room > 0x40000000u ? 0x40000000u : static_cast<DWORD>(room);
-    DWORD got = 0;
-    if (!ReadFile(h.get(), bytes.data() + have, ask, &got, nullptr)) {
-      snapshot.state = FileState::Unreadable;
-      return snapshot;
-    }
-    if (got == 0) break;
-    have += got;
-  }
-  if (have > maxBytes) {
-    snapshot.state = FileState::TooLarge;
-    return snapshot;
-  }
-  bytes.resize(have);
+  snapshot.state = ReadBounded(
+      static_cast<std::size_t>(snapshot.identity.size), maxBytes,
+      [&h](char* into, std::size_t room) -> std::ptrdiff_t {
+        const DWORD ask = room > 0x40000000u ? 0x40000000u : static_cast<DWORD>(room);
+        DWORD got = 0;
+        if (!ReadFile(h.get(), into, ask, &got, nullptr)) return -1;
+        return static_cast<std::ptrdiff_t>(got);
+      },
+      bytes);
+  if (snapshot.state != FileState::Regular) return snapshot;
+  const std::size_t have = bytes.size();
   if (have != snapshot.identity.size) {
     FileIdentity after;
     if (Describe(h.get(), after) == FileState::Regular) snapshot.identity = after;
