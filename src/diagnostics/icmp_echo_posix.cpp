@@ -158,12 +158,6 @@ bool CanOpenIcmpSocket(IcmpSocketKind kind) {
   return probe.valid();
 }
 
-IcmpSocketKind ChosenIcmpSocketKind() {
-  ServiceState& state = State();
-  const std::lock_guard lock(state.mutex);
-  return state.kind;
-}
-
 int SendEchoOver(IcmpSocketKind kind, uint32_t destination, EchoResult& result, int ttl,
                  uint32_t timeoutMs, int dataSize, int noOptions, const StopFlag* stop) {
   const FileDescriptor socketFd(OpenIcmpSocket(kind));

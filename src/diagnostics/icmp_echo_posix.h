@@ -14,10 +14,6 @@ enum class IcmpSocketKind { Datagram, Raw };
 // Whether this process may open a socket of `kind` now.
 [[nodiscard]] bool CanOpenIcmpSocket(IcmpSocketKind kind);
 
-// The kind that IcmpEchoService chose; meaningful only after a successful
-// Initialize (Datagram otherwise).
-[[nodiscard]] IcmpSocketKind ChosenIcmpSocketKind();
-
 // One echo over a new socket of `kind`, with the contract of
 // EchoService::SendEcho. Lets tests drive both kinds whatever the service
 // chose.
