@@ -4,12 +4,11 @@
 
 #include "base/format.h"
 #include "base/texts.h"
+#include "base/white_space.h"
 
 namespace rk {
 
 namespace {
-
-bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 std::string ReplaceAll(std::string_view text, char from, std::string_view to) {
   std::string out;
@@ -28,8 +27,7 @@ void SplitList(std::vector<std::string>& list, std::string_view text, std::strin
   if (clear) list.clear();
   std::string_view rest = text;
   for (;;) {
-    while (!rest.empty() && IsWhiteSpace(rest.front())) rest.remove_prefix(1);
-    while (!rest.empty() && IsWhiteSpace(rest.back())) rest.remove_suffix(1);
+    rest = TrimWhiteSpace(rest);
     const std::size_t at = separator.empty() ? std::string_view::npos : rest.find(separator);
     const std::string_view piece = at == std::string_view::npos ? rest : rest.substr(0, at);
     if (!piece.empty()) list.emplace_back(piece);

@@ -5,18 +5,11 @@
 
 #include "base/format.h"
 #include "base/texts.h"
+#include "base/white_space.h"
 
 namespace rk {
 
 namespace {
-
-bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsWhiteSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // The client's own conversion: no digit test, so "8a" and "-1" give what the
 // arithmetic gives. Unsigned so that overflow wraps instead of being undefined.
@@ -86,7 +79,7 @@ std::vector<int32_t> ParsePortList(std::string_view text) {
     const bool last = comma == std::string_view::npos;
     // A comma at index 0 makes the whole rest one piece; the next pass then
     // starts after that comma (the client's reading, kept as it is).
-    const std::string_view piece = Trim((last || comma == 0) ? text : text.substr(0, comma));
+    const std::string_view piece = TrimWhiteSpace((last || comma == 0) ? text : text.substr(0, comma));
     if (!piece.empty()) ports.push_back(ClientPortValue(piece));
     if (last) break;
     text.remove_prefix(comma + 1);
