@@ -87,24 +87,19 @@ class Control {
   [[nodiscard]] std::string GetWindowText() const { return GetWindowTextString(m_hWnd); }
   void SetWindowText(const std::string& text) const { SetWindowTextString(m_hWnd, text); }
   void EnableWindow(bool enable) const { ::EnableWindow(m_hWnd, enable ? TRUE : FALSE); }
-  [[nodiscard]] bool IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd) != FALSE; }
 };
 
 class ComboBox : public Control {
  public:
   int AddString(const std::string& text) const;
-  [[nodiscard]] int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
   [[nodiscard]] int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
   int SetCurSel(int index) const;
-  void ResetContent() const { SendMessage(CB_RESETCONTENT); }
 };
 
 class ListBox : public Control {
  public:
   int AddString(const std::string& text) const;
-  [[nodiscard]] int GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
   int SetCurSel(int index) const;
-  void ResetContent() const { SendMessage(LB_RESETCONTENT); }
 };
 
 class CheckBox : public Control {
@@ -158,8 +153,6 @@ class DialogBase {
   }
   // Runs DoDataExchange in the given direction; always succeeds.
   bool UpdateData(bool saveAndValidate = true);
-  // True from the first EndDialog on.
-  [[nodiscard]] bool IsEnding() const { return m_bEnding; }
 
  protected:
   // The command handlers of the class; looked up before OnOK / OnCancel.
