@@ -1,33 +1,12 @@
 #include "dialogs/proxy_setting_form.h"
 
-#include <sys/stat.h>
-
 #include <utility>
 
-#include "base/format.h"
 #include "base/texts.h"
 
 namespace rk {
 
 namespace {
-
-// The text members in key order (keys 1..8 of kProxyKeys).
-constexpr std::array<std::string ProxySettings::*, 8> kTextMembers = {
-    &ProxySettings::m_strProxyServerName,
-    &ProxySettings::m_strProxyPort,
-    &ProxySettings::m_strUserName,
-    &ProxySettings::m_strUserPassword,
-    &ProxySettings::m_strSocksProxyServerName,
-    &ProxySettings::m_strSocksProxyPort,
-    &ProxySettings::m_strSocksUserName,
-    &ProxySettings::m_strSocksUserPassword};
-
-// A default that no stored value can equal: the profile functions hand back
-// the default only for a missing key and "" for a key set to nothing, so a
-// read with this default tells "missing" from "empty". No client writes
-// DEL bytes into its INI files; kernel32 strips trailing blanks from a
-// default, so the sentinel neither begins nor ends with one.
-constexpr char kMissing[] = "\x7F<missing>\x7F";
 
 void EnableLogin(ProxyControls& controls, bool enabled) {
   controls.userLabelEnabled = enabled;
@@ -37,38 +16,6 @@ void EnableLogin(ProxyControls& controls, bool enabled) {
 }
 
 }  // namespace
-
-std::string ProxySettings::ValueText(std::size_t keyIndex) const {
-  if (keyIndex == 0) return Format("%d", m_nProxyType);
-  return this->*kTextMembers[keyIndex - 1];
-}
-
-ProxySettings LoadProxySettings(ProfileStore& profile, const std::string& path) {
-  ProxySettings settings;
-  settings.m_nProxyType = profile.GetInt(kProxySection, kProxyKeys[0], 0, path);
-  for (std::size_t i = 0; i < kTextMembers.size(); ++i)
-    settings.*kTextMembers[i] =
-        profile.GetString(kProxySection, kProxyKeys[i + 1], "", kProfileBufferSize, path);
-  return settings;
-}
-
-void SaveProxySettings(const ProxySettings& settings, ProfileStore& profile,
-                       const std::string& path) {
-  for (std::size_t i = 0; i < kProxyKeys.size(); ++i)
-    (void)profile.WriteString(kProxySection, kProxyKeys[i], settings.ValueText(i), path);
-}
-
-bool HoldsProxyKeys(ProfileStore& profile, const std::string& path) {
-  for (const char* key : kProxyKeys)
-    if (profile.GetString(kProxySection, key, kMissing, kProfileBufferSize, path) != kMissing)
-      return true;
-  return false;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0;
-}
 
 ProxyControls ShowProxyType(const ProxySettings& settings, int32_t type) {
   ProxyControls controls;  // every edit empty, every control disabled, box unchecked
@@ -101,14 +48,10 @@ ProxySettingForm::ProxySettingForm(ProfileStore& profile, ClientPaths paths)
     : m_profile(profile), m_paths(std::move(paths)) {}
 
 void ProxySettingForm::Open() {
-  const std::string basePath = m_paths.BaseConfigPath();
   m_strToolSettingsPath = m_paths.ToolSettingsPath();
-  const bool toolIsMaster =
-      FileExists(m_strToolSettingsPath) && HoldsProxyKeys(m_profile, m_strToolSettingsPath);
-  const std::string& source = toolIsMaster ? m_strToolSettingsPath : basePath;
-  const std::string& target = toolIsMaster ? basePath : m_strToolSettingsPath;
-  m_settings = LoadProxySettings(m_profile, source);
-  SaveProxySettings(m_settings, m_profile, target);
+  const ProxyMasterCopy copy = FindProxyMasterCopy(m_profile, m_paths);
+  m_settings = LoadProxySettings(m_profile, copy.masterPath);
+  (void)SaveProxySettings(m_settings, m_profile, copy.copyPath);
   if (m_settings.m_nProxyType < kProxyNone || m_settings.m_nProxyType > kProxySocks5)
     m_settings.m_nProxyType = kProxyNone;
 }
@@ -150,8 +93,8 @@ const char* ProxySettingForm::OnOK(const ProxyInput& input) {
       }
     }
   }
-  SaveProxySettings(m_settings, m_profile, m_strToolSettingsPath);
-  SaveProxySettings(m_settings, m_profile, m_paths.BaseConfigPath());
+  (void)SaveProxySettings(m_settings, m_profile, m_strToolSettingsPath);
+  (void)SaveProxySettings(m_settings, m_profile, m_paths.BaseConfigPath());
   return nullptr;
 }
 

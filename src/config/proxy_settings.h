@@ -1,0 +1,79 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "config/client_paths.h"
+#include "config/profile_store.h"
+
+namespace rk {
+
+// The proxy types: index of the combo box entry (NONE, HTTP11_PROXY,
+// SOCK4_PROXY, SOCK4a_PROXY, SOCK5_PROXY, from the template's init data) and
+// value of "ProxyType".
+inline constexpr int32_t kProxyNone = 0;
+inline constexpr int32_t kProxyHttp11 = 1;
+inline constexpr int32_t kProxySocks4 = 2;
+inline constexpr int32_t kProxySocks4a = 3;
+inline constexpr int32_t kProxySocks5 = 4;
+
+// Section "DC" holds the nine keys, always read and written as one set in
+// this order, in the base configuration and in the tool's settings file.
+inline constexpr char kProxySection[] = "DC";
+inline constexpr std::array<const char*, 9> kProxyKeys = {
+    "ProxyType",      "ProxyServerName", "ProxyPort",
+    "UserName",       "UserPassword",    "SOCKSProxyServerName",
+    "SOCKSProxyPort", "SOCKSUserName",   "SOCKSUserPassword"};
+
+struct ProxySettings {
+  int32_t m_nProxyType = kProxyNone;
+  std::string m_strProxyServerName;
+  std::string m_strProxyPort;
+  std::string m_strUserName;
+  std::string m_strUserPassword;
+  std::string m_strSocksProxyServerName;
+  std::string m_strSocksProxyPort;
+  std::string m_strSocksUserName;
+  std::string m_strSocksUserPassword;
+
+  // The stored text of key i of kProxyKeys ("%d" of the type for key 0).
+  [[nodiscard]] std::string ValueText(std::size_t keyIndex) const;
+  bool operator==(const ProxySettings&) const = default;
+};
+
+// Reads the nine keys of section "DC" (type 0 and empty texts when missing;
+// texts cut to 259 bytes).
+[[nodiscard]] ProxySettings LoadProxySettings(ProfileStore& profile, const std::string& path);
+
+// Writes the nine keys into section "DC" in key order.
+// * Returns false when a write failed or the keys read back differ from what
+//   was written; every key is still attempted.
+bool SaveProxySettings(const ProxySettings& settings, ProfileStore& profile,
+                       const std::string& path);
+
+// For each of the nine keys, whether section "DC" of the file holds it (even
+// with an empty value).
+[[nodiscard]] std::array<bool, 9> StoredProxyKeys(ProfileStore& profile, const std::string& path);
+
+// Whether section "DC" of the file holds at least one of the nine keys.
+[[nodiscard]] bool HoldsProxyKeys(ProfileStore& profile, const std::string& path);
+
+// Whether a file (or folder) exists at `path`.
+[[nodiscard]] bool FileExists(const std::string& path);
+
+// Which file holds the proxy setting the client uses (the master copy):
+// * the tool's settings file when it exists AND holds at least one proxy key;
+// * otherwise the base configuration. The tool's file is also written by the
+//   connection preferences, so it can exist with no proxy key at all; taking
+//   it as master then would wipe the client's proxy setting with type 0 and
+//   empty texts.
+struct ProxyMasterCopy {
+  std::string masterPath;
+  std::string copyPath;  // the other file, which opening the dialog overwrites
+  bool toolFileIsMaster = false;
+};
+[[nodiscard]] ProxyMasterCopy FindProxyMasterCopy(ProfileStore& profile,
+                                                  const ClientPaths& paths);
+
+}  // namespace rk
