@@ -20,6 +20,8 @@ class TcpSocket {
   TcpSocket& operator=(const TcpSocket&) = delete;
 
   [[nodiscard]] bool valid() const { return handle_ != kInvalid; }
+  // The platform's handle, still owned by this object (for I/O on it).
+  [[nodiscard]] intptr_t native() const { return handle_; }
   // Shuts both directions down and closes; idempotent.
   void Close();
 
