@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ python3 locales
+  libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick librsvg2-bin

@@ -1,26 +1,77 @@
 #pragma once
+#include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/client_paths.h"
 #include "config/profile_store.h"
+#include "diagnostics/stop_flag.h"
+
+namespace CLI {
+class App;
+}
 
 namespace rk::cli {
 
-// What every command of reachkit-cli gets.
+// What every command of reachkit-cli gets once the command line is parsed.
 struct Context {
   ClientPaths paths;
   ProfileStore& profile;
   bool raw = false;  // write code page 950 bytes as they are (else UTF-8 on POSIX)
   std::ostream& out;
   std::ostream& err;
+  const StopFlag& interrupted;  // set by Ctrl+C (SIGINT, SIGTERM, console close)
 };
 
-// Exit codes: 0 done, 1 refused or failed, 2 usage.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
+// Exit codes, one meaning for every command.
+inline constexpr int kExitOk = 0;           // success (see each command's --help)
+inline constexpr int kExitFailed = 1;       // not reachable, or the command failed
+inline constexpr int kExitUsage = 2;        // the command line is wrong
+inline constexpr int kExitNoHosts = 3;      // the configuration is missing or lists no host
+inline constexpr int kExitInterrupted = 130;  // Ctrl+C (POSIX convention: 128 + SIGINT)
+
+// Runs the chosen command; returns the process's exit code.
+using CommandAction = std::function<int(const Context&)>;
+
+// reachkit-cli's commands. A command lives in its own file and joins through
+// one registration function, called from main.cpp's list:
+//
+//   void AddCheckCommand(Commands& commands) {
+//     auto timeoutMs = std::make_shared<int>(10000);  // outlives the parse
+//     CLI::App* check = commands.Add("check", "every endpoint at once",
+//                                    "0 every endpoint open, 1 some not, 3 no hosts",
+//                                    [timeoutMs](const Context& c) { return RunCheck(c, *timeoutMs); });
+//     check->add_option("--timeout-ms", *timeoutMs, "connect time-out");
+//   }
+//
+// Options are bound to state the action captures; the action runs after a
+// successful parse, only for the chosen command.
+class Commands {
+ public:
+  explicit Commands(CLI::App& app) : app_(app) {}
+  // Adds sub-command `name`; `exitCodes` goes to its --help as "exit: ...".
+  CLI::App* Add(const std::string& name, const std::string& description,
+                const std::string& exitCodes, CommandAction action);
+  // The action of the command the parse chose, or nullptr.
+  [[nodiscard]] const CommandAction* Chosen() const;
+
+ private:
+  CLI::App& app_;
+  std::vector<std::pair<CLI::App*, CommandAction>> commands_;
+};
+
+// Registration functions, one per command file.
+void AddHostCommands(Commands& commands);      // hosts, preference
+void AddTestCommands(Commands& commands);      // ping, trace, telnet
+void AddSettingsCommands(Commands& commands);  // set-preference, proxy
+
+// The catalogue is empty: one line on stderr naming the root, exit code 3.
+int NoHosts(const Context& context);
+
+// A usage error found after parsing: one line on stderr, exit code 2.
+int UsageError(const Context& context, const std::string& message);
 
 // Writes one line of system text (code page 950) followed by '\n', converted
 // for the terminal unless raw, and flushes.
@@ -29,10 +80,5 @@ void WriteLine(const Context& context, std::ostream& stream, const std::string& 
 // Command-line arguments arrive in the terminal's encoding (UTF-8 on POSIX,
 // the ANSI code page on Windows); this gives their code page 950 bytes.
 [[nodiscard]] std::string ArgumentToCp950(const Context& context, const std::string& argument);
-
-// set-preference LOCATION NMPORT PSPORT
-int RunSetPreference(const Context& context, const std::vector<std::string>& args);
-// proxy [--show-passwords]
-int RunProxy(const Context& context, const std::vector<std::string>& args);
 
 }  // namespace rk::cli

@@ -1,4 +1,6 @@
+#include <CLI/CLI.hpp>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,8 +13,6 @@ namespace rk::cli {
 
 namespace {
 
-constexpr char kSetPreferenceUsage[] = "usage: reachkit-cli set-preference LOCATION NMPORT PSPORT";
-constexpr char kProxyUsage[] = "usage: reachkit-cli proxy [--show-passwords]";
 constexpr char kHiddenPassword[] = "********";
 
 void PrintProxyBlock(const Context& context, const char* title, const std::string& path,
@@ -32,18 +32,13 @@ void PrintProxyBlock(const Context& context, const char* title, const std::strin
   }
 }
 
-}  // namespace
-
 // The connect-setting dialog fed from the command line: the location must be
 // one of the listed names exactly (no prefix or case match, unlike the
 // combo box's initial choice), then the dialog's own checks decide. Refusal
 // messages go to stderr and leave every file untouched.
-int RunSetPreference(const Context& context, const std::vector<std::string>& args) {
-  if (args.size() != 3) {
-    context.err << kSetPreferenceUsage << '\n' << std::flush;
-    return kExitUsage;
-  }
-  const std::string location = ArgumentToCp950(context, args[0]);
+int RunSetPreference(const Context& context, const std::string& locationArgument,
+                     const std::string& nmPort, const std::string& psPort) {
+  const std::string location = ArgumentToCp950(context, locationArgument);
   const char* refusal = nullptr;
   const bool confirmed =
       OnConnectSetting(context.profile, context.paths, [&](ConnectSettingForm& form) {
@@ -55,7 +50,7 @@ int RunSetPreference(const Context& context, const std::vector<std::string>& arg
             break;
           }
         }
-        refusal = form.OnOK(selection, args[1], args[2]);
+        refusal = form.OnOK(selection, nmPort, psPort);
         return refusal == nullptr;
       });
   if (!confirmed) {
@@ -68,19 +63,33 @@ int RunSetPreference(const Context& context, const std::vector<std::string>& arg
 
 // Both copies of the nine proxy keys as the proxy-setting dialog would load
 // them, without the copy that opening the dialog makes: this only reads.
-int RunProxy(const Context& context, const std::vector<std::string>& args) {
-  bool showPasswords = false;
-  for (const std::string& arg : args) {
-    if (arg == "--show-passwords" && !showPasswords) {
-      showPasswords = true;
-    } else {
-      context.err << kProxyUsage << '\n' << std::flush;
-      return kExitUsage;
-    }
-  }
+int RunProxy(const Context& context, bool showPasswords) {
   PrintProxyBlock(context, "tool settings", context.paths.ToolSettingsPath(), showPasswords);
   PrintProxyBlock(context, "base configuration", context.paths.BaseConfigPath(), showPasswords);
   return kExitOk;
+}
+
+}  // namespace
+
+void AddSettingsCommands(Commands& commands) {
+  struct Preference {
+    std::string location, nmPort, psPort;
+  };
+  auto preference = std::make_shared<Preference>();
+  CLI::App* set = commands.Add(
+      "set-preference", "store the preferred connection location and ports, as the dialog does",
+      "0 stored, 1 refused (the dialog's message on stderr)", [preference](const Context& c) {
+        return RunSetPreference(c, preference->location, preference->nmPort, preference->psPort);
+      });
+  set->add_option("LOCATION", preference->location, "one of the listed location names, exactly")
+      ->required();
+  set->add_option("NMPORT", preference->nmPort, "NM port")->required();
+  set->add_option("PSPORT", preference->psPort, "PS port")->required();
+
+  auto showPasswords = std::make_shared<bool>(false);
+  CLI::App* proxy = commands.Add("proxy", "the proxy keys of both configuration files", "0 done",
+                                 [showPasswords](const Context& c) { return RunProxy(c, *showPasswords); });
+  proxy->add_flag("--show-passwords", *showPasswords, "print the stored passwords as they are");
 }
 
 }  // namespace rk::cli

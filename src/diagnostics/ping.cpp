@@ -21,12 +21,14 @@ void PingThreadProc(const WorkerContext& context) {
     // An echo cut short by a close has no outcome worth a line.
     const bool interrupted = context.stop.load() && result.errorCode != 0;
     if (!interrupted) {
-      if (result.errorCode == 0)
+      if (result.errorCode == 0) {
+        context.answered.store(true);
         context.appendLine(Format(text::kPingEchoFormat, dotted, sequence,
                                   static_cast<int>(result.roundTripMs)));
-      else
+      } else {
         context.appendLine(Format(text::kPingLostFormat, dotted, sequence,
                                   static_cast<int>(result.errorCode)));
+      }
       SleepUnlessStopped(context.timings.pingPauseMs, &context.stop);
     }
     if (context.testRunning.load() == 0 || sequence + 1 >= kPingCount) {

@@ -15,6 +15,7 @@ void TelnetThreadProc(const WorkerContext& context) {
     TcpSocket socket =
         ConnectWithTimeout(target.dottedAddress, port, context.timings.connectTimeoutMs, &context.stop);
     if (socket.valid()) {
+      context.answered.store(true);
       const std::string line = Format(text::kConnectSucceededFormat, dotted, port);
       socket.Close();  // no data is ever sent: shut down and close before reporting
       context.appendLine(line);

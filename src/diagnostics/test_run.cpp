@@ -26,6 +26,7 @@ bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue,
 
   ToggleTestState();
   stop_.store(false);
+  answered_.store(false);
   {
     std::lock_guard lock(doneMutex_);
     workerDone_ = false;
@@ -47,7 +48,8 @@ bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue,
 
 void TestRunController::RunWorker(TestKind kind) {
   const WorkerContext context{target_, echo_, testRunning_, stop_, timings_,
-                              [this](std::string line) { AppendResultLine(std::move(line)); }};
+                              [this](std::string line) { AppendResultLine(std::move(line)); },
+                              answered_};
   switch (kind) {
     case TestKind::Ping: PingThreadProc(context); break;
     case TestKind::TraceRoute: TraceRouteThreadProc(context); break;

@@ -55,6 +55,9 @@ struct WorkerContext {
   const StopFlag& stop;                 // set when the owner closes
   const DiagnosticTimings& timings;
   LineWriter appendLine;
+  // Set when the target answered: an echo reply, the trace's arrival, a
+  // connected port. Never cleared by a worker.
+  std::atomic<bool>& answered;
 };
 
 // The three workers, without the run-state switch that ends each run.
@@ -102,6 +105,8 @@ class TestRunController {
 
   [[nodiscard]] bool IsRunning() const { return testRunning_.load() != 0; }
   [[nodiscard]] int ResultLines() const { return resultLines_.load(); }
+  // Whether the target answered during the current or last run.
+  [[nodiscard]] bool TargetAnswered() const { return answered_.load(); }
   [[nodiscard]] const TestTarget& target() const { return target_; }
   // The worker of the current or last run has ended (or none was started).
   [[nodiscard]] bool WorkerFinishedFor(uint32_t ms);
@@ -120,6 +125,7 @@ class TestRunController {
 
   std::atomic<int> testRunning_{0};
   std::atomic<int> resultLines_{0};
+  std::atomic<bool> answered_{false};
   StopFlag stop_{false};
   std::thread worker_;
   std::mutex doneMutex_;

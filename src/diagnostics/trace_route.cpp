@@ -29,6 +29,7 @@ void TraceRouteThreadProc(const WorkerContext& context) {
                               DottedIPv4(result.replyAddress).c_str(),
                               static_cast<int>(result.roundTripMs)));
     if (result.replyAddress == target.address) {
+      context.answered.store(true);
       context.appendLine(text::kTargetReached);
       return;
     }

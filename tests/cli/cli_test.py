@@ -106,10 +106,30 @@ class CliTest(CliCase):
                          (0, b"TraceRT localhost [127.0.0.1]", [big5("目標到達")]))
         self.assertRegex(lines[1].decode("cp950"), r"^第1個路由器，IP地址：127\.0\.0\.1用時：\d+毫秒$")
 
+    def test_exit_code_says_whether_the_target_answered_or_there_are_no_hosts(self):
+        # Entry 3 is 127.0.0.2 on the port that listens on 127.0.0.1 only: refused.
+        self.assertEqual(self.cli("telnet", "3"), (1, [
+            b"Telnet 127.0.0.2 [127.0.0.2]", big5("連線失敗，127.0.0.2：%d" % self.open)]))
+        self.assertEqual(self.cli("telnet", "1")[0], 0)  # a name resolved, then a port connected
+        empty = self.host_path(self.dir / "Bin")  # a folder with no client configuration
+        for args, lines in ((["hosts"], []), (["ping", "0"], [b"Get Host From ComboBox Failed !"]),
+                            (["telnet", "5"], [b"Get Host From ComboBox Failed !"])):
+            code, out, err = self.lines("--root", empty, *args)
+            self.assertEqual((code, out, err.count(b"\n"), b"no hosts" in err), (3, lines, 1, True), args)
+
+    def test_help_of_every_command_exits_0_and_names_its_exit_codes(self):
+        code, out, _ = self.run_cli("--help")
+        self.assertEqual(code, 0)
+        for text in (b"130", b"3    no hosts", b"--root DIR", b"set-preference"):
+            self.assertIn(text, out)
+        for command in ("hosts", "preference", "ping", "trace", "telnet", "set-preference", "proxy"):
+            code, out, err = self.run_cli(command, "--help")
+            self.assertEqual((code, err, b"exit: 0 " in out, b"2 usage" in out), (0, b"", True, True), command)
+
     def test_usage_errors_exit_2_with_one_line_on_stderr(self):
         for args in ([], ["bogus"], ["ping"], ["ping", "x"], ["ping", "-1"], ["ping", "99"],
                      ["--nope", "hosts"], ["hosts", "extra"], ["set-preference", "Order1", "80"],
-                     ["proxy", "x"]):
+                     ["proxy", "x"], ["--root"], ["ping", "0", "1"], ["telnet", "--port", "1"]):
             code, out, err = self.run_cli("--root", self.root, *args)
             self.assertEqual((code, out, err.count(b"\n"), err[-1:]), (2, b"", 1, b"\n"), args)
         self.assertIsNone(self.read("Sys/Reachkit.ini"))

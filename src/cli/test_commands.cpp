@@ -1,0 +1,101 @@
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "base/texts.h"
+#include "cli/cli.h"
+#include "config/host_catalogue.h"
+#include "diagnostics/icmp_echo.h"
+#include "diagnostics/test_run.h"
+
+namespace rk::cli {
+
+namespace {
+
+// Lines go out as they come, from the worker thread, one whole line at a time.
+class ConsoleSink final : public ResultSink {
+ public:
+  explicit ConsoleSink(const Context& context) : context_(context) {}
+  void AppendLine(std::string line) override {
+    std::lock_guard lock(mutex_);
+    WriteLine(context_, context_.out, line);
+  }
+  void Clear() override {}
+
+ private:
+  const Context& context_;
+  std::mutex mutex_;
+};
+
+class NoButtons final : public TestButtons {
+ public:
+  void SetTestButtonsEnabled(bool) override {}
+};
+
+bool ParseIndex(const std::string& text, int& index) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  index = std::stoi(text);
+  return true;
+}
+
+// The window's test command on entry `indexText` of the list: the same lines,
+// and an exit code that says whether the target answered.
+int RunTest(const Context& context, TestKind kind, const std::string& indexText) {
+  int index = -1;
+  if (!ParseIndex(indexText, index)) return UsageError(context, "INDEX must be a number: " + indexText);
+  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
+  if (!catalogue.empty() && static_cast<std::size_t>(index) >= catalogue.size())
+    return UsageError(context, "INDEX " + indexText + " is not in the host list (0.." +
+                                   std::to_string(catalogue.size() - 1) + ")");
+  // An empty list selects nothing, as in the window: resolution says so below.
+  const int selection = catalogue.empty() ? -1 : index;
+
+  IcmpEchoService echo;
+  // The TCP test needs no ICMP; support staff can still use it where ICMP is barred.
+  if (kind != TestKind::Telnet && !echo.Initialize()) {
+    WriteLine(context, context.err, text::kIcmpFunctionsMissing);
+    const std::string hint = IcmpPermissionHint();
+    if (!hint.empty()) WriteLine(context, context.err, hint);
+    return kExitFailed;
+  }
+
+  ConsoleSink sink(context);
+  NoButtons buttons;
+  TestRunController controller(sink, buttons, echo, SystemNameResolver());
+  if (!controller.StartTest(kind, catalogue, selection))
+    return catalogue.empty() ? NoHosts(context) : kExitFailed;
+  while (!controller.WorkerFinishedFor(kStopPollMs)) {
+    // Interrupted: as when the window closes, Ping ends its pass with its end
+    // line and every wait ends; the run counts as failed whatever it found.
+    if (context.interrupted.load()) controller.CloseStep();
+  }
+  if (context.interrupted.load()) return kExitInterrupted;
+  return controller.TargetAnswered() ? kExitOk : kExitFailed;
+}
+
+void AddTest(Commands& commands, const char* name, const char* description,
+             const char* exitCodes, TestKind kind) {
+  auto index = std::make_shared<std::string>();
+  CLI::App* command = commands.Add(name, description, exitCodes, [kind, index](const Context& c) {
+    return RunTest(c, kind, *index);
+  });
+  command->add_option("INDEX", *index, "the host's index in the host list (see hosts)")->required();
+}
+
+}  // namespace
+
+void AddTestCommands(Commands& commands) {
+  AddTest(commands, "ping", "Ping host INDEX of the list: five echoes",
+          "0 an echo answered, 1 none did or the test could not run, 3 no hosts", TestKind::Ping);
+  AddTest(commands, "trace", "TraceRT to host INDEX",
+          "0 the target was reached, 1 it was not or the test could not run, 3 no hosts",
+          TestKind::TraceRoute);
+  AddTest(commands, "telnet", "TCP connection test on the ports of host INDEX",
+          "0 a port connected, 1 none did or the test could not run, 3 no hosts",
+          TestKind::Telnet);
+}
+
+}  // namespace rk::cli
