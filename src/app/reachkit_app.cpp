@@ -1,7 +1,7 @@
 // The program's entry: sockets, the main window's class, the main dialog.
 #include <windows.h>
 
-#include "app/dialog_layer.h"
+#include "ui/dialog_layer_win32.h"
 #include "app/reachkit_dlg.h"
 #include "diagnostics/socket_startup.h"
 #include "resource.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/settings_commands.h"
+#include "dialogs/settings_commands_win32.h"
 #include "app/version_text.h"
 #include "base/format.h"
 #include "base/texts.h"
@@ -15,13 +15,21 @@
 
 namespace rk {
 
+namespace {
+// A worker's change of the test buttons, carried to the window's thread:
+// wParam TRUE to enable them. Sent, so the change is made when it returns.
+constexpr UINT kTestButtonsMessage = WM_APP + 1;
+}  // namespace
+
 CAboutDlg::CAboutDlg(HWND parent) : DialogBase(IDD_ABOUTBOX, parent) {}
 
 CReachkitDlg::CReachkitDlg(HWND parent)
     : DialogBase(IDD_REACHKIT_DIALOG, parent),
       m_pPreferenceLabel(new PreferenceLabel),
       m_hIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_run(*this, *this, m_icmp, SystemNameResolver()) {}
+      m_run(*this, *this, m_icmp, SystemNameResolver()) {
+  m_run.SetOwnerWait(&CReachkitDlg::WaitServingSentMessages);
+}
 
 CReachkitDlg::~CReachkitDlg() {
   CloseTestRun();
@@ -240,10 +248,15 @@ void CReachkitDlg::CloseTestRun() {
   m_bTestRunClosed = true;
   // A worker may be blocked in a synchronous append or button change that
   // only this thread can answer: take in sent messages while waiting.
-  m_run.CloseStep([] {
-    MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  });
+  m_run.CloseStep();
+}
+
+void CReachkitDlg::WaitServingSentMessages() {
+  // Wakes for a message sent to this thread; the peek handles every sent
+  // message waiting and removes nothing posted.
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, kStopPollMs, QS_SENDMESSAGE);
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 void CReachkitDlg::OnProxySetting() {
@@ -271,8 +284,41 @@ void CReachkitDlg::AppendLine(std::string line) {
 void CReachkitDlg::Clear() { SendMessageA(m_lstResult.m_hWnd, LB_RESETCONTENT, 0, 0); }
 
 void CReachkitDlg::SetTestButtonsEnabled(bool enabled) {
+  if (GetWindowThreadProcessId(m_hWnd, nullptr) != GetCurrentThreadId()) {
+    // A worker's end: the focus is the window thread's, so is the change.
+    SendMessageA(m_hWnd, kTestButtonsMessage, enabled ? TRUE : FALSE, 0);
+    return;
+  }
+  ApplyTestButtons(enabled);
+}
+
+void CReachkitDlg::ApplyTestButtons(bool enabled) {
+  const HWND list = m_lstResult.m_hWnd;
+  if (!enabled) {
+    // A disabled window loses the focus to nobody, and a dialog without a
+    // focus ignores Escape, Enter and Tab until a click.
+    const HWND focus = GetFocus();
+    m_hFocusBeforeRun = nullptr;
+    for (const CMyBtn* button : {m_pBtnPing, m_pBtnTraceRt, m_pBtnTelnet})
+      if (button != nullptr && button->GetSafeHwnd() == focus) m_hFocusBeforeRun = focus;
+    if (m_hFocusBeforeRun != nullptr)
+      SendMessageA(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+  }
   for (const CMyBtn* button : {m_pBtnPing, m_pBtnTraceRt, m_pBtnTelnet})
     if (button != nullptr) EnableWindow(button->GetSafeHwnd(), enabled ? TRUE : FALSE);
+  if (enabled) {
+    // Back to the button that started the run, unless the user moved on.
+    if (m_hFocusBeforeRun != nullptr && GetFocus() == list)
+      SendMessageA(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hFocusBeforeRun), TRUE);
+    m_hFocusBeforeRun = nullptr;
+  }
+}
+
+bool CReachkitDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+  if (message != kTestButtonsMessage) return false;
+  ApplyTestButtons(wParam != FALSE);
+  result = TRUE;
+  return true;
 }
 
 }  // namespace rk

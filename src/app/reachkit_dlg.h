@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/dialog_layer.h"
+#include "ui/dialog_layer_win32.h"
 #include "config/host_catalogue.h"
 #include "controls/group_layout.h"
 #include "diagnostics/icmp_echo.h"
@@ -74,6 +74,15 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   // Stops a running test and waits for its worker, handling the messages
   // the worker sends meanwhile. Runs once.
   void CloseTestRun();
+  // One slice of any wait of this thread for a worker: up to kStopPollMs,
+  // handling the messages sent to this thread meanwhile (a worker's append
+  // or its giving back of the buttons needs them).
+  static void WaitServingSentMessages();
+  // The test buttons on or off, on the window's thread. The focus leaves a
+  // button that is about to be disabled for the result list, and goes back
+  // at the run's end if it is still there.
+  void ApplyTestButtons(bool enabled);
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
   // ResultSink: the list box, through synchronous messages, so a line is in
   // the list when a worker's append returns.
@@ -95,6 +104,7 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   HostCatalogue m_catalogue;
   IcmpEchoService m_icmp;
   bool m_bTestRunClosed = false;
+  HWND m_hFocusBeforeRun = nullptr;  // the test button that had the focus when the run began
   // Last, so that it stops and joins its worker before anything the worker
   // writes to is destroyed.
   TestRunController m_run;

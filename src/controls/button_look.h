@@ -39,6 +39,25 @@ inline constexpr int kPressedOffset = 2;
   return at;
 }
 
+struct CueRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  friend bool operator==(const CueRect&, const CueRect&) = default;
+};
+
+// How far inside the item rectangle the keyboard focus cue runs.
+inline constexpr int kFocusCueInset = 3;
+
+// The dotted focus cue of an image button: the item rectangle moved in by
+// kFocusCueInset on every side, so it never touches the button's edge; a
+// button too small for that gets an empty rectangle (no cue) rather than an
+// inverted one.
+[[nodiscard]] constexpr CueRect FocusCueRect(const CueRect& item) {
+  CueRect cue{item.left + kFocusCueInset, item.top + kFocusCueInset, item.right - kFocusCueInset,
+              item.bottom - kFocusCueInset};
+  if (cue.right <= cue.left || cue.bottom <= cue.top) return {cue.left, cue.top, cue.left, cue.top};
+  return cue;
+}
+
 // Colours as the platform's COLORREF: 0x00BBGGRR.
 using ColorRef = uint32_t;
 

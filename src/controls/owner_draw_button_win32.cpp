@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/dialog_layer.h"
+#include "ui/dialog_layer_win32.h"
 #include "controls/button_look.h"
 #include "controls/png_image_win32.h"
 
@@ -59,6 +59,18 @@ void COwnerDrawBtn::DrawItem(const DRAWITEMSTRUCT& item) {
     case ButtonLook::Hover: DrawHover(memory, rect); break;
     case ButtonLook::Normal: DrawNormal(memory, rect); break;
   }
+  // Keyboard users see where they are; the cue stays hidden while the
+  // system or the dialog hides focus cues (mouse use only).
+  const bool cuesHidden =
+      (item.itemState & ODS_NOFOCUSRECT) != 0 ||
+      (SendMessageA(GetParent(m_hWnd), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+  if ((item.itemState & ODS_FOCUS) != 0 && !cuesHidden) {
+    const CueRect cue = FocusCueRect({rect.left, rect.top, rect.right, rect.bottom});
+    const RECT cueRect{cue.left, cue.top, cue.right, cue.bottom};
+    SetTextColor(memory, RGB(0, 0, 0));
+    SetBkColor(memory, RGB(255, 255, 255));
+    DrawFocusRect(memory, &cueRect);
+  }
   BitBlt(item.hDC, 0, 0, width, height, memory, 0, 0, SRCCOPY);
 
   if (m_bLastPressed != pressed) {
@@ -100,6 +112,19 @@ LRESULT COwnerDrawBtn::OnMouseLeave() {
   return 0;
 }
 
+LRESULT COwnerDrawBtn::OnGetDlgCode() const {
+  // A dialog keeps its focused push button the default one; where focus came
+  // by a click it may not have said so, and Enter must still press it.
+  const bool isDefault = m_bDefault || GetFocus() == m_hWnd;
+  return DLGC_BUTTON | (isDefault ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+}
+
+LRESULT COwnerDrawBtn::OnSetStyle(WPARAM style, LPARAM redraw) {
+  m_bDefault = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  // Any other type would end the owner drawing.
+  return DefSubclassProc(m_hWnd, BM_SETSTYLE, (style & ~WPARAM{BS_TYPEMASK}) | BS_OWNERDRAW, redraw);
+}
+
 LRESULT CALLBACK COwnerDrawBtn::SubclassProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam, UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<COwnerDrawBtn*>(data);
@@ -111,6 +136,10 @@ LRESULT CALLBACK COwnerDrawBtn::SubclassProc(HWND window, UINT message, WPARAM w
       return self->OnMouseMove(wParam, lParam);
     case WM_MOUSELEAVE:
       return self->OnMouseLeave();
+    case WM_GETDLGCODE:
+      return self->OnGetDlgCode();
+    case BM_SETSTYLE:
+      return self->OnSetStyle(wParam, lParam);
     case WM_ERASEBKGND:
       return TRUE;  // DrawItem paints every pixel; erasing first would flicker
     case WM_LBUTTONDBLCLK:

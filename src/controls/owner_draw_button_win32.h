@@ -41,12 +41,19 @@ class COwnerDrawBtn {
   HWND m_hWnd = nullptr;  // owned by the parent window
   bool m_bHover = false;        // the mouse is over it and a leave notice is requested
   bool m_bLastPressed = false;  // pressed at the last paint
+  bool m_bDefault = false;      // the dialog made it its default push button
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR self);
   LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
   LRESULT OnMouseLeave();
+  // For the dialog's keyboard handling: a push button, the default one while
+  // it has the focus or the dialog made it so, so Enter presses it.
+  [[nodiscard]] LRESULT OnGetDlgCode() const;
+  // The dialog marks its default push button through the style; the look
+  // stays owner-drawn, only the default state is kept.
+  LRESULT OnSetStyle(WPARAM style, LPARAM redraw);
   void Detach();
 };
 

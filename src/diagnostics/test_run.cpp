@@ -8,16 +8,29 @@ namespace rk {
 
 TestRunController::TestRunController(ResultSink& sink, TestButtons& buttons, EchoService& echo,
                                      NameResolver& resolver, DiagnosticTimings timings)
-    : sink_(sink), buttons_(buttons), echo_(echo), resolver_(resolver), timings_(timings) {}
+    : sink_(sink), buttons_(buttons), echo_(echo), resolver_(resolver), timings_(timings) {
+  SetOwnerWait(nullptr);
+}
 
 TestRunController::~TestRunController() {
   BeginClose();
   JoinWorker();
 }
 
+void TestRunController::SetOwnerWait(OwnerWait wait) {
+  ownerWait_ = wait ? std::move(wait) : OwnerWait([this] { (void)WorkerFinishedFor(kStopPollMs); });
+}
+
 bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue, int selection) {
-  if (IsRunning()) return false;  // one test at a time, even if a button slipped through
-  JoinWorker();                   // the last run's worker has already given the buttons back
+  // One test at a time, even if a button slipped through; and no start from
+  // inside the wait below, which would leave two starts racing for one worker.
+  if (IsRunning() || starting_ || closed_) return false;
+  starting_ = true;
+  // The last run's worker may still be giving the buttons back, which can
+  // need this very thread: wait through the owner's wait, never a bare join.
+  WaitForWorker(ownerWait_);
+  starting_ = false;
+  if (closed_ || IsRunning()) return false;  // the wait let a close (or a start) through
 
   if (resultLines_.load() > kMaxResultLines) ClearResultList();
   if (!ResolveTestTarget(selection, catalogue, resolver_, target_,
@@ -92,8 +105,14 @@ bool TestRunController::WorkerFinishedFor(uint32_t ms) {
 }
 
 void TestRunController::BeginClose() {
+  closed_ = true;
   testRunning_.store(0);
   stop_.store(true);
+}
+
+void TestRunController::WaitForWorker(const OwnerWait& waitSlice) {
+  while (!WorkerFinishedFor(0)) waitSlice();
+  JoinWorker();
 }
 
 void TestRunController::JoinWorker() {

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -69,6 +70,9 @@ void TelnetThreadProc(const WorkerContext& context);
 // * Start, Clear and the close step are called on the owner's thread.
 // * The owner must call CloseStep (or let the destructor run) before the sink,
 //   the buttons or the echo service go away: it stops and joins the worker.
+// * Every wait of the owner's thread for a worker goes through the owner's
+//   wait (SetOwnerWait), so a worker that needs the owner's thread for its
+//   last line or for giving the buttons back is served while it is waited for.
 class TestRunController {
  public:
   TestRunController(ResultSink& sink, TestButtons& buttons, EchoService& echo,
@@ -77,9 +81,18 @@ class TestRunController {
   TestRunController(const TestRunController&) = delete;
   TestRunController& operator=(const TestRunController&) = delete;
 
+  // One slice of the owner's wait for a worker: called again and again until
+  // the worker has ended. It returns within about kStopPollMs and meanwhile
+  // serves what a worker may ask of the owner's thread (a window: the
+  // messages sent to it). It may re-enter this controller: a start made from
+  // inside it is refused. The default sleeps on the worker's end.
+  using OwnerWait = std::function<void()>;
+  void SetOwnerWait(OwnerWait wait);
+
   // OnBnClickedPing / TraceRt / Telnet: empties a list of more than 500 lines,
   // resolves `selection` of `catalogue`, and starts the worker. Returns
-  // whether a worker started.
+  // whether a worker started; false also while a test runs, while a start is
+  // under way, and once the close step has begun.
   bool StartTest(TestKind kind, const HostCatalogue& catalogue, int selection);
 
   // Adds a line at the end and counts it. Any thread.
@@ -90,17 +103,16 @@ class TestRunController {
   void ToggleTestState();
 
   // The owner is closing: clears the run flag (Ping ends after its pass with
-  // "End "), asks every wait to end, and waits for the worker. `waitSlice` is
-  // called while waiting, so a window can keep handling the messages the
-  // worker sends it; it must return promptly.
+  // "End "), asks every wait to end, and waits for the worker through
+  // `waitSlice` (same contract as the owner's wait) or the owner's wait.
   template <typename Pump>
   void CloseStep(Pump&& waitSlice) {
     BeginClose();
-    while (!WorkerFinishedFor(kStopPollMs)) waitSlice();
-    JoinWorker();
+    WaitForWorker(waitSlice);
   }
   void CloseStep() {
-    CloseStep([] {});
+    BeginClose();
+    WaitForWorker(ownerWait_);
   }
 
   [[nodiscard]] bool IsRunning() const { return testRunning_.load() != 0; }
@@ -113,6 +125,8 @@ class TestRunController {
 
  private:
   void BeginClose();
+  // Returns once the worker of the last run, if any, has ended and been joined.
+  void WaitForWorker(const OwnerWait& waitSlice);
   void JoinWorker();
   void RunWorker(TestKind kind);
 
@@ -123,6 +137,9 @@ class TestRunController {
   DiagnosticTimings timings_;
   TestTarget target_;
 
+  OwnerWait ownerWait_;
+  bool starting_ = false;  // owner's thread only: a start is waiting for the last worker
+  bool closed_ = false;    // owner's thread only: the close step has begun
   std::atomic<int> testRunning_{0};
   std::atomic<int> resultLines_{0};
   std::atomic<bool> answered_{false};

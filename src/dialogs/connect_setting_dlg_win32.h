@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/dialog_layer.h"
+#include "ui/dialog_layer_win32.h"
 #include "dialogs/connect_setting_form.h"
 
 namespace rk {

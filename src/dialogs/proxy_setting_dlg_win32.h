@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "app/dialog_layer.h"
+#include "ui/dialog_layer_win32.h"
 #include "dialogs/proxy_setting_form.h"
 
 namespace rk {

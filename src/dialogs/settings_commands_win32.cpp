@@ -1,4 +1,4 @@
-#include "app/settings_commands.h"
+#include "dialogs/settings_commands_win32.h"
 
 #include "config/client_paths.h"
 #include "config/profile_store.h"

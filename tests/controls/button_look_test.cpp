@@ -31,6 +31,17 @@ TEST(ButtonLook, PictureCentredWithTruncatingDivisionAndPressedOffset) {
         << r.left << "," << r.top << "," << r.right << "," << r.bottom << " pressed " << r.pressed;
 }
 
+TEST(ButtonLook, FocusCueRunsThreePixelsInsideOrNotAtAll) {
+  const struct {
+    CueRect item, cue;
+  } rows[] = {{{0, 0, 70, 66}, {3, 3, 67, 63}},    {{10, 20, 84, 90}, {13, 23, 81, 87}},
+              {{0, 0, 7, 7}, {3, 3, 4, 4}},        {{0, 0, 6, 40}, {3, 3, 3, 3}},
+              {{0, 0, 40, 5}, {3, 3, 3, 3}},       {{0, 0, 0, 0}, {3, 3, 3, 3}}};
+  for (const auto& r : rows)
+    EXPECT_EQ(FocusCueRect(r.item), r.cue) << r.item.left << "," << r.item.top << ","
+                                           << r.item.right << "," << r.item.bottom;
+}
+
 TEST(ButtonLook, ShadeIsGreyOfTheFaceRedMinusTwentyWrapping) {
   EXPECT_EQ(MakeColorRef(0x12, 0x34, 0x56), 0x00563412u);
   EXPECT_EQ(ShadeFromFace(MakeColorRef(240, 240, 240)), MakeColorRef(220, 220, 220));

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <future>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/codepage.h"
@@ -210,6 +213,90 @@ TEST_F(RunTest, ThousandRunsLeaveNoHandleOpen) {
   controller_.CloseStep();
   EXPECT_LE(testing::OpenHandleCount(), before + 2);
   EXPECT_LE(controller_.ResultLines(), kMaxResultLines + 3);  // emptied past 500 as it went
+}
+
+// Buttons that, like a window's, can only be changed on the owner's thread: a
+// worker's change is handed over and waits (up to 5 s) until the owner's wait
+// serves it. A wait of the owner that serves nothing leaves the worker stuck.
+struct ThreadBoundButtons final : public TestButtons {
+  void SetTestButtonsEnabled(bool on) override {
+    if (std::this_thread::get_id() == owner) return changes.push_back(on);
+    std::unique_lock lock(mutex);
+    pending = on ? 1 : 0;
+    if (!served.wait_for(lock, 5s, [this] { return pending < 0; })) ++stuckWorkers, pending = -1;
+  }
+  void Serve() {  // the owner's wait: one slice, answering a handed-over change
+    std::unique_lock lock(mutex);
+    served.wait_for(lock, 2ms, [this] { return pending >= 0; });
+    if (pending >= 0) changes.push_back(pending == 1), pending = -1, served.notify_all();
+  }
+  std::thread::id owner = std::this_thread::get_id();
+  std::mutex mutex;
+  std::condition_variable served;
+  int pending = -1;  // guarded by mutex
+  std::vector<bool> changes;
+  std::atomic<int> stuckWorkers{0};
+};
+
+TEST_F(RunTest, StartsRightAfterARunEndServeTheWorkerAndNeverOverlap) {
+  ThreadBoundButtons buttons;
+  TestRunController run(window_, buttons, echo_, resolver_);
+  int waits = 0;
+  run.SetOwnerWait([&] { ++waits, buttons.Serve(); });
+  const HostCatalogue target = OneHost("192.0.2.1");  // every probe times out at once
+  int started = 0;
+  // Each start comes as soon as the last run is over, while its worker may
+  // still be handing the buttons back: only the start's own wait serves it.
+  const auto runEnds = [&] {
+    while (run.IsRunning()) std::this_thread::yield();
+  };
+  for (int i = 0; i < 200 && buttons.stuckWorkers == 0; ++i) {
+    runEnds();
+    started += run.StartTest(TestKind::TraceRoute, target, 0) ? 1 : 0;
+  }
+  runEnds();
+  run.CloseStep();  // serves the last run's giving back
+  EXPECT_EQ(buttons.stuckWorkers.load(), 0) << "a start waited for a worker without serving it";
+  EXPECT_EQ(started, 200);
+  EXPECT_GT(waits, 0) << "no start ever had to wait: the race was not exercised";
+  // Strictly off, on, off, on...: never two runs at once.
+  ASSERT_EQ(buttons.changes.size(), 400u);
+  for (std::size_t i = 0; i < buttons.changes.size(); ++i)
+    ASSERT_EQ(buttons.changes[i], i % 2 == 1) << i;
+}
+
+// Gives the buttons back slowly, so a start right after a run's end waits.
+struct SlowToGiveBack final : public TestButtons {
+  void SetTestButtonsEnabled(bool on) override {
+    if (on) std::this_thread::sleep_for(50ms);
+  }
+};
+
+TEST_F(RunTest, WhileAStartWaitsNoOtherStartGetsInAndACloseStopsIt) {
+  SlowToGiveBack buttons;
+  TestRunController run(window_, buttons, echo_, resolver_);
+  const HostCatalogue target = OneHost("192.0.2.1");
+  const auto runEnds = [&] {
+    while (run.IsRunning()) std::this_thread::sleep_for(1ms);
+  };
+  int waits = 0, innerStarts = 0;
+  bool closeWhileWaiting = false;
+  run.SetOwnerWait([&] {  // what a window's message pump may run meanwhile
+    ++waits;
+    innerStarts += run.StartTest(TestKind::Ping, target, 0) ? 1 : 0;
+    if (std::exchange(closeWhileWaiting, false)) run.CloseStep();
+    (void)run.WorkerFinishedFor(5);
+  });
+  ASSERT_TRUE(run.StartTest(TestKind::TraceRoute, target, 0));
+  runEnds();
+  EXPECT_TRUE(run.StartTest(TestKind::TraceRoute, target, 0));
+  EXPECT_GT(waits, 0);
+  runEnds();
+  closeWhileWaiting = true;
+  EXPECT_FALSE(run.StartTest(TestKind::TraceRoute, target, 0)) << "the close came first";
+  EXPECT_FALSE(closeWhileWaiting) << "the start did not wait at all";
+  EXPECT_FALSE(run.StartTest(TestKind::TraceRoute, target, 0)) << "closed for good";
+  EXPECT_EQ(innerStarts, 0) << "a start from inside a start's wait";
 }
 
 }  // namespace

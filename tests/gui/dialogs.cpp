@@ -1,7 +1,5 @@
 // The settings dialogs of the real program driven through their controls, then both INI files
 // and the preference label checked: the wiring, as the forms' rules are unit-tested.
-#include <fstream>
-
 #include "base/texts.h"
 #include "config/client_paths.h"
 #include "config/connection_preference.h"
@@ -44,16 +42,6 @@ Dialog Open(const Program& p, int button, const char* caption) {
   const HWND window = p.WaitDialog(caption);
   Check(window != nullptr, std::to_string(button) + " opens " + caption);
   return {window};
-}
-
-// The program in root\Tools of a client tree that holds `files` (name, bytes, ...).
-std::string Tree(const std::string& exe, const std::string& root, const Strings& files) {
-  for (const char* sub : {"", "\\Sys", "\\Bin", "\\Tools"})
-    CreateDirectoryA((root + sub).c_str(), nullptr);
-  for (size_t i = 0; i + 1 < files.size(); i += 2)
-    std::ofstream(root + files[i], std::ios::binary) << files[i + 1];
-  CopyFileA(exe.c_str(), (root + "\\Tools\\Reachkit.exe").c_str(), FALSE);
-  return root + "\\Tools\\Reachkit.exe";
 }
 
 void ConnectSetting(const std::string& exe, const std::string& root) {

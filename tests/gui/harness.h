@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,6 +44,17 @@ inline std::vector<std::string> Items(HWND control, UINT countMessage, UINT text
   for (LRESULT i = 0, n = SendMessageW(control, countMessage, 0, 0); i < n; ++i)
     items.push_back(Text(control, textMessage, WPARAM(i)));
   return items;
+}
+
+// The program in root\Tools of a client tree that holds `files` (name, bytes, ...).
+inline std::string Tree(const std::string& exe, const std::string& root,
+                        const std::vector<std::string>& files) {
+  for (const char* sub : {"", "\\Sys", "\\Bin", "\\Tools"})
+    CreateDirectoryA((root + sub).c_str(), nullptr);
+  for (size_t i = 0; i + 1 < files.size(); i += 2)
+    std::ofstream(root + files[i], std::ios::binary) << files[i + 1];
+  CopyFileA(exe.c_str(), (root + "\\Tools\\Reachkit.exe").c_str(), FALSE);
+  return root + "\\Tools\\Reachkit.exe";
 }
 
 inline bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }

@@ -1,8 +1,118 @@
-#include "app/dialog_layer.h"
+#include "ui/dialog_layer_win32.h"
 
 #include <vector>
 
+#include "ui/window_placement.h"
+
 namespace rk::ui {
+
+namespace {
+
+ScreenRect FromRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+
+// Centres the message box that a MessageBoxA call of this thread opens: the
+// system places it by rules of its own, before our code sees its window.
+class MessageBoxCentring {
+ public:
+  explicit MessageBoxCentring(HWND owner)
+      : previousOwner_(owner_), previousHook_(hook_) {
+    owner_ = owner;
+    hook_ = SetWindowsHookExA(WH_CBT, &MessageBoxCentring::Hook, nullptr, GetCurrentThreadId());
+  }
+  ~MessageBoxCentring() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    hook_ = previousHook_;
+    owner_ = previousOwner_;
+  }
+  MessageBoxCentring(const MessageBoxCentring&) = delete;
+  MessageBoxCentring& operator=(const MessageBoxCentring&) = delete;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    const HHOOK hook = hook_;
+    char className[16] = {};
+    if (code == HCBT_ACTIVATE && hook != nullptr &&
+        GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) > 0 &&
+        lstrcmpA(className, "#32770") == 0) {
+      // The box's first activation: centre it once and stop watching, so a
+      // window that the box's own code activates later keeps its place.
+      CentreWindow(reinterpret_cast<HWND>(wParam), owner_);
+      UnhookWindowsHookEx(hook);
+      hook_ = nullptr;
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+  }
+
+  static thread_local HWND owner_;
+  static thread_local HHOOK hook_;
+  HWND previousOwner_;   // a message box opened from inside another's run
+  HHOOK previousHook_;
+};
+
+thread_local HWND MessageBoxCentring::owner_ = nullptr;
+thread_local HHOOK MessageBoxCentring::hook_ = nullptr;
+
+// Keyboard cues (focus rectangles) follow the user: hidden while the mouse is
+// all that was used, shown from the first key that moves the focus. The
+// dialog manager says so on Windows; where it does not (Wine, whose cues are
+// always on), the modal loop's message filter does, for every dialog of this
+// thread, and each dialog keeps the state itself (WM_QUERYUISTATE).
+class KeyboardCues {
+ public:
+  KeyboardCues()
+      : hook_(SetWindowsHookExA(WH_MSGFILTER, &KeyboardCues::Filter, nullptr,
+                                GetCurrentThreadId())) {}
+  ~KeyboardCues() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+  }
+  KeyboardCues(const KeyboardCues&) = delete;
+  KeyboardCues& operator=(const KeyboardCues&) = delete;
+
+  // A new dialog starts with its cues hidden.
+  static void HideIn(HWND dialog) {
+    SendMessageA(dialog, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+  }
+
+ private:
+  static LRESULT CALLBACK Filter(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message != nullptr && message->message == WM_KEYDOWN) {
+      switch (message->wParam) {
+        case VK_TAB:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+          SendMessageA(GetAncestor(message->hwnd, GA_ROOT), WM_CHANGEUISTATE,
+                       MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+          break;
+        default:
+          break;
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  HHOOK hook_;
+};
+
+}  // namespace
+
+void CentreWindow(HWND window, HWND owner) {
+  const bool onOwner = owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(onOwner ? owner : window, MONITOR_DEFAULTTOPRIMARY),
+                       &monitor))
+    return;
+  RECT over = monitor.rcWork;
+  if (onOwner) GetWindowRect(owner, &over);
+  RECT own{};
+  GetWindowRect(window, &own);
+  const ScreenPoint at = CentredPlacement(FromRect(over), own.right - own.left,
+                                          own.bottom - own.top, FromRect(monitor.rcWork));
+  SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 std::string GetWindowTextString(HWND window) {
   if (window == nullptr) return {};
@@ -30,6 +140,7 @@ std::string LoadResourceString(UINT id) {
 }
 
 int AppMessageBox(HWND owner, const char* text, UINT type) {
+  MessageBoxCentring centring(owner);
   return ::MessageBoxA(owner, text, kAppName, type);
 }
 
@@ -68,6 +179,7 @@ DialogBase::~DialogBase() = default;
 INT_PTR DialogBase::DoModal() {
   m_bEnding = false;
   m_nEndResult = IDCANCEL;
+  const KeyboardCues cues;
   return DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId), m_hWndParent,
                          &DialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
 }
@@ -112,7 +224,12 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
     auto* self = reinterpret_cast<DialogBase*>(lParam);
     SetWindowLongPtrA(window, DWLP_USER, lParam);
     self->m_hWnd = window;
-    return self->OnInitDialog();
+    const BOOL focusFirst = self->OnInitDialog();
+    if (self->m_hWnd != nullptr) {
+      CentreWindow(window, GetWindow(window, GW_OWNER));
+      KeyboardCues::HideIn(window);
+    }
+    return focusFirst;
   }
   auto* self = reinterpret_cast<DialogBase*>(GetWindowLongPtrA(window, DWLP_USER));
   if (self == nullptr) return FALSE;  // messages before WM_INITDIALOG get the defaults
@@ -138,6 +255,17 @@ INT_PTR DialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       OnDestroy();
       return FALSE;
+    case WM_CHANGEUISTATE: {
+      const UINT before = m_nUiState;
+      if (LOWORD(wParam) == UIS_SET) m_nUiState |= HIWORD(wParam);
+      if (LOWORD(wParam) == UIS_CLEAR) m_nUiState &= ~UINT{HIWORD(wParam)};
+      if (m_nUiState != before)
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+      return FALSE;  // the platform keeps its own state too
+    }
+    case WM_QUERYUISTATE:
+      SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, static_cast<LONG_PTR>(m_nUiState));
+      return TRUE;
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       if (wParam != 0 && item != nullptr && item->hwndItem != nullptr)

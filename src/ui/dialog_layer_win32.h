@@ -64,7 +64,13 @@ void SetWindowTextString(HWND window, const std::string& text);
 // The program's name, the caption of its message boxes.
 inline constexpr char kAppName[] = "Reachkit";
 
-// A modal message box captioned with the program's name.
+// Moves the top-level `window` so that it is centred on `owner` when the owner
+// is shown and not minimised, else on the work area of its monitor; in both
+// cases kept inside that work area.
+void CentreWindow(HWND window, HWND owner);
+
+// A modal message box captioned with the program's name, centred like every
+// window of the program (on `owner`, or on the work area without one).
 int AppMessageBox(HWND owner, const char* text, UINT type = MB_OK);
 // The same with a text from the string table ("" when the id is missing).
 int AppMessageBox(HWND owner, UINT stringId, UINT type = MB_OK);
@@ -159,7 +165,9 @@ class DialogBase {
   [[nodiscard]] virtual std::span<const CommandEntry> GetCommandMap() const { return {}; }
 
   // WM_INITDIALOG. The base binds the controls (UpdateData(false)) and
-  // returns TRUE, so that the focus goes to the first control.
+  // returns TRUE, so that the focus goes to the first control. Afterwards
+  // the layer centres the dialog on its owner (without one, on the work
+  // area of its monitor) before it is shown.
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(DataExchange& exchange);
   // IDOK (the OK button, or Enter when no button takes it). The base takes
@@ -177,6 +185,8 @@ class DialogBase {
   // override does its closing work and then calls the base, which lets the
   // platform end the run and destroy the window.
   virtual BOOL DestroyWindow();
+  // WM_QUERYUISTATE is answered from the dialog's own keyboard-cue state:
+  // hidden when it opens, shown from the first key that moves the focus.
   // Any other message; return true with `result` set to handle it.
   virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
 
@@ -191,6 +201,7 @@ class DialogBase {
   HWND m_hWndParent;  // not owned
   INT_PTR m_nEndResult = IDCANCEL;
   bool m_bEnding = false;
+  UINT m_nUiState = 0;  // UISF_ flags: which keyboard cues are hidden
 };
 
 }  // namespace rk::ui
