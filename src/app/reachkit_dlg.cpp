@@ -177,6 +177,18 @@ void CReachkitDlg::MoveChild(HWND child, const PixelRect& rect) const {
   MoveWindow(child, rect.left, rect.top, rect.width(), rect.height(), TRUE);
 }
 
+int CReachkitDlg::LabelLineHeight() const {
+  const HWND label = m_pPreferenceLabel->m_static.m_hWnd;
+  HDC dc = GetDC(label);
+  const auto font = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
+  const HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  if (previous != nullptr) SelectObject(dc, previous);
+  ReleaseDC(label, dc);
+  return static_cast<int>(metrics.tmHeight);
+}
+
 PixelRect CReachkitDlg::PlaceGroup(int titleId, int lineId, int nextTitleId, int gap) {
   RECT client{};
   GetClientRect(m_hWnd, &client);
@@ -191,7 +203,9 @@ PixelRect CReachkitDlg::PlaceGroup(int titleId, int lineId, int nextTitleId, int
 void CReachkitDlg::LayOut() {
   const PixelRect preference =
       PlaceGroup(IDC_PREFERENCE_TITLE, IDC_PREFERENCE_LINE, IDC_SETTINGS_TITLE, 3);
-  MoveChild(m_pPreferenceLabel->m_static.m_hWnd, preference);
+  // The group is as tall as the titles make it; a line of the label's font
+  // may need a pixel or two more, which it takes from the gaps around it.
+  MoveChild(m_pPreferenceLabel->m_static.m_hWnd, AtLeastOneLine(preference, LabelLineHeight()));
 
   const PixelRect settings = PlaceGroup(IDC_SETTINGS_TITLE, IDC_SETTINGS_LINE, IDC_NETWORK_TITLE, 7);
   const auto settingsButtons = SplitSettingsRow(settings);

@@ -69,6 +69,8 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   // content rectangle; `nextTitleId` 0 means the group runs to the bottom.
   PixelRect PlaceGroup(int titleId, int lineId, int nextTitleId, int gap);
   void LayOut();
+  // The height of one line of the preference label in its font, in pixels.
+  [[nodiscard]] int LabelLineHeight() const;
   [[nodiscard]] PixelRect ChildRect(HWND child) const;
   void MoveChild(HWND child, const PixelRect& rect) const;
   // Stops a running test and waits for its worker, handling the messages

@@ -55,4 +55,13 @@ struct GroupPlacement {
 // box down to the content's bottom.
 [[nodiscard]] PixelRect ResultListRect(const PixelRect& content, const PixelRect& combo);
 
+// A one-line label's rectangle: `band` itself when a line of `lineHeight`
+// pixels fits in it, else grown to exactly one line, centred on the band
+// (the extra pixel of an odd growth below), so no line is ever clipped.
+[[nodiscard]] constexpr PixelRect AtLeastOneLine(const PixelRect& band, int lineHeight) {
+  const int missing = lineHeight - band.height();
+  if (missing <= 0) return band;
+  return {band.left, band.top - missing / 2, band.right, band.bottom + (missing - missing / 2)};
+}
+
 }  // namespace rk

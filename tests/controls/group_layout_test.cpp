@@ -36,5 +36,19 @@ TEST(GroupLayout, RowsOfEqualButtonsFiveApartLeftoverAtTheRightListBelow) {
             (PixelRect{30, 225, 353, 470}));  // 76 below the combo box
 }
 
+TEST(GroupLayout, OneLineLabelGrowsOnlyWhenItsBandIsShorterThanALine) {
+  const struct {
+    PixelRect band;
+    int lineHeight;
+    PixelRect label;
+  } rows[] = {{{30, 36, 550, 49}, 13, {30, 36, 550, 49}},  // fits exactly
+              {{30, 36, 550, 49}, 10, {30, 36, 550, 49}},  // room to spare: unchanged
+              {{30, 36, 550, 49}, 14, {30, 36, 550, 50}},  // one missing: below
+              {{30, 36, 550, 49}, 16, {30, 35, 550, 51}},  // three: one above, two below
+              {{30, 40, 550, 40}, 4, {30, 38, 550, 42}}};  // an empty band
+  for (const auto& r : rows)
+    EXPECT_EQ(AtLeastOneLine(r.band, r.lineHeight), r.label) << r.lineHeight;
+}
+
 }  // namespace
 }  // namespace rk

@@ -1,4 +1,5 @@
-// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard <client>\Reachkit\Reachkit.exe [ARG];
+// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard|looks
+//   <client>\Reachkit\Reachkit.exe [ARG];
 // no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits.
 #include <cstdlib>
 
@@ -8,6 +9,7 @@
 #include "config/host_catalogue.h"
 #include "config/profile_store.h"
 #include "controls/button_look.h"
+#include "controls/group_layout.h"
 #include "harness.h"
 #include "resource.h"
 
@@ -16,6 +18,7 @@ using rk::Format;
 
 int RunDialogs(const std::string& exe, const std::string& folder);
 int RunKeyboard(const std::string& exe, const std::string& folder);
+int RunLooks(const std::string& exe, const std::string& folder);
 
 namespace {
 
@@ -65,7 +68,11 @@ void Layout(const MainWindow& w) {
   const RECT t1 = w.At(IDC_PREFERENCE_TITLE), t2 = w.At(IDC_SETTINGS_TITLE),
              t3 = w.At(IDC_NETWORK_TITLE), combo = w.At(IDC_HOST_COMBO);
   const LONG half = (W - 65) / 2, tool = (W - 75) / 4;
-  place(IDC_PREFERENCE_LABEL, {30, t1.bottom + 3, W - 30, t2.top - 3});
+  // The label fills its group, grown to one line of its font where the group is shorter.
+  const rk::PixelRect label = rk::AtLeastOneLine({30, t1.bottom + 3, W - 30, t2.top - 3},
+                                                 w.At(IDC_PREFERENCE_LABEL).bottom -
+                                                     w.At(IDC_PREFERENCE_LABEL).top);
+  place(IDC_PREFERENCE_LABEL, {label.left, label.top, label.right, label.bottom});
   place(IDC_BTN_PROXY_SETTING, {30, t2.bottom + 7, 30 + half, t3.top - 7});
   place(IDC_BTN_CONNECT_SETTING, {35 + half, t2.bottom + 7, 35 + 2 * half, t3.top - 7});
   place(IDC_HOST_COMBO, {30, t3.bottom + 15, W - 30, combo.bottom});
@@ -231,6 +238,7 @@ int main(int argc, char** argv) {
   if (mode == "startup") return Show(exe, std::max(1, std::atoi(arg.c_str())), "");
   if (mode == "dialogs") return RunDialogs(exe, arg);
   if (mode == "keyboard") return RunKeyboard(exe, arg);
+  if (mode == "looks") return RunLooks(exe, arg);
   const rk::ClientPaths paths(exe.substr(0, exe.rfind('\\', exe.rfind('\\') - 1)), '\\');
   const rk::HostCatalogue catalogue = rk::BuildHostCatalogue(rk::SystemProfileStore(), paths);
   (mode == "window" ? WindowScenario : NoIcmpScenario)(exe, catalogue);
