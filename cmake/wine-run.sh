@@ -14,6 +14,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i </dev/null >/dev/null 2>&1 || true
 fi
+"$here/cmake/wine-fonts.sh" || true
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 wine "$@" >"$out" 2>"$err"

@@ -18,6 +18,7 @@ wine_prepare() {
   else
     LC_ALL=zh_TW.UTF-8 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   fi
+  "$repo_root/cmake/wine-fonts.sh" || true
 }
 
 wine_finish() {

@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick librsvg2-bin
+  fonts-wqy-microhei
   iproute2 iputils-ping traceroute procps
   tinyproxy dante-server microsocks
 )
