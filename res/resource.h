@@ -42,3 +42,11 @@
 
 // The About item of the system menu.
 #define IDM_ABOUTBOX 0x0010
+
+// The check of every host, a second item of the system menu.
+#define IDM_CHECK_ALL 0x0020
+
+// The result list's context menu; commands of the main window.
+#define IDM_COPY_LINE 33000
+#define IDM_COPY_ALL 33001
+#define IDM_SAVE_REPORT 33002

@@ -5,6 +5,7 @@
 
 #include "dialogs/settings_commands_win32.h"
 #include "app/version_text.h"
+#include "app/window_resolver.h"
 #include "base/format.h"
 #include "base/texts.h"
 #include "config/client_paths.h"
@@ -27,7 +28,7 @@ CReachkitDlg::CReachkitDlg(HWND parent)
     : DialogBase(IDD_REACHKIT_DIALOG, parent),
       m_pPreferenceLabel(new PreferenceLabel),
       m_hIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_run(*this, *this, m_icmp, SystemNameResolver()) {
+      m_run(*this, *this, m_icmp, WindowNameResolver()) {
   m_run.SetOwnerWait(&CReachkitDlg::WaitServingSentMessages);
 }
 
@@ -50,6 +51,9 @@ std::span<const ui::CommandEntry> CReachkitDlg::GetCommandMap() const {
       ui::OnCommand<&CReachkitDlg::OnBnClickedTraceRt>(IDC_BTN_TRACERT),
       ui::OnCommand<&CReachkitDlg::OnBnClickedTelnet>(IDC_BTN_TELNET),
       ui::OnCommand<&CReachkitDlg::OnBnClickedClear>(IDC_BTN_CLEAR),
+      ui::OnCommand<&CReachkitDlg::OnCopyLine>(IDM_COPY_LINE),
+      ui::OnCommand<&CReachkitDlg::OnCopyAll>(IDM_COPY_ALL),
+      ui::OnCommand<&CReachkitDlg::OnSaveReport>(IDM_SAVE_REPORT),
   };
   return kCommands;
 }
@@ -79,6 +83,12 @@ BOOL CReachkitDlg::OnInitDialog() {
   m_catalogue = BuildHostCatalogue(SystemProfileStore(), ClientPaths::FromProcess());
   for (const std::string& label : m_catalogue.labels) m_cmbHost.AddString(label);
   m_cmbHost.SetCurSel(0);
+  m_resultActions.Attach(m_hWnd, m_lstResult.m_hWnd,
+                         [this](const LocalDateTime& when, std::span<const std::string> lines) {
+                           return WindowReportText({when, GetWindowText(),
+                                                    ClientPaths::FromProcess().root(), m_catalogue,
+                                                    lines});
+                         });
 
   if (!m_icmp.Initialize()) {
     // The window runs on with its template controls only: no test can start.

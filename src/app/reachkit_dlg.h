@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/result_list_actions.h"
 #include "ui/dialog_layer_win32.h"
 #include "config/host_catalogue.h"
 #include "controls/group_layout.h"
@@ -60,6 +61,9 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   void OnBnClickedTelnet();
   void OnBnClickedClear();
   void StartTest(TestKind kind);
+  void OnCopyLine() { m_resultActions.CopySelectedLine(); }
+  void OnCopyAll() { m_resultActions.CopyAllLines(); }
+  void OnSaveReport() { m_resultActions.SaveReport(); }
 
   [[nodiscard]] static std::string ReadFileVersion();
   void CreateButtons();
@@ -107,6 +111,7 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   IcmpEchoService m_icmp;
   bool m_bTestRunClosed = false;
   HWND m_hFocusBeforeRun = nullptr;  // the test button that had the focus when the run began
+  ResultListActions m_resultActions;
   // Last, so that it stops and joins its worker before anything the worker
   // writes to is destroyed.
   TestRunController m_run;

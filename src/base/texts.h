@@ -67,4 +67,13 @@ inline constexpr char kEnterUserPassword[] = "\xBD\xD0\xBF\xE9\xA4\x4AUserPasswo
 inline constexpr char kEnterProxyHost[] = "\xBD\xD0\xBF\xE9\xA4\x4AProxyHost";  // 請輸入ProxyHost
 inline constexpr char kEnterProxyPort[] = "\xBD\xD0\xBF\xE9\xA4\x4AProxyPort";  // 請輸入ProxyPort
 
+// Result list: its context menu, the clipboard and the saved report.
+inline constexpr char kCopyLineItem[] = "\xBD\xC6\xBB\x73(&C)";  // 複製(&C)
+inline constexpr char kCopyAllItem[] = "\xA5\xFE\xB3\xA1\xBD\xC6\xBB\x73(&A)";  // 全部複製(&A)
+inline constexpr char kSaveReportItem[] = "\xC0\x78\xA6\x73\xB3\xF8\xA7\x69(&S)...";  // 儲存報告(&S)...
+inline constexpr char kClipboardBusy[] = "\xB0\xC5\xB6\x4B\xC3\xAF\xA5\xBF\xB3\x51\xA8\xE4\xA5\x4C\xB5\x7B\xA6\xA1\xA8\xCF\xA5\xCE\xA1\x41\xBD\xD0\xB5\x79\xAB\xE1\xA6\x41\xB8\xD5\xA1\x43";  // 剪貼簿正被其他程式使用，請稍後再試。
+inline constexpr char kSaveFailedFormat[] = "\xB5\x4C\xAA\x6B\xBC\x67\xA4\x4A\xC0\xC9\xAE\xD7\xA1\x47%s";  // 無法寫入檔案：%s
+inline constexpr char kTextFilesFilter[] = "\xA4\xE5\xA6\x72\xC0\xC9 (*.txt)";  // 文字檔 (*.txt)
+inline constexpr char kAllFilesFilter[] = "\xA9\xD2\xA6\xB3\xC0\xC9\xAE\xD7 (*.*)";  // 所有檔案 (*.*)
+
 }  // namespace rk::text

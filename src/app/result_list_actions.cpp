@@ -1,0 +1,262 @@
+#include "app/result_list_actions.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <windowsx.h>
+
+#include <cstring>
+#include <memory>
+
+#include "ui/dialog_layer_win32.h"
+#include "base/format.h"
+#include "base/texts.h"
+#include "config/file_io.h"
+#include "diagnostics/result_export.h"
+#include "resource.h"
+
+namespace rk {
+
+namespace {
+
+constexpr UINT kBig5CodePage = 950;
+constexpr LCID kChineseTaiwan = 0x0404;
+// Another program normally holds the clipboard for moments only.
+constexpr uint32_t kClipboardWaitMs = 1000;
+constexpr uint32_t kClipboardStepMs = 50;
+
+struct GlobalFreer {
+  void operator()(void* memory) const { GlobalFree(memory); }
+};
+using GlobalMemory = std::unique_ptr<void, GlobalFreer>;
+
+// Moveable global memory holding `bytes`; null when the system has none.
+GlobalMemory GlobalCopy(const void* bytes, size_t size) {
+  GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, size));
+  if (!memory) return memory;
+  void* at = GlobalLock(memory.get());
+  if (at == nullptr) return nullptr;
+  std::memcpy(at, bytes, size);
+  GlobalUnlock(memory.get());
+  return memory;
+}
+
+// Hands `memory` to the clipboard, which then owns it.
+bool SetClipboardMemory(UINT format, GlobalMemory memory) {
+  if (!memory || SetClipboardData(format, memory.get()) == nullptr) return false;
+  memory.release();  // owned by the clipboard from here
+  return true;
+}
+
+class OpenedClipboard {
+ public:
+  explicit OpenedClipboard(HWND owner) {
+    m_bOpen = RetryWithin([owner] { return OpenClipboard(owner) != FALSE; }, kClipboardWaitMs,
+                          kClipboardStepMs, [](uint32_t ms) { Sleep(ms); });
+  }
+  ~OpenedClipboard() {
+    if (m_bOpen) CloseClipboard();
+  }
+  OpenedClipboard(const OpenedClipboard&) = delete;
+  OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+  [[nodiscard]] bool IsOpen() const { return m_bOpen; }
+
+ private:
+  bool m_bOpen = false;
+};
+
+std::string Convert(const std::wstring& text, UINT codePage) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int size = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+std::wstring Widen(const std::string& bytes, UINT codePage) {
+  if (bytes.empty()) return {};
+  const int length = static_cast<int>(bytes.size());
+  const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+  std::wstring text(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0) MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size);
+  return text;
+}
+
+LocalDateTime Now() {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD kind = GetTimeZoneInformation(&zone);
+  LONG bias = zone.Bias;
+  if (kind == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+  if (kind == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+  return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+          static_cast<int>(-bias)};
+}
+
+}  // namespace
+
+ClipboardOutcome PutTextOnClipboard(HWND owner, const std::wstring& text) {
+  OpenedClipboard clipboard(owner);
+  if (!clipboard.IsOpen()) return ClipboardOutcome::Busy;
+  if (!EmptyClipboard()) return ClipboardOutcome::Failed;
+  const std::string big5 = Convert(text, kBig5CodePage);
+  const LCID locale = kChineseTaiwan;
+  const bool unicode =
+      SetClipboardMemory(CF_UNICODETEXT, GlobalCopy(text.c_str(), (text.size() + 1) * sizeof(wchar_t)));
+  const bool ansi = SetClipboardMemory(CF_TEXT, GlobalCopy(big5.c_str(), big5.size() + 1));
+  const bool localeSet = SetClipboardMemory(CF_LOCALE, GlobalCopy(&locale, sizeof locale));
+  return unicode && ansi && localeSet ? ClipboardOutcome::Done : ClipboardOutcome::Failed;
+}
+
+ResultListActions::~ResultListActions() {
+  if (m_hList != nullptr) RemoveWindowSubclass(m_hList, &ResultListActions::ListProc, 1);
+}
+
+void ResultListActions::Attach(HWND dialog, HWND list, ReportWriter report) {
+  m_hDialog = dialog;
+  m_report = std::move(report);
+  if (list != nullptr &&
+      SetWindowSubclass(list, &ResultListActions::ListProc, 1, reinterpret_cast<DWORD_PTR>(this)))
+    m_hList = list;
+}
+
+LRESULT CALLBACK ResultListActions::ListProc(HWND list, UINT message, WPARAM wParam,
+                                             LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+  auto* self = reinterpret_cast<ResultListActions*>(data);
+  const bool shift = GetKeyState(VK_SHIFT) < 0, control = GetKeyState(VK_CONTROL) < 0;
+  switch (message) {
+    case WM_RBUTTONDOWN: {
+      // The line under the pointer becomes the one that "copy" takes.
+      const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lParam);
+      if (HIWORD(hit) == 0) SendMessageW(list, LB_SETCURSEL, LOWORD(hit), 0);
+      SetFocus(list);
+      return 0;
+    }
+    case WM_CONTEXTMENU: {
+      const bool keyboard = lParam == -1;
+      self->ShowMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, keyboard);
+      return 0;
+    }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (message == WM_KEYDOWN && wParam == 'C' && control && !shift) {
+        self->CopySelectedLine();
+        return 0;
+      }
+      // The menu key, and Shift+F10 (a system key on Windows, a plain one elsewhere).
+      if (wParam == VK_APPS || (wParam == VK_F10 && shift)) {
+        SendMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+        return 0;
+      }
+      break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      // The menu opened on the key's press; the release must not open it again
+      // nor put the system menu into its keyboard mode.
+      if (wParam == VK_APPS || (wParam == VK_F10 && shift)) return 0;
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(list, &ResultListActions::ListProc, id);
+      self->m_hList = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(list, message, wParam, lParam);
+}
+
+void ResultListActions::ShowMenu(POINT screen, bool fromKeyboard) const {
+  if (m_hList == nullptr) return;
+  if (fromKeyboard) {
+    RECT item{};
+    const int selected = Selection();
+    if (selected < 0 || SendMessageW(m_hList, LB_GETITEMRECT, static_cast<WPARAM>(selected),
+                                     reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+      item = {0, 0, 0, 0};
+    screen = {item.left + 8, item.bottom};
+    ClientToScreen(m_hList, &screen);
+  }
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return;
+  const bool any = SendMessageW(m_hList, LB_GETCOUNT, 0, 0) > 0;
+  AppendMenuA(menu, MF_STRING | (Selection() >= 0 ? 0u : MF_GRAYED), IDM_COPY_LINE,
+              text::kCopyLineItem);
+  AppendMenuA(menu, MF_STRING | (any ? 0u : MF_GRAYED), IDM_COPY_ALL, text::kCopyAllItem);
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, IDM_SAVE_REPORT, text::kSaveReportItem);
+  // The chosen item arrives at the dialog as WM_COMMAND, like a posted one.
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+                 m_hDialog, nullptr);
+  DestroyMenu(menu);
+}
+
+int ResultListActions::Selection() const {
+  return m_hList == nullptr ? -1 : static_cast<int>(SendMessageW(m_hList, LB_GETCURSEL, 0, 0));
+}
+
+std::vector<std::wstring> ResultListActions::Lines() const {
+  std::vector<std::wstring> lines;
+  const LRESULT count = m_hList == nullptr ? 0 : SendMessageW(m_hList, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT length = SendMessageW(m_hList, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring line(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    const LRESULT copied = SendMessageW(m_hList, LB_GETTEXT, static_cast<WPARAM>(i),
+                                        reinterpret_cast<LPARAM>(line.data()));
+    line.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+void ResultListActions::Copy(const std::wstring& text) const {
+  if (PutTextOnClipboard(m_hDialog, text) == ClipboardOutcome::Busy)
+    ui::AppMessageBox(m_hDialog, text::kClipboardBusy, MB_OK | MB_ICONWARNING);
+}
+
+void ResultListActions::CopySelectedLine() const {
+  const int selected = Selection();
+  const std::vector<std::wstring> lines = Lines();
+  if (selected < 0 || static_cast<size_t>(selected) >= lines.size()) return;
+  Copy(lines[static_cast<size_t>(selected)]);
+}
+
+void ResultListActions::CopyAllLines() const {
+  const std::vector<std::wstring> lines = Lines();
+  if (lines.empty()) return;
+  std::vector<std::string> utf8;
+  for (const std::wstring& line : lines) utf8.push_back(Convert(line, CP_UTF8));
+  Copy(Widen(JoinLinesCrLf(utf8), CP_UTF8));
+}
+
+void ResultListActions::SaveReport() const {
+  const LocalDateTime when = Now();
+  std::string path = ReportFileName(when);
+  path.resize(4096, '\0');
+  std::string filter = std::string(text::kTextFilesFilter) + '\0' + "*.txt" + '\0' +
+                       text::kAllFilesFilter + '\0' + "*.*" + '\0';
+  OPENFILENAMEA request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = m_hDialog;
+  request.lpstrFilter = filter.c_str();
+  request.nFilterIndex = 1;
+  request.lpstrFile = path.data();
+  request.nMaxFile = static_cast<DWORD>(path.size());
+  request.lpstrDefExt = "txt";
+  // The write itself says when the folder cannot take the file, naming it.
+  request.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
+                  OFN_NOTESTFILECREATE | OFN_HIDEREADONLY | OFN_EXPLORER;
+  if (!GetSaveFileNameA(&request)) return;  // cancelled: nothing is written
+  path.resize(std::strlen(path.c_str()));
+
+  // The report builder takes the lines in the window's code page.
+  std::vector<std::string> lines;
+  for (const std::wstring& line : Lines()) lines.push_back(Convert(line, kBig5CodePage));
+  const std::string report = m_report ? m_report(when, lines) : std::string();
+  if (!fileio::ReplaceWholeFile(path, WithUtf8Bom(report)))
+    ui::AppMessageBox(m_hDialog, Format(text::kSaveFailedFormat, path.c_str()).c_str(),
+                      MB_OK | MB_ICONERROR);
+}
+
+}  // namespace rk

@@ -1,0 +1,63 @@
+#pragma once
+// The result list's context menu and what its items do: copy the selected
+// line, copy every line, save the support report. The items are commands of
+// the main window (so they can be posted to it); the window's command table
+// calls CopySelectedLine, CopyAllLines and SaveReport.
+#include <windows.h>
+
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "diagnostics/result_export.h"
+
+namespace rk {
+
+// Puts `text` on the clipboard as CF_UNICODETEXT and as CF_TEXT in code page
+// 950 (with CF_LOCALE Chinese (Taiwan), so the system's own conversions agree).
+// * Another program may hold the clipboard: opening is retried for a bounded
+//   time, then Busy is returned; the caller never hangs.
+enum class ClipboardOutcome { Done, Busy, Failed };
+[[nodiscard]] ClipboardOutcome PutTextOnClipboard(HWND owner, const std::wstring& text);
+
+class ResultListActions {
+ public:
+  // Builds the report's UTF-8 text (without byte-order mark) around the
+  // lines, which are in code page 950.
+  using ReportWriter =
+      std::function<std::string(const LocalDateTime& when, std::span<const std::string> lines)>;
+
+  ResultListActions() = default;
+  ~ResultListActions();
+  ResultListActions(const ResultListActions&) = delete;
+  ResultListActions& operator=(const ResultListActions&) = delete;
+
+  // Takes over the list's right button, Shift+F10, the menu key and Ctrl+C.
+  // `dialog` receives the menu's commands. Detached again by the destructor
+  // or when the list goes.
+  void Attach(HWND dialog, HWND list, ReportWriter report);
+
+  void CopySelectedLine() const;
+  void CopyAllLines() const;
+  // Asks for a file name (default: the report name with date and time) and
+  // writes the report as UTF-8 with a byte-order mark. A cancelled dialog
+  // writes nothing; a failed write names the file in a message box.
+  void SaveReport() const;
+
+  // The menu at `screen` (a keyboard request: below the selected line).
+  void ShowMenu(POINT screen, bool fromKeyboard) const;
+
+ private:
+  static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR self);
+  [[nodiscard]] std::vector<std::wstring> Lines() const;
+  [[nodiscard]] int Selection() const;
+  void Copy(const std::wstring& text) const;
+
+  HWND m_hDialog = nullptr;  // not owned
+  HWND m_hList = nullptr;    // not owned; subclassed while set
+  ReportWriter m_report;
+};
+
+}  // namespace rk
