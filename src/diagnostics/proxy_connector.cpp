@@ -30,6 +30,37 @@ const char* ProxyTypeName(int32_t type) {
   }
 }
 
+ProxyRoute RouteFromSettings(const ProxySettings& settings, std::string settingsPath) {
+  ProxyRoute route;
+  route.type = settings.m_nProxyType;
+  route.settingsPath = std::move(settingsPath);
+  switch (static_cast<ProxyKind>(settings.m_nProxyType)) {
+    case ProxyKind::kHttp:
+      route.host = settings.m_strProxyServerName;
+      route.port = settings.m_strProxyPort;
+      route.user = settings.m_strUserName;
+      route.password = settings.m_strUserPassword;
+      break;
+    case ProxyKind::kSocks5:
+      route.user = settings.m_strSocksUserName;
+      route.password = settings.m_strSocksUserPassword;
+      [[fallthrough]];
+    case ProxyKind::kSocks4:
+    case ProxyKind::kSocks4a:
+      route.host = settings.m_strSocksProxyServerName;
+      route.port = settings.m_strSocksProxyPort;
+      break;
+    default:
+      break;
+  }
+  return route;
+}
+
+ProxyRoute StoredProxyRoute(ProfileStore& profile, const ClientPaths& paths) {
+  const std::string path = paths.BaseConfigPath();
+  return RouteFromSettings(LoadProxySettings(profile, path), path);
+}
+
 const char* ProxyVerdictName(ProxyVerdict verdict) {
   switch (verdict) {
     case ProxyVerdict::kOpenViaProxy:
