@@ -92,8 +92,9 @@ class ProxyConnector {
   // One attempt through the proxy.
   [[nodiscard]] ProxyResult Connect(const ProxyTarget& target, const StopFlag* stop = nullptr) const;
 
-  // All targets at once: up to kMaxWorkers attempts run together, so up to
-  // that many targets take no longer than one attempt. `onResult` (may be
+  // All targets at once: up to kMaxWorkers attempts run together and share
+  // one deadline (the call's start + the time-out), so up to that many
+  // targets take no longer than one time-out, however slowly threads start. `onResult` (may be
   // empty) is called once per target as its verdict arrives, never by two
   // threads at once. Results are in the order of `targets`.
   using ResultCallback = std::function<void(std::size_t index, const ProxyResult&)>;
