@@ -5,14 +5,6 @@
 
 #include "base/format.h"
 
-// gcc 12 at -O3 (the Windows release build) takes the vector growth of these
-// small request builders for writes and reads past a zero-sized region: its
-// known false positives. Every size here is checked by the tests and fuzzer.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wstringop-overflow"
-#pragma GCC diagnostic ignored "-Wstringop-overread"
-#endif
-
 namespace rk::proxy {
 
 namespace {
