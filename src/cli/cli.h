@@ -13,6 +13,11 @@ namespace CLI {
 class App;
 }
 
+namespace rk {
+struct HostCatalogue;
+struct ProxyRoute;
+}  // namespace rk
+
 namespace rk::cli {
 
 // What every command of reachkit-cli gets once the command line is parsed.
@@ -30,6 +35,7 @@ inline constexpr int kExitOk = 0;           // success (see each command's --hel
 inline constexpr int kExitFailed = 1;       // not reachable, or the command failed
 inline constexpr int kExitUsage = 2;        // the command line is wrong
 inline constexpr int kExitNoHosts = 3;      // the configuration is missing or lists no host
+inline constexpr int kExitNoProxy = 3;      // --via-proxy, and no proxy type 1..4 is stored
 inline constexpr int kExitInterrupted = 130;  // Ctrl+C (POSIX convention: 128 + SIGINT)
 
 // Runs the chosen command; returns the process's exit code.
@@ -66,6 +72,15 @@ class Commands {
 void AddHostCommands(Commands& commands);      // hosts, preference
 void AddTestCommands(Commands& commands);      // ping, trace, telnet
 void AddSettingsCommands(Commands& commands);  // set-preference, proxy
+
+// The connection test of entry `index` through the client's stored proxy:
+// a header naming the proxy and the settings file, then per port the
+// window's success or failure line and the proxy's verdict with its reason.
+// No proxy stored: NoProxyStored.
+int RunTelnetViaProxy(const Context& context, const HostCatalogue& catalogue,
+                      std::size_t index);
+// One line on stderr naming the file and the stored type, exit code 3.
+int NoProxyStored(const Context& context, const ProxyRoute& route);
 
 // The catalogue is empty: one line on stderr naming the root, exit code 3.
 int NoHosts(const Context& context);

@@ -43,13 +43,18 @@ bool ParseIndex(const std::string& text, int& index) {
 
 // The window's test command on entry `indexText` of the list: the same lines,
 // and an exit code that says whether the target answered.
-int RunTest(const Context& context, TestKind kind, const std::string& indexText) {
+int RunTest(const Context& context, TestKind kind, const std::string& indexText,
+            bool viaProxy = false) {
   int index = -1;
   if (!ParseIndex(indexText, index)) return UsageError(context, "INDEX must be a number: " + indexText);
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (!catalogue.empty() && static_cast<std::size_t>(index) >= catalogue.size())
     return UsageError(context, "INDEX " + indexText + " is not in the host list (0.." +
                                    std::to_string(catalogue.size() - 1) + ")");
+  if (viaProxy) {
+    if (catalogue.empty()) return NoHosts(context);
+    return RunTelnetViaProxy(context, catalogue, static_cast<std::size_t>(index));
+  }
   // An empty list selects nothing, as in the window: resolution says so below.
   const int selection = catalogue.empty() ? -1 : index;
 
@@ -76,13 +81,15 @@ int RunTest(const Context& context, TestKind kind, const std::string& indexText)
   return controller.TargetAnswered() ? kExitOk : kExitFailed;
 }
 
-void AddTest(Commands& commands, const char* name, const char* description,
-             const char* exitCodes, TestKind kind) {
+CLI::App* AddTest(Commands& commands, const char* name, const char* description,
+                  const char* exitCodes, TestKind kind, std::shared_ptr<bool> viaProxy = {}) {
   auto index = std::make_shared<std::string>();
-  CLI::App* command = commands.Add(name, description, exitCodes, [kind, index](const Context& c) {
-    return RunTest(c, kind, *index);
-  });
+  CLI::App* command =
+      commands.Add(name, description, exitCodes, [kind, index, viaProxy](const Context& c) {
+        return RunTest(c, kind, *index, viaProxy && *viaProxy);
+      });
   command->add_option("INDEX", *index, "the host's index in the host list (see hosts)")->required();
+  return command;
 }
 
 }  // namespace
@@ -93,9 +100,15 @@ void AddTestCommands(Commands& commands) {
   AddTest(commands, "trace", "TraceRT to host INDEX",
           "0 the target was reached, 1 it was not or the test could not run, 3 no hosts",
           TestKind::TraceRoute);
-  AddTest(commands, "telnet", "TCP connection test on the ports of host INDEX",
-          "0 a port connected, 1 none did or the test could not run, 3 no hosts",
-          TestKind::Telnet);
+  auto viaProxy = std::make_shared<bool>(false);
+  CLI::App* telnet =
+      AddTest(commands, "telnet", "TCP connection test on the ports of host INDEX",
+              "0 a port connected, 1 none did or the test could not run, 3 no hosts "
+              "(--via-proxy: or no proxy stored)",
+              TestKind::Telnet, viaProxy);
+  telnet->add_flag("--via-proxy", *viaProxy,
+                   "connect through the proxy stored in Bin\\BaseConfig.ini, section DC; "
+                   "each port's line is followed by the proxy's verdict and reason");
 }
 
 }  // namespace rk::cli

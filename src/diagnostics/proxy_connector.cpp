@@ -30,6 +30,37 @@ const char* ProxyTypeName(int32_t type) {
   }
 }
 
+ProxyRoute RouteFromSettings(const ProxySettings& settings, std::string settingsPath) {
+  ProxyRoute route;
+  route.type = settings.m_nProxyType;
+  route.settingsPath = std::move(settingsPath);
+  switch (static_cast<ProxyKind>(settings.m_nProxyType)) {
+    case ProxyKind::kHttp:
+      route.host = settings.m_strProxyServerName;
+      route.port = settings.m_strProxyPort;
+      route.user = settings.m_strUserName;
+      route.password = settings.m_strUserPassword;
+      break;
+    case ProxyKind::kSocks5:
+      route.user = settings.m_strSocksUserName;
+      route.password = settings.m_strSocksUserPassword;
+      [[fallthrough]];
+    case ProxyKind::kSocks4:
+    case ProxyKind::kSocks4a:
+      route.host = settings.m_strSocksProxyServerName;
+      route.port = settings.m_strSocksProxyPort;
+      break;
+    default:
+      break;
+  }
+  return route;
+}
+
+ProxyRoute StoredProxyRoute(ProfileStore& profile, const ClientPaths& paths) {
+  const std::string path = paths.BaseConfigPath();
+  return RouteFromSettings(LoadProxySettings(profile, path), path);
+}
+
 const char* ProxyVerdictName(ProxyVerdict verdict) {
   switch (verdict) {
     case ProxyVerdict::kOpenViaProxy:
@@ -207,9 +238,10 @@ std::optional<uint32_t> ProxyAddress(const ProxyRoute& route, NameResolver& reso
   return resolver.FirstIPv4(route.host);
 }
 
+// One attempt, over by `deadline` (its start + the time-out, or earlier).
 ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
                     std::optional<uint32_t> proxyAddress, uint32_t timeoutMs,
-                    const ProxyTarget& target, const StopFlag* stop) {
+                    Clock::time_point deadline, const ProxyTarget& target, const StopFlag* stop) {
   if (auto problem = RouteProblem(route)) return Verdict(ProxyVerdict::kError, *problem);
   if (target.host.empty()) return Verdict(ProxyVerdict::kError, "the target host is empty");
   if (target.port < 1 || target.port > 65535)
@@ -223,9 +255,9 @@ ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
 
   const uint16_t proxyPort = *StoredPort(route.port);
   const std::string proxyText = Format("%s:%u", DottedIPv4(*proxyAddress).c_str(), proxyPort);
-  const Clock::time_point start = Clock::now();
-  const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
-  const TcpSocket socket = ConnectWithTimeout(DottedIPv4(*proxyAddress), proxyPort, timeoutMs, stop);
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  const TcpSocket socket = ConnectWithTimeout(DottedIPv4(*proxyAddress), proxyPort,
+                                              static_cast<uint32_t>(std::max<long long>(left, 0)), stop);
   if (!socket.valid()) {
     if (stop != nullptr && stop->load()) return Verdict(ProxyVerdict::kTimeout, "stopped");
     // The connect layer says only whether it connected: a failure well before
@@ -277,8 +309,10 @@ ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
 ProxyResult ProxyConnector::Connect(const ProxyTarget& target, const StopFlag* stop) const {
   const Clock::time_point start = Clock::now();
   const bool usable = !RouteProblem(route_);
-  ProxyResult result = Attempt(route_, resolver_, usable ? ProxyAddress(route_, resolver_) : std::nullopt,
-                               timeoutMs_, target, stop);
+  const std::optional<uint32_t> proxyAddress =
+      usable ? ProxyAddress(route_, resolver_) : std::nullopt;
+  ProxyResult result = Attempt(route_, resolver_, proxyAddress, timeoutMs_,
+                               Clock::now() + std::chrono::milliseconds(timeoutMs_), target, stop);
   result.settingsPath = route_.settingsPath;
   result.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   return result;
@@ -295,12 +329,20 @@ std::vector<ProxyResult> ProxyConnector::ConnectAll(const std::vector<ProxyTarge
 
   std::atomic<std::size_t> next{0};
   std::mutex reporting;
+  const std::size_t workerCount = std::min(targets.size(), kMaxWorkers);
+  // The first round of attempts shares one deadline from the start of the
+  // batch, so the time the workers take to start does not add to the total;
+  // later attempts each get the full time-out from their own start.
+  const Clock::time_point firstDeadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
   // Each worker takes the next target until none is left; results land in
   // their own slot, the callback is serialised.
   auto work = [&] {
     for (std::size_t i = next.fetch_add(1); i < targets.size(); i = next.fetch_add(1)) {
       const Clock::time_point begun = Clock::now();
-      ProxyResult result = Attempt(route_, resolver_, proxyAddress, timeoutMs_, targets[i], stop);
+      const Clock::time_point deadline =
+          i < workerCount ? firstDeadline : begun + std::chrono::milliseconds(timeoutMs_);
+      ProxyResult result =
+          Attempt(route_, resolver_, proxyAddress, timeoutMs_, deadline, targets[i], stop);
       result.settingsPath = route_.settingsPath;
       result.ms = std::chrono::duration<double, std::milli>(Clock::now() - begun).count();
       const std::lock_guard<std::mutex> lock(reporting);
@@ -309,7 +351,7 @@ std::vector<ProxyResult> ProxyConnector::ConnectAll(const std::vector<ProxyTarge
     }
   };
   std::vector<std::thread> workers;
-  const std::size_t wanted = std::min(targets.size(), kMaxWorkers) - 1;  // this thread works too
+  const std::size_t wanted = workerCount - 1;  // this thread works too
   for (std::size_t k = 0; k < wanted; ++k) {
     try {
       workers.emplace_back(work);

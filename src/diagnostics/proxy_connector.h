@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "config/client_paths.h"
+#include "config/profile_store.h"
+#include "config/proxy_settings.h"
 #include "diagnostics/net_address.h"
 #include "diagnostics/stop_flag.h"
 #include "diagnostics/tcp_connect.h"
@@ -25,6 +28,17 @@ struct ProxyRoute {
   std::string password;      // its password; never shown anywhere
   std::string settingsPath;  // the file the values came from
 };
+
+// The family of keys that `settings.m_nProxyType` uses: the HTTP host, port
+// and login for type 1; the SOCKS host and port for 2..4, with the SOCKS
+// login for type 4 only (SOCKS4 and SOCKS4a carry none). Any other type
+// gives the type alone, which RouteProblem then names.
+[[nodiscard]] ProxyRoute RouteFromSettings(const ProxySettings& settings, std::string settingsPath);
+
+// The proxy the trading client itself uses: the nine keys of its base
+// configuration (Bin\BaseConfig.ini), which the proxy-setting dialog keeps in
+// step with the tool's copy.
+[[nodiscard]] ProxyRoute StoredProxyRoute(ProfileStore& profile, const ClientPaths& paths);
 
 // The protocol name of a type ("HTTP", "SOCKS4", "SOCKS4a", "SOCKS5"), or
 // nullptr outside 1..4.
@@ -78,8 +92,9 @@ class ProxyConnector {
   // One attempt through the proxy.
   [[nodiscard]] ProxyResult Connect(const ProxyTarget& target, const StopFlag* stop = nullptr) const;
 
-  // All targets at once: up to kMaxWorkers attempts run together, so up to
-  // that many targets take no longer than one attempt. `onResult` (may be
+  // All targets at once: up to kMaxWorkers attempts run together and share
+  // one deadline (the call's start + the time-out), so up to that many
+  // targets take no longer than one time-out, however slowly threads start. `onResult` (may be
   // empty) is called once per target as its verdict arrives, never by two
   // threads at once. Results are in the order of `targets`.
   using ResultCallback = std::function<void(std::size_t index, const ProxyResult&)>;

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/os_probe.h"
@@ -28,6 +29,37 @@ ProxyRoute Route(int32_t type, std::string host, std::string port, std::string u
 
 long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+TEST(ProxyConnector, EachTypeTakesItsOwnFamilyOfKeys) {
+  ProxySettings stored;
+  stored.m_strProxyServerName = "http-host";
+  stored.m_strProxyPort = "3128";
+  stored.m_strUserName = "hu";
+  stored.m_strUserPassword = "hp";
+  stored.m_strSocksProxyServerName = "socks-host";
+  stored.m_strSocksProxyPort = "1080";
+  stored.m_strSocksUserName = "su";
+  stored.m_strSocksUserPassword = "sp";
+  struct Row {
+    int32_t type;
+    ProxyRoute route;
+  };
+  for (const Row& row : std::vector<Row>{
+           {1, {1, "http-host", "3128", "hu", "hp", "f"}},
+           {2, {2, "socks-host", "1080", "", "", "f"}},  // SOCKS4 carries no login
+           {3, {3, "socks-host", "1080", "", "", "f"}},
+           {4, {4, "socks-host", "1080", "su", "sp", "f"}},
+           {0, {0, "", "", "", "", "f"}},
+           {7, {7, "", "", "", "", "f"}},
+       }) {
+    stored.m_nProxyType = row.type;
+    const ProxyRoute route = RouteFromSettings(stored, "f");
+    EXPECT_EQ(std::tie(route.type, route.host, route.port, route.user, route.password, route.settingsPath),
+              std::tie(row.route.type, row.route.host, row.route.port, row.route.user,
+                       row.route.password, row.route.settingsPath))
+        << row.type;
+  }
 }
 
 TEST(ProxyConnector, StoredValuesThatCannotBeUsedAreErrorsWithoutAnyTraffic) {
@@ -130,7 +162,9 @@ TEST(ProxyConnector, SilentProxyTimesOutOnceForManyTargetsAtTheRealTimeout) {
     EXPECT_EQ(result.verdict, ProxyVerdict::kTimeout);
     EXPECT_NE(result.reason.find("did not answer within 10000 ms"), std::string::npos)
         << result.reason;
-    EXPECT_GE(result.ms, kConnectTimeoutMs - 50.0);
+    // All share one deadline from the start of the batch: a worker that
+    // started late waits that much less.
+    EXPECT_GE(result.ms, kConnectTimeoutMs - 1000.0);
   }
 }
 

@@ -1,0 +1,80 @@
+"""reachkit-cli telnet --via-proxy: the entry's ports through the proxy stored in the client's
+base configuration, against danted, tinyproxy and a scripted proxy on loopback."""
+import pathlib
+import sys
+
+import cli_test as h
+from cli_test import big5
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "proxy"))
+import proxy_lab as lab  # noqa: E402
+
+
+class ProxyCliTest(h.CliCase):
+    def setUp(self):
+        super().setUp()
+        self.target = lab.Listener()
+        self.addCleanup(self.target.close)
+        self.open, self.closed = self.target.port, lab.free_port()
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
+        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=1\nIP_1=127.0.0.1\nPort_1=%d\n" % self.open)
+
+    def store(self, proxy):
+        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\n%s\n"
+                   % (self.closed, self.open, proxy))
+
+    def header(self, kind, port):
+        path = self.host_path(self.dir / "Bin" / "BaseConfig.ini")
+        return ("Telnet 127.0.0.1 [via %s proxy 127.0.0.1:%d, %s]" % (kind, port, path)).encode()
+
+    def test_ports_in_order_with_the_proxys_verdict_until_one_connects(self):
+        with lab.danted(lab.free_port()) as port:
+            self.store("ProxyType=4\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d" % port)
+            code, out, err = self.lines("--root", self.root, "telnet", "0", "--via-proxy")
+            self.assertEqual((code, err), (0, b""))
+            self.assertEqual(out[:2], [self.header("SOCKS5", port),
+                                       big5("連線失敗，127.0.0.1：%d" % self.closed)])
+            self.assertEqual(out[2], b"  proxy-refused-target: SOCKS5 5: connection refused")
+            self.assertEqual(out[3], big5("連線成功，127.0.0.1：%d" % self.open))
+            self.assertRegex(out[4], rb"^  open-via-proxy: the SOCKS5 proxy 127\.0\.0\.1:\d+ connected")
+            self.assertEqual(len(out), 5)
+            # The Local entry, by its own port; the direct test is untouched by the option.
+            self.assertEqual(self.lines("--root", self.root, "telnet", "1", "--via-proxy")[0], 0)
+            self.assertEqual(self.lines("--root", self.root, "telnet", "0")[1][0],
+                             b"Telnet 127.0.0.1 [127.0.0.1]")
+
+    def test_http_login_refused_and_passwords_never_shown(self):
+        with lab.tinyproxy(lab.free_port(), [self.open, self.closed], login=("agent", "s3cret")) as port:
+            for password, code, verdict in (("s3cret", 0, b"open-via-proxy"),
+                                            ("Wr0ngPass", 1, b"proxy-login-refused")):
+                self.store("ProxyType=1\nProxyServerName=127.0.0.1\nProxyPort=%d\n"
+                           "UserName=agent\nUserPassword=%s\n"
+                           "SOCKSUserName=other\nSOCKSUserPassword=SocksSecret" % (port, password))
+                _, raw_out, raw_err = self.run_cli("--root", self.root, "telnet", "0", "--via-proxy")
+                for secret in (password.encode(), b"SocksSecret"):
+                    self.assertNotIn(secret, raw_out + raw_err)
+                got, out, _ = self.lines("--root", self.root, "telnet", "0", "--via-proxy")
+                self.assertEqual((got, out[0]), (code, self.header("HTTP", port)))
+                self.assertTrue(out[-1].startswith(b"  " + verdict + b": "), out)
+
+    def test_no_proxy_stored_exits_3_and_says_so(self):
+        for proxy in ("ProxyType=0\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=1080", "",
+                      "ProxyType=7"):
+            self.store(proxy)
+            code, out, err = self.lines("--root", self.root, "telnet", "0", "--via-proxy")
+            self.assertEqual((code, out, err.count(b"\n")), (3, [], 1), proxy)
+            self.assertIn(b"no proxy is stored in", err)
+
+    def test_bad_stored_port_and_garbled_answer(self):
+        self.store("ProxyType=2\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=socks")
+        code, out, _ = self.lines("--root", self.root, "telnet", "1", "--via-proxy")
+        self.assertEqual(code, 1)
+        self.assertEqual(out[2], b'  error: the stored proxy port "socks" is not a number 1..65535')
+        with lab.ScriptedProxy("garbled") as proxy:
+            self.store("ProxyType=3\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d" % proxy.port)
+            code, out, _ = self.lines("--root", self.root, "telnet", "1", "--via-proxy")
+            self.assertEqual((code, out[2]), (1, b"  proxy-protocol-error: SOCKS4 reply version 72, not 0"))
+
+
+if __name__ == "__main__":
+    h.main()
