@@ -24,7 +24,8 @@ namespace rk::cli {
 struct Context {
   ClientPaths paths;
   ProfileStore& profile;
-  bool raw = false;  // write code page 950 bytes as they are (else UTF-8 on POSIX)
+  bool raw = false;   // write code page 950 bytes as they are (else UTF-8 on POSIX)
+  bool json = false;  // one JSON document on stdout instead of lines
   std::ostream& out;
   std::ostream& err;
   const StopFlag& interrupted;  // set by Ctrl+C (SIGINT, SIGTERM, console close)

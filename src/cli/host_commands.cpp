@@ -2,23 +2,20 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "config/connection_preference.h"
-#include "config/host_catalogue.h"
+#include "cli/results.h"
 
 namespace rk::cli {
 
 namespace {
 
 int RunHosts(const Context& context) {
-  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
-  if (catalogue.empty()) return NoHosts(context);
-  for (std::size_t i = 0; i < catalogue.size(); ++i)
-    WriteLine(context, context.out, std::to_string(i) + "\t" + catalogue.labels[i]);
-  return kExitOk;
+  const HostsResult result = CollectHosts(context);
+  Render(context, result);
+  return result.hosts.empty() ? NoHosts(context) : kExitOk;
 }
 
 int RunPreference(const Context& context) {
-  WriteLine(context, context.out, PreferenceLabelText(context.profile, context.paths));
+  Render(context, CollectPreference(context));
   return kExitOk;
 }
 

@@ -8,7 +8,7 @@
 
 #include "base/codepage.h"
 #include "cli/cli.h"
-#include "cli/interrupt.h"
+#include "cli/platform.h"
 
 namespace rk::cli {
 
@@ -24,7 +24,7 @@ std::string ArgumentToCp950(const Context& context, const std::string& argument)
 CLI::App* Commands::Add(const std::string& name, const std::string& description,
                         const std::string& exitCodes, CommandAction action) {
   CLI::App* command = app_.add_subcommand(name, description);
-  command->footer("exit: " + exitCodes + "; 2 usage\n(--root, --raw: see reachkit-cli --help)");
+  command->footer("exit: " + exitCodes + "; 2 usage\n(--root, --raw, --json: see reachkit-cli --help)");
   commands_.emplace_back(command, std::move(action));
   return command;
 }
@@ -72,8 +72,10 @@ int Main(int argc, char** argv) {
   app.fallthrough();
   std::optional<std::string> root;
   bool raw = false;
+  bool json = false;
   app.add_option("--root", root, "the client's root folder")->option_text("DIR");
   app.add_flag("--raw", raw, "read and write texts as code page 950 bytes (no UTF-8 conversion)");
+  app.add_flag("--json", json, "one JSON document (UTF-8) on stdout instead of lines");
 
   Commands commands(app);
   AddHostCommands(commands);
@@ -103,7 +105,7 @@ int Main(int argc, char** argv) {
     return kExitFailed;
   }
 
-  const Context context{ClientPaths(rootText), SystemProfileStore(), raw,
+  const Context context{ClientPaths(rootText), SystemProfileStore(), raw,  json,
                         std::cout,             std::cerr,            InstallInterruptHandler()};
   return (*action)(context);
 }

@@ -5,32 +5,13 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/results.h"
 #include "config/connection_preference.h"
 #include "dialogs/connect_setting_form.h"
-#include "dialogs/proxy_setting_form.h"
 
 namespace rk::cli {
 
 namespace {
-
-constexpr char kHiddenPassword[] = "********";
-
-void PrintProxyBlock(const Context& context, const char* title, const std::string& path,
-                     bool showPasswords) {
-  const ProxySettings settings = LoadProxySettings(context.profile, path);
-  // The path is already in the terminal's and the file system's encoding
-  // (it was given or found that way), so it is written unconverted.
-  context.out << title << ": " << path << '\n';
-  for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
-    const std::string key = kProxyKeys[i];
-    std::string value = settings.ValueText(i);
-    // An empty password is shown as empty: whether one is set is what the
-    // support desk asks, and it gives nothing away.
-    const bool password = key == "UserPassword" || key == "SOCKSUserPassword";
-    if (password && !showPasswords && !value.empty()) value = kHiddenPassword;
-    WriteLine(context, context.out, key + "=" + value);
-  }
-}
 
 // The connect-setting dialog fed from the command line: the location must be
 // one of the listed names exactly (no prefix or case match, unlike the
@@ -53,19 +34,22 @@ int RunSetPreference(const Context& context, const std::string& locationArgument
         refusal = form.OnOK(selection, nmPort, psPort);
         return refusal == nullptr;
       });
-  if (!confirmed) {
-    WriteLine(context, context.err, refusal != nullptr ? refusal : "");
-    return kExitFailed;
-  }
-  WriteLine(context, context.out, PreferenceLabelText(context.profile, context.paths));
-  return kExitOk;
+  SetPreferenceResult result;
+  result.stored = confirmed;
+  if (confirmed)
+    result.line = PreferenceLabelText(context.profile, context.paths);
+  else
+    result.refusal = refusal != nullptr ? refusal : "";
+  Render(context, result);
+  return confirmed ? kExitOk : kExitFailed;
 }
 
 // Both copies of the nine proxy keys as the proxy-setting dialog would load
 // them, without the copy that opening the dialog makes: this only reads.
 int RunProxy(const Context& context, bool showPasswords) {
-  PrintProxyBlock(context, "tool settings", context.paths.ToolSettingsPath(), showPasswords);
-  PrintProxyBlock(context, "base configuration", context.paths.BaseConfigPath(), showPasswords);
+  if (context.json && showPasswords)
+    return UsageError(context, "--show-passwords is for text: passwords never appear in JSON");
+  Render(context, CollectProxy(context, showPasswords));
   return kExitOk;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/texts.h"
 #include "cli/cli.h"
+#include "cli/results.h"
 #include "config/host_catalogue.h"
 #include "diagnostics/icmp_echo.h"
 #include "diagnostics/test_run.h"
@@ -13,18 +14,25 @@ namespace rk::cli {
 
 namespace {
 
-// Lines go out as they come, from the worker thread, one whole line at a time.
-class ConsoleSink final : public ResultSink {
+// Builds the run's result; in text mode each line also goes out as it comes,
+// from the worker thread, one whole line at a time.
+class ResultCollector final : public ResultSink {
  public:
-  explicit ConsoleSink(const Context& context) : context_(context) {}
+  ResultCollector(const Context& context, TestResult& result) : context_(context), result_(result) {}
   void AppendLine(std::string line) override {
     std::lock_guard lock(mutex_);
-    WriteLine(context_, context_.out, line);
+    if (!context_.json) WriteLine(context_, context_.out, line);
+    result_.lines.push_back(std::move(line));
+  }
+  void AppendStep(const TestStep& step) override {
+    std::lock_guard lock(mutex_);
+    result_.steps.push_back(step);
   }
   void Clear() override {}
 
  private:
   const Context& context_;
+  TestResult& result_;
   std::mutex mutex_;
 };
 
@@ -67,18 +75,32 @@ int RunTest(const Context& context, TestKind kind, const std::string& indexText,
     return kExitFailed;
   }
 
-  ConsoleSink sink(context);
-  NoButtons buttons;
-  TestRunController controller(sink, buttons, echo, SystemNameResolver());
-  if (!controller.StartTest(kind, catalogue, selection))
-    return catalogue.empty() ? NoHosts(context) : kExitFailed;
-  while (!controller.WorkerFinishedFor(kStopPollMs)) {
-    // Interrupted: as when the window closes, Ping ends its pass with its end
-    // line and every wait ends; the run counts as failed whatever it found.
-    if (context.interrupted.load()) controller.CloseStep();
+  TestResult result;
+  result.kind = kind;
+  result.index = static_cast<std::size_t>(index);
+  if (!catalogue.empty()) result.label = catalogue.labels[result.index];
+  int code = kExitFailed;
+  {
+    ResultCollector sink(context, result);
+    NoButtons buttons;
+    TestRunController controller(sink, buttons, echo, SystemNameResolver());
+    if (controller.StartTest(kind, catalogue, selection)) {
+      while (!controller.WorkerFinishedFor(kStopPollMs)) {
+        // Interrupted: as when the window closes, Ping ends its pass with its
+        // end line and every wait ends; the run fails whatever it found.
+        if (context.interrupted.load()) controller.CloseStep();
+      }
+      result.target = controller.target();
+      result.answered = controller.TargetAnswered();
+      result.interrupted = context.interrupted.load();
+      code = result.interrupted ? kExitInterrupted : result.answered ? kExitOk : kExitFailed;
+    } else {
+      result.target.hostText = catalogue.empty() ? "" : catalogue.hostTexts[result.index];
+    }
   }
-  if (context.interrupted.load()) return kExitInterrupted;
-  return controller.TargetAnswered() ? kExitOk : kExitFailed;
+  Render(context, result);
+  if (catalogue.empty()) return NoHosts(context);
+  return code;
 }
 
 CLI::App* AddTest(Commands& commands, const char* name, const char* description,

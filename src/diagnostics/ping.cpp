@@ -21,7 +21,10 @@ void PingThreadProc(const WorkerContext& context) {
     // An echo cut short by a close has no outcome worth a line.
     const bool interrupted = context.stop.load() && result.errorCode != 0;
     if (!interrupted) {
-      if (result.errorCode == 0) {
+      const bool answered = result.errorCode == 0;
+      context.appendStep({sequence, 0, answered, result.errorCode, result.replyAddress,
+                          answered ? result.roundTripMs : 0});
+      if (answered) {
         context.answered.store(true);
         context.appendLine(Format(text::kPingEchoFormat, dotted, sequence,
                                   static_cast<int>(result.roundTripMs)));

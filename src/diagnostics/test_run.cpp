@@ -62,7 +62,7 @@ bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue,
 void TestRunController::RunWorker(TestKind kind) {
   const WorkerContext context{target_, echo_, testRunning_, stop_, timings_,
                               [this](std::string line) { AppendResultLine(std::move(line)); },
-                              answered_};
+                              answered_, [this](const TestStep& step) { sink_.AppendStep(step); }};
   switch (kind) {
     case TestKind::Ping: PingThreadProc(context); break;
     case TestKind::TraceRoute: TraceRouteThreadProc(context); break;

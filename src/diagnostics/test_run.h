@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -15,14 +16,28 @@
 
 namespace rk {
 
+// One probe of a test, for callers that want its findings as data as well
+// as lines: an echo of Ping, a router of TraceRT, a port of Telnet. A probe
+// cut short by a stop request is not reported.
+struct TestStep {
+  int sequence = 0;           // Ping: icmp_seq; TraceRT: the TTL; Telnet: index in the port list
+  int32_t port = 0;           // Telnet: the port tried
+  bool answered = false;      // an echo reply, a router's or the target's answer, a connection
+  uint32_t errorCode = 0;     // the echo's status when nothing answered
+  uint32_t replyAddress = 0;  // who answered, network byte order; 0 for none
+  uint32_t ms = 0;            // round trip of an answered echo
+};
+
 // Where result lines go: the window's list box, the CLI's stdout, a vector in
 // tests. AppendLine may be called from a worker thread and returns only once
-// the line has been taken.
+// the line has been taken. AppendStep comes from the worker too, just before
+// the line of the same probe; the window has no use for it.
 class ResultSink {
  public:
   virtual ~ResultSink() = default;
   virtual void AppendLine(std::string line) = 0;
   virtual void Clear() = 0;
+  virtual void AppendStep(const TestStep& /*step*/) {}
 };
 
 // The three test buttons (Ping, TraceRT, Telnet), enabled or disabled
@@ -59,6 +74,7 @@ struct WorkerContext {
   // Set when the target answered: an echo reply, the trace's arrival, a
   // connected port. Never cleared by a worker.
   std::atomic<bool>& answered;
+  std::function<void(const TestStep&)> appendStep;
 };
 
 // The three workers, without the run-state switch that ends each run.

@@ -21,10 +21,12 @@ void TraceRouteThreadProc(const WorkerContext& context) {
     }
     if (result.errorCode != 0) {
       if (context.stop.load()) return;
+      context.appendStep({router, 0, false, result.errorCode, result.replyAddress, 0});
       context.appendLine(
           Format(text::kTraceTimeoutFormat, router, static_cast<int>(result.errorCode)));
       continue;
     }
+    context.appendStep({router, 0, true, 0, result.replyAddress, result.roundTripMs});
     context.appendLine(Format(text::kTraceHopFormat, router,
                               DottedIPv4(result.replyAddress).c_str(),
                               static_cast<int>(result.roundTripMs)));

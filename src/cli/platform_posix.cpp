@@ -1,0 +1,65 @@
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "cli/platform.h"
+
+namespace rk::cli {
+
+namespace {
+
+StopFlag g_interrupted{false};
+static_assert(StopFlag::is_always_lock_free, "the flag is set from a signal handler");
+
+extern "C" void OnInterruptSignal(int) { g_interrupted.store(true); }
+
+}  // namespace
+
+const StopFlag& InstallInterruptHandler() {
+  static const bool installed = [] {
+    struct sigaction action {};
+    action.sa_handler = OnInterruptSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a blocking call the signal lands in returns at once, and
+    // every wait polls the flag anyway.
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return true;
+  }();
+  (void)installed;
+  return g_interrupted;
+}
+
+std::string NativeTextToUtf8(std::string_view native) {
+  // File names and arguments are UTF-8 here; a byte that is not valid UTF-8
+  // is replaced where the JSON is written.
+  return std::string(native);
+}
+
+std::string MachineHostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return {};
+  return NativeTextToUtf8(name);
+}
+
+std::vector<std::string> MachineIPv4Addresses() {
+  std::vector<std::string> addresses;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return addresses;
+  const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owner(list, freeifaddrs);
+  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+    if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr)
+      addresses.emplace_back(text);
+  }
+  return addresses;
+}
+
+}  // namespace rk::cli

@@ -1,0 +1,70 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "base/codepage.h"
+#include "cli/platform.h"
+#include "diagnostics/socket_startup.h"
+
+namespace rk::cli {
+
+namespace {
+
+StopFlag g_interrupted{false};
+
+// Runs on a thread the system starts for the event. Ctrl+C and Ctrl+Break are
+// taken (the process goes on and ends by itself); a closing console is only
+// noted, since the system ends the process once the handler returns.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  g_interrupted.store(true);
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
+}  // namespace
+
+const StopFlag& InstallInterruptHandler() {
+  static const bool installed = SetConsoleCtrlHandler(OnConsoleControl, TRUE) != 0;
+  (void)installed;
+  return g_interrupted;
+}
+
+std::string NativeTextToUtf8(std::string_view native) { return Cp950ToUtf8(native); }
+
+std::string MachineHostName() {
+  char name[256] = {};
+  DWORD size = sizeof name;
+  if (!GetComputerNameExA(ComputerNameDnsHostname, name, &size)) return {};
+  return NativeTextToUtf8(std::string_view(name, size));
+}
+
+std::vector<std::string> MachineIPv4Addresses() {
+  std::vector<std::string> addresses;
+  ULONG size = 16 * 1024;
+  std::vector<unsigned char> buffer;
+  ULONG rc = ERROR_BUFFER_OVERFLOW;
+  for (int attempt = 0; attempt < 3 && rc == ERROR_BUFFER_OVERFLOW; ++attempt) {
+    buffer.resize(size);
+    rc = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST |
+                                           GAA_FLAG_SKIP_DNS_SERVER,
+                              nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
+                              &size);
+  }
+  if (rc != NO_ERROR) return addresses;
+  for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
+       adapter = adapter->Next) {
+    for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
+      const SOCKADDR* address = unicast->Address.lpSockaddr;
+      if (address == nullptr || address->sa_family != AF_INET) continue;
+      char text[INET_ADDRSTRLEN] = {};
+      const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(address);
+      if (inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text) != nullptr)
+        addresses.emplace_back(text);
+    }
+  }
+  return addresses;
+}
+
+}  // namespace rk::cli

@@ -1,0 +1,228 @@
+#include "cli/results.h"
+
+#include <nlohmann/json.hpp>
+#include <string_view>
+
+#include "base/codepage.h"
+#include "cli/platform.h"
+#include "config/host_catalogue.h"
+#include "diagnostics/net_address.h"
+
+namespace rk::cli {
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+constexpr char kHiddenPassword[] = "********";
+
+std::string Utf8(std::string_view cp950) { return Cp950ToUtf8(cp950); }
+
+json PreferenceJson(const ConnectionPreference& record) {
+  if (!record.IsValid()) return nullptr;
+  return {{"location", Utf8(record.strLocation)},
+          {"nm_port", record.nNmPort},
+          {"ps_port", record.nPsPort}};
+}
+
+const char* TestName(TestKind kind) {
+  switch (kind) {
+    case TestKind::Ping: return "ping";
+    case TestKind::TraceRoute: return "trace";
+    case TestKind::Telnet: return "telnet";
+  }
+  return "";
+}
+
+json AddressOrNull(uint32_t address) {
+  return address == 0 ? json(nullptr) : json(DottedIPv4(address));
+}
+
+}  // namespace
+
+HostsResult CollectHosts(const Context& context) {
+  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
+  HostsResult result{context.paths.root(), {}};
+  for (std::size_t i = 0; i < catalogue.size(); ++i) {
+    const HostEntry entry = catalogue.Entry(i);
+    HostRow row{i, catalogue.labels[i], entry.host, entry.group == HostGroup::LocalSection, {}};
+    if (!row.local)
+      row.ports = catalogue.nmPorts;
+    else if (entry.port != 0)
+      row.ports.push_back(entry.port);
+    result.hosts.push_back(std::move(row));
+  }
+  return result;
+}
+
+PreferenceResult CollectPreference(const Context& context) {
+  PreferenceResult result;
+  result.line = PreferenceLabelText(context.profile, context.paths);
+  ReadConnectionPreference(result.success, false, context.profile, context.paths);
+  ReadConnectionPreference(result.priority, true, context.profile, context.paths);
+  return result;
+}
+
+ProxyResult CollectProxy(const Context& context, bool showPasswords) {
+  ProxyResult result;
+  result.showPasswords = showPasswords;
+  for (const auto& [name, path] : {std::pair{"tool_settings", context.paths.ToolSettingsPath()},
+                                   std::pair{"base_configuration", context.paths.BaseConfigPath()}})
+    result.files.push_back({name, path, LoadProxySettings(context.profile, path)});
+  return result;
+}
+
+void WriteJson(const Context& context, const json& document) {
+  context.out << document.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+  context.out.flush();
+}
+
+void to_json(json& j, const HostsResult& result) {
+  j = {{"client_root", NativeTextToUtf8(result.clientRoot)}, {"hosts", json::array()}};
+  for (const HostRow& row : result.hosts)
+    j["hosts"].push_back({{"index", row.index},
+                          {"label", Utf8(row.label)},
+                          {"host", Utf8(row.host)},
+                          {"group", row.local ? "local" : "server"},
+                          {"ports", row.ports}});
+}
+
+void to_json(json& j, const PreferenceResult& result) {
+  j = {{"line", Utf8(result.line)},
+       {"success", PreferenceJson(result.success)},
+       {"priority", PreferenceJson(result.priority)}};
+}
+
+void to_json(json& j, const ProxyResult& result) {
+  j = {{"files", json::array()}};
+  for (const ProxyFile& file : result.files) {
+    const ProxySettings& s = file.settings;
+    j["files"].push_back({{"name", file.name},
+                          {"path", NativeTextToUtf8(file.path)},
+                          {"proxy_type", s.m_nProxyType},
+                          {"proxy_server_name", Utf8(s.m_strProxyServerName)},
+                          {"proxy_port", Utf8(s.m_strProxyPort)},
+                          {"user_name", Utf8(s.m_strUserName)},
+                          {"user_password_set", !s.m_strUserPassword.empty()},
+                          {"socks_proxy_server_name", Utf8(s.m_strSocksProxyServerName)},
+                          {"socks_proxy_port", Utf8(s.m_strSocksProxyPort)},
+                          {"socks_user_name", Utf8(s.m_strSocksUserName)},
+                          {"socks_user_password_set", !s.m_strSocksUserPassword.empty()}});
+  }
+}
+
+void to_json(json& j, const SetPreferenceResult& result) {
+  j = {{"stored", result.stored},
+       {"line", result.stored ? json(Utf8(result.line)) : json(nullptr)},
+       {"refusal", result.stored ? json(nullptr) : json(Utf8(result.refusal))}};
+}
+
+void to_json(json& j, const TestResult& result) {
+  const TestTarget& target = result.target;
+  const bool resolved = !target.dottedAddress.empty();
+  j = {{"command", TestName(result.kind)},
+       {"index", result.index},
+       {"label", Utf8(result.label)},
+       {"host", Utf8(target.hostText)},
+       {"address", resolved ? json(target.dottedAddress) : json(nullptr)},
+       {"answered", result.answered},
+       {"interrupted", result.interrupted}};
+  json steps = json::array();
+  for (const TestStep& step : result.steps) {
+    switch (result.kind) {
+      case TestKind::Ping:
+        steps.push_back({{"seq", step.sequence},
+                         {"answered", step.answered},
+                         {"address", AddressOrNull(step.replyAddress)},
+                         {"ms", step.ms},
+                         {"error_code", step.errorCode}});
+        break;
+      case TestKind::TraceRoute:
+        steps.push_back({{"ttl", step.sequence},
+                         {"answered", step.answered},
+                         {"address", AddressOrNull(step.replyAddress)},
+                         {"ms", step.ms},
+                         {"error_code", step.errorCode}});
+        break;
+      case TestKind::Telnet:
+        steps.push_back({{"port", step.port}, {"connected", step.answered}});
+        break;
+    }
+  }
+  switch (result.kind) {
+    case TestKind::Ping: j["echoes"] = std::move(steps); break;
+    case TestKind::TraceRoute:
+      j["hops"] = std::move(steps);
+      j["target_reached"] = result.answered;
+      break;
+    case TestKind::Telnet:
+      j["ports"] = resolved ? json(target.ports) : json::array();
+      j["attempts"] = std::move(steps);
+      break;
+  }
+  json lines = json::array();
+  for (const std::string& line : result.lines) lines.push_back(Utf8(line));
+  j["lines"] = std::move(lines);
+}
+
+namespace {
+
+void WriteText(const Context& context, const HostsResult& result) {
+  for (const HostRow& row : result.hosts)
+    WriteLine(context, context.out, std::to_string(row.index) + "\t" + row.label);
+}
+
+void WriteText(const Context& context, const PreferenceResult& result) {
+  WriteLine(context, context.out, result.line);
+}
+
+void WriteText(const Context& context, const ProxyResult& result) {
+  for (const ProxyFile& file : result.files) {
+    // The path is already in the terminal's and the file system's encoding
+    // (it was given or found that way), so it is written unconverted.
+    context.out << (file.name == std::string("tool_settings") ? "tool settings"
+                                                              : "base configuration")
+                << ": " << file.path << '\n';
+    for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
+      const std::string key = kProxyKeys[i];
+      std::string value = file.settings.ValueText(i);
+      // An empty password is shown as empty: whether one is set is what the
+      // support desk asks, and it gives nothing away.
+      const bool password = key == "UserPassword" || key == "SOCKSUserPassword";
+      if (password && !result.showPasswords && !value.empty()) value = kHiddenPassword;
+      WriteLine(context, context.out, key + "=" + value);
+    }
+  }
+}
+
+void WriteText(const Context& context, const SetPreferenceResult& result) {
+  if (result.stored)
+    WriteLine(context, context.out, result.line);
+  else
+    WriteLine(context, context.err, result.refusal);
+}
+
+template <typename Result>
+void RenderEither(const Context& context, const Result& result) {
+  if (context.json) {
+    WriteJson(context, json(result));
+  } else {
+    WriteText(context, result);
+  }
+}
+
+}  // namespace
+
+void Render(const Context& context, const HostsResult& result) { RenderEither(context, result); }
+void Render(const Context& context, const PreferenceResult& result) {
+  RenderEither(context, result);
+}
+void Render(const Context& context, const ProxyResult& result) { RenderEither(context, result); }
+void Render(const Context& context, const SetPreferenceResult& result) {
+  RenderEither(context, result);
+}
+void Render(const Context& context, const TestResult& result) {
+  if (context.json) WriteJson(context, json(result));
+}
+
+}  // namespace rk::cli

@@ -1,0 +1,90 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <nlohmann/json_fwd.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "config/connection_preference.h"
+#include "config/proxy_settings.h"
+#include "diagnostics/test_run.h"
+
+namespace rk::cli {
+
+// The commands' results. Each command builds its result once; the text lines
+// and the JSON document (field names in docs/json.md) are two renderings of
+// it, both written here. Texts are kept as the system's code page 950 bytes
+// and paths as the platform gave them; the JSON rendering turns both into
+// UTF-8.
+
+struct HostRow {
+  std::size_t index = 0;
+  std::string label;  // the combo-box line
+  std::string host;   // as configured
+  bool local = false;  // from the host file's Local section
+  std::vector<int32_t> ports;  // the ports a Telnet test of the entry tries
+};
+struct HostsResult {
+  std::string clientRoot;
+  std::vector<HostRow> hosts;
+};
+[[nodiscard]] HostsResult CollectHosts(const Context& context);
+
+struct PreferenceResult {
+  std::string line;  // the window's preference label
+  ConnectionPreference success;
+  ConnectionPreference priority;
+};
+[[nodiscard]] PreferenceResult CollectPreference(const Context& context);
+
+// The nine proxy keys of one file, as the proxy-setting dialog would load
+// them. The text shows a stored password as "********" unless asked to show
+// it; the JSON never holds one, only whether one is stored.
+struct ProxyFile {
+  std::string name;  // tool_settings or base_configuration
+  std::string path;
+  ProxySettings settings;
+};
+struct ProxyResult {
+  std::vector<ProxyFile> files;
+  bool showPasswords = false;  // text only
+};
+[[nodiscard]] ProxyResult CollectProxy(const Context& context, bool showPasswords);
+
+struct SetPreferenceResult {
+  bool stored = false;
+  std::string refusal;  // the dialog's message when not stored
+  std::string line;     // the preference label once stored
+};
+
+// One run of Ping, TraceRT or Telnet. In text mode its lines are written as
+// they arrive (they are the text rendering); JSON is written at the end.
+struct TestResult {
+  TestKind kind = TestKind::Ping;
+  std::size_t index = 0;
+  std::string label;
+  TestTarget target;  // dottedAddress empty when resolution failed
+  std::vector<std::string> lines;
+  std::vector<TestStep> steps;
+  bool answered = false;
+  bool interrupted = false;
+};
+
+void Render(const Context& context, const HostsResult& result);
+void Render(const Context& context, const PreferenceResult& result);
+void Render(const Context& context, const ProxyResult& result);
+void Render(const Context& context, const SetPreferenceResult& result);
+void Render(const Context& context, const TestResult& result);  // JSON only, see above
+
+// JSON forms, for documents that hold other results (the report).
+void to_json(nlohmann::ordered_json& json, const HostsResult& result);
+void to_json(nlohmann::ordered_json& json, const PreferenceResult& result);
+void to_json(nlohmann::ordered_json& json, const ProxyResult& result);
+void to_json(nlohmann::ordered_json& json, const SetPreferenceResult& result);
+void to_json(nlohmann::ordered_json& json, const TestResult& result);
+
+// One JSON document on stdout, UTF-8; invalid bytes become U+FFFD.
+void WriteJson(const Context& context, const nlohmann::ordered_json& document);
+
+}  // namespace rk::cli

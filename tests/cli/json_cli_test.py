@@ -1,0 +1,94 @@
+"""--json on every command: one UTF-8 document on stdout, the same findings as the lines, field by
+field; no password ever appears."""
+import json
+import socket
+
+import cli_test as h
+
+
+class JsonCliTest(h.CliCase):
+    def setUp(self):
+        super().setUp()
+        listener = socket.create_server(("127.0.0.1", 0))
+        self.addCleanup(listener.close)
+        self.open = listener.getsockname()[1]
+        with socket.create_server(("127.0.0.1", 0)) as spare:
+            self.closed = spare.getsockname()[1]
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=台北,Loop\n[台北]\nNMIP=127.0.0.1\n"
+                   "[Loop]\nNMIP=localhost\n")
+        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\nProxyType=1\n"
+                   "ProxyServerName=192.0.2.8\nProxyPort=3128\nUserName=hu\nUserPassword=Secret-Base-7\n"
+                   % (self.closed, self.open))
+        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=2\nIP_1=127.0.0.3\nPort_1=%d\nIP_2=127.0.0.4\n"
+                   % self.closed)
+        self.write("Sys/Reachkit.ini", "[Priority]\nCombo=台北,8000,8001\n[DC]\nSOCKSUserPassword=Secret-Tool-9\n")
+
+    def document(self, *args, code=0):
+        rc, out, err = self.run_cli("--root", self.root, "--json", *args)
+        self.assertEqual(rc, code, (args, err))
+        for secret in (b"Secret-Base-7", b"Secret-Tool-9"):
+            self.assertNotIn(secret, out + err, args)
+        return json.loads(out.decode("utf-8"))
+
+    def test_hosts_preference_and_proxy_documents(self):
+        ports = [self.closed, self.open]
+        self.assertEqual(self.document("hosts"), {"client_root": self.root, "hosts": [
+            {"index": 0, "label": "報價主機-台北 : 127.0.0.1", "host": "127.0.0.1", "group": "server", "ports": ports},
+            {"index": 1, "label": "報價主機-Loop : localhost", "host": "localhost", "group": "server", "ports": ports},
+            {"index": 2, "label": "交易主機-1 : 127.0.0.3:%d" % self.closed, "host": "127.0.0.3",
+             "group": "local", "ports": [self.closed]},
+            {"index": 3, "label": "交易主機-2 : 127.0.0.4:0", "host": "127.0.0.4", "group": "local", "ports": []}]})
+        self.assertEqual(self.document("preference"), {
+            "line": "成功連線： - 　　優先連線：台北　8000　8001", "success": None,
+            "priority": {"location": "台北", "nm_port": 8000, "ps_port": 8001}})
+        files = self.document("proxy")["files"]
+        self.assertEqual([(f["name"], f["path"]) for f in files], [
+            ("tool_settings", self.host_path(self.dir / "Sys/Reachkit.ini")),
+            ("base_configuration", self.host_path(self.dir / "Bin/BaseConfig.ini"))])
+        self.assertEqual([(f["proxy_type"], f["proxy_server_name"], f["proxy_port"], f["user_name"],
+                           f["user_password_set"], f["socks_user_password_set"]) for f in files],
+                         [(0, "", "", "", False, True), (1, "192.0.2.8", "3128", "hu", True, False)])
+        self.assertTrue(all(not any("password" in k and not k.endswith("_set") for k in f) for f in files))
+        code, out, err = self.run_cli("--root", self.root, "--json", "proxy", "--show-passwords")
+        self.assertEqual((code, out), (2, b""))
+
+    def test_tests_give_their_probes_as_data_and_their_lines(self):
+        ping = self.document("ping", "0")
+        self.assertEqual({k: ping[k] for k in ("command", "index", "label", "host", "address", "answered",
+                                               "interrupted")},
+                         {"command": "ping", "index": 0, "label": "報價主機-台北 : 127.0.0.1", "host": "127.0.0.1",
+                          "address": "127.0.0.1", "answered": True, "interrupted": False})
+        self.assertEqual([(e["seq"], e["answered"], e["address"], e["error_code"]) for e in ping["echoes"]],
+                         [(i, True, "127.0.0.1", 0) for i in range(5)])
+        self.assertEqual(len(ping["lines"]), 7)
+        self.assertEqual((ping["lines"][0], ping["lines"][-1]), ("Ping 127.0.0.1 [127.0.0.1]", "End "))
+
+        trace = self.document("trace", "1")
+        self.assertEqual((trace["host"], trace["address"], trace["target_reached"], trace["lines"][-1]),
+                         ("localhost", "127.0.0.1", True, "目標到達"))
+        self.assertEqual([(x["ttl"], x["answered"], x["address"]) for x in trace["hops"]], [(1, True, "127.0.0.1")])
+
+        telnet = self.document("telnet", "0")
+        self.assertEqual((telnet["ports"], telnet["attempts"], telnet["answered"], telnet["lines"][1:]), (
+            [self.closed, self.open], [{"port": self.closed, "connected": False},
+                                       {"port": self.open, "connected": True}], True,
+            ["連線失敗，127.0.0.1：%d" % self.closed, "連線成功，127.0.0.1：%d" % self.open]))
+        refused = self.document("telnet", "2", code=1)
+        self.assertEqual((refused["answered"], refused["attempts"]),
+                         (False, [{"port": self.closed, "connected": False}]))
+        no_port = self.document("ping", "3", code=1)  # a Local entry without a port resolves to nothing
+        self.assertEqual((no_port["address"], no_port["echoes"], no_port["lines"]),
+                         (None, [], ["Order Port Size Error!"]))
+
+    def test_set_preference_and_an_empty_client_give_documents_with_their_exit_codes(self):
+        self.assertEqual(self.document("set-preference", "Loop", "0", "8", code=1),
+                         {"stored": False, "line": None, "refusal": "Port必須是正整數"})
+        self.assertEqual(self.document("set-preference", "Loop", "80", "81"),
+                         {"stored": True, "line": "成功連線： - 　　優先連線：Loop　80　81", "refusal": None})
+        empty = self.host_path(self.dir / "Bin")
+        rc, out, _ = self.run_cli("--root", empty, "--json", "hosts")
+        self.assertEqual((rc, json.loads(out)), (3, {"client_root": empty, "hosts": []}))
+
+
+if __name__ == "__main__":
+    h.main()
