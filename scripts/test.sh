@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test suite of both builds: the native build, the Windows build
-# under Wine (unit, CLI and window tests), ThreadSanitizer, the fuzzers for a
+# under Wine (unit, CLI and window tests), ThreadSanitizer, AddressSanitizer
+# with UndefinedBehaviorSanitizer, the fuzzers for a
 # bounded time, and the network-namespace tests. With CI=true nothing may be
 # skipped. Ends with one line "suites: N passed, M failed".
 set -uo pipefail
@@ -48,6 +49,13 @@ tsan_suite() {
   build tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan --timeout 900
 }
 
+# The unit and CLI tests under AddressSanitizer and UndefinedBehaviorSanitizer:
+# any report fails its test (the CLI tests run the instrumented program).
+asan_suite() {
+  build asan && ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1" \
+    UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" ctest --preset asan -L "unit|cli" --timeout 900
+}
+
 fuzz_suite() {
   build fuzz || return 1
   local rc=0 target corpus
@@ -68,6 +76,7 @@ trap 'wine_finish; stop_display' EXIT
 suite native linux_suite
 suite windows windows_suite
 suite tsan tsan_suite
+suite asan asan_suite
 suite fuzz fuzz_suite
 
 echo
