@@ -26,6 +26,7 @@ struct Context {
   ProfileStore& profile;
   bool raw = false;   // write code page 950 bytes as they are (else UTF-8 on POSIX)
   bool json = false;  // one JSON document on stdout instead of lines
+  bool utf8 = false;  // text lines in UTF-8 whatever the console speaks (the report)
   std::ostream& out;
   std::ostream& err;
   const StopFlag& interrupted;  // set by Ctrl+C (SIGINT, SIGTERM, console close)
@@ -73,6 +74,7 @@ class Commands {
 void AddHostCommands(Commands& commands);      // hosts, preference
 void AddTestCommands(Commands& commands);      // ping, trace, telnet
 void AddSettingsCommands(Commands& commands);  // set-preference, proxy
+void AddReportCommand(Commands& commands);     // report
 
 // The connection test of entry `index` through the client's stored proxy:
 // a header naming the proxy and the settings file, then per port the

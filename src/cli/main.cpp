@@ -13,7 +13,8 @@
 namespace rk::cli {
 
 void WriteLine(const Context& context, std::ostream& stream, const std::string& cp950) {
-  stream << (context.raw ? cp950 : ToConsoleText(cp950)) << '\n';
+  stream << (context.raw ? cp950 : context.utf8 ? Cp950ToUtf8(cp950) : ToConsoleText(cp950))
+         << '\n';
   stream.flush();
 }
 
@@ -81,6 +82,7 @@ int Main(int argc, char** argv) {
   AddHostCommands(commands);
   AddTestCommands(commands);
   AddSettingsCommands(commands);
+  AddReportCommand(commands);
 
   try {
     app.parse(argc, argv);
@@ -105,7 +107,7 @@ int Main(int argc, char** argv) {
     return kExitFailed;
   }
 
-  const Context context{ClientPaths(rootText), SystemProfileStore(), raw,  json,
+  const Context context{ClientPaths(rootText), SystemProfileStore(), raw,  json, false,
                         std::cout,             std::cerr,            InstallInterruptHandler()};
   return (*action)(context);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,5 +27,13 @@ namespace rk::cli {
 // The machine's IPv4 addresses (dotted), loopback included, in the order the
 // system lists its interfaces; empty when they cannot be had.
 [[nodiscard]] std::vector<std::string> MachineIPv4Addresses();
+
+// What the report says of one configuration file.
+struct FileFacts {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t modifiedUnix = 0;  // seconds since 1970-01-01 UTC
+};
+[[nodiscard]] FileFacts ReadFileFacts(const std::string& nativePath);
 
 }  // namespace rk::cli

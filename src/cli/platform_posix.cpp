@@ -2,6 +2,7 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -60,6 +61,12 @@ std::vector<std::string> MachineIPv4Addresses() {
       addresses.emplace_back(text);
   }
   return addresses;
+}
+
+FileFacts ReadFileFacts(const std::string& nativePath) {
+  struct stat facts {};
+  if (stat(nativePath.c_str(), &facts) != 0 || !S_ISREG(facts.st_mode)) return {};
+  return {true, static_cast<uint64_t>(facts.st_size), static_cast<int64_t>(facts.st_mtime)};
 }
 
 }  // namespace rk::cli

@@ -67,4 +67,17 @@ std::vector<std::string> MachineIPv4Addresses() {
   return addresses;
 }
 
+FileFacts ReadFileFacts(const std::string& nativePath) {
+  WIN32_FILE_ATTRIBUTE_DATA facts{};
+  if (!GetFileAttributesExA(nativePath.c_str(), GetFileExInfoStandard, &facts) ||
+      (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return {};
+  const uint64_t size = (static_cast<uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow;
+  const uint64_t ticks = (static_cast<uint64_t>(facts.ftLastWriteTime.dwHighDateTime) << 32) |
+                         facts.ftLastWriteTime.dwLowDateTime;
+  // FILETIME counts 100 ns from 1601-01-01; 11644473600 s lie before 1970.
+  const int64_t unixSeconds = static_cast<int64_t>(ticks / 10'000'000ULL) - 11'644'473'600LL;
+  return {true, size, unixSeconds};
+}
+
 }  // namespace rk::cli

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/codepage.h"
+#include "base/format.h"
 #include "cli/platform.h"
 #include "config/host_catalogue.h"
 #include "diagnostics/net_address.h"
@@ -165,6 +166,55 @@ void to_json(json& j, const TestResult& result) {
   j["lines"] = std::move(lines);
 }
 
+std::string IsoUtc(int64_t unixSeconds) {
+  // Civil date from days since 1970-01-01 (proleptic Gregorian), so no
+  // platform time function with its own range or locking is involved.
+  int64_t days = unixSeconds / 86400;
+  int64_t rest = unixSeconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t mp = (5 * dayOfYear + 2) / 153;
+  const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  return Format("%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                static_cast<long long>(month), static_cast<long long>(day),
+                static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60),
+                static_cast<long long>(rest % 60));
+}
+
+std::string UtcOffsetText(int minutes) {
+  const int magnitude = minutes < 0 ? -minutes : minutes;
+  return Format("%c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+}
+
+void to_json(json& j, const ReportResult& result) {
+  j = {{"generated", IsoUtc(result.generatedUnix)},
+       {"local_offset", UtcOffsetText(result.localOffsetMinutes)},
+       {"version", result.version},
+       {"host_name", result.hostName},
+       {"ipv4_addresses", result.ipv4Addresses},
+       {"client_root", NativeTextToUtf8(result.clientRoot)},
+       {"files", json::array()}};
+  for (const ConfigFile& file : result.files)
+    j["files"].push_back(
+        {{"name", file.name},
+         {"path", NativeTextToUtf8(file.path)},
+         {"exists", file.facts.exists},
+         {"size", file.facts.exists ? json(file.facts.size) : json(nullptr)},
+         {"modified", file.facts.exists ? json(IsoUtc(file.facts.modifiedUnix)) : json(nullptr)}});
+  j["hosts"] = json(result.hosts)["hosts"];
+  j["preference"] = result.preference;
+  j["proxy"] = json(result.proxy)["files"];
+}
+
 namespace {
 
 void WriteText(const Context& context, const HostsResult& result) {
@@ -182,7 +232,7 @@ void WriteText(const Context& context, const ProxyResult& result) {
     // (it was given or found that way), so it is written unconverted.
     context.out << (file.name == std::string("tool_settings") ? "tool settings"
                                                               : "base configuration")
-                << ": " << file.path << '\n';
+                << ": " << (context.utf8 ? NativeTextToUtf8(file.path) : file.path) << '\n';
     for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
       const std::string key = kProxyKeys[i];
       std::string value = file.settings.ValueText(i);
@@ -221,6 +271,36 @@ void Render(const Context& context, const ProxyResult& result) { RenderEither(co
 void Render(const Context& context, const SetPreferenceResult& result) {
   RenderEither(context, result);
 }
+void Render(const Context& context, const ReportResult& result) {
+  if (context.json) {
+    WriteJson(context, json(result));
+    return;
+  }
+  std::ostream& out = context.out;
+  out << "Reachkit support report\n"
+      << "generated: " << IsoUtc(result.generatedUnix) << " (local offset "
+      << UtcOffsetText(result.localOffsetMinutes) << ")\n"
+      << "version: " << result.version << '\n'
+      << "host name: " << result.hostName << '\n'
+      << "IPv4 addresses:";
+  for (const std::string& address : result.ipv4Addresses) out << ' ' << address;
+  out << "\nclient root: " << NativeTextToUtf8(result.clientRoot) << "\n\nconfiguration files:\n";
+  for (const ConfigFile& file : result.files) {
+    out << "  " << file.name << ": " << NativeTextToUtf8(file.path);
+    if (file.facts.exists)
+      out << " (" << file.facts.size << " bytes, modified " << IsoUtc(file.facts.modifiedUnix) << ")\n";
+    else
+      out << " (missing)\n";
+  }
+  out << "\nhosts:\n";
+  WriteText(context, result.hosts);
+  out << "\npreference:\n";
+  WriteText(context, result.preference);
+  out << "\nproxy:\n";
+  WriteText(context, result.proxy);
+  out.flush();
+}
+
 void Render(const Context& context, const TestResult& result) {
   if (context.json) WriteJson(context, json(result));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/platform.h"
 #include "config/connection_preference.h"
 #include "config/proxy_settings.h"
 #include "diagnostics/test_run.h"
@@ -71,11 +72,35 @@ struct TestResult {
   bool interrupted = false;
 };
 
+// The support report: when, where, what the configuration says. Its text is
+// UTF-8 on every platform.
+struct ConfigFile {
+  std::string name;  // quote_settings, platform_settings, host_file, base_configuration, tool_settings
+  std::string path;
+  FileFacts facts;
+};
+struct ReportResult {
+  int64_t generatedUnix = 0;   // seconds since 1970-01-01 UTC
+  int localOffsetMinutes = 0;  // local time minus UTC
+  std::string version;
+  std::string hostName;
+  std::vector<std::string> ipv4Addresses;
+  std::string clientRoot;
+  std::vector<ConfigFile> files;
+  HostsResult hosts;
+  PreferenceResult preference;
+  ProxyResult proxy;  // never with showPasswords
+};
+// "2026-12-06T17:00:00Z"; "+08:00".
+[[nodiscard]] std::string IsoUtc(int64_t unixSeconds);
+[[nodiscard]] std::string UtcOffsetText(int minutes);
+
 void Render(const Context& context, const HostsResult& result);
 void Render(const Context& context, const PreferenceResult& result);
 void Render(const Context& context, const ProxyResult& result);
 void Render(const Context& context, const SetPreferenceResult& result);
 void Render(const Context& context, const TestResult& result);  // JSON only, see above
+void Render(const Context& context, const ReportResult& result);  // text always UTF-8
 
 // JSON forms, for documents that hold other results (the report).
 void to_json(nlohmann::ordered_json& json, const HostsResult& result);
@@ -83,6 +108,7 @@ void to_json(nlohmann::ordered_json& json, const PreferenceResult& result);
 void to_json(nlohmann::ordered_json& json, const ProxyResult& result);
 void to_json(nlohmann::ordered_json& json, const SetPreferenceResult& result);
 void to_json(nlohmann::ordered_json& json, const TestResult& result);
+void to_json(nlohmann::ordered_json& json, const ReportResult& result);
 
 // One JSON document on stdout, UTF-8; invalid bytes become U+FFFD.
 void WriteJson(const Context& context, const nlohmann::ordered_json& document);
