@@ -64,8 +64,8 @@ PreferenceResult CollectPreference(const Context& context) {
   return result;
 }
 
-ProxyResult CollectProxy(const Context& context, bool showPasswords) {
-  ProxyResult result;
+ProxySettingsResult CollectProxy(const Context& context, bool showPasswords) {
+  ProxySettingsResult result;
   result.showPasswords = showPasswords;
   for (const auto& [name, path] : {std::pair{"tool_settings", context.paths.ToolSettingsPath()},
                                    std::pair{"base_configuration", context.paths.BaseConfigPath()}})
@@ -94,7 +94,7 @@ void to_json(json& j, const PreferenceResult& result) {
        {"priority", PreferenceJson(result.priority)}};
 }
 
-void to_json(json& j, const ProxyResult& result) {
+void to_json(json& j, const ProxySettingsResult& result) {
   j = {{"files", json::array()}};
   for (const ProxyFile& file : result.files) {
     const ProxySettings& s = file.settings;
@@ -226,7 +226,7 @@ void WriteText(const Context& context, const PreferenceResult& result) {
   WriteLine(context, context.out, result.line);
 }
 
-void WriteText(const Context& context, const ProxyResult& result) {
+void WriteText(const Context& context, const ProxySettingsResult& result) {
   for (const ProxyFile& file : result.files) {
     // The path is already in the terminal's and the file system's encoding
     // (it was given or found that way), so it is written unconverted.
@@ -267,7 +267,7 @@ void Render(const Context& context, const HostsResult& result) { RenderEither(co
 void Render(const Context& context, const PreferenceResult& result) {
   RenderEither(context, result);
 }
-void Render(const Context& context, const ProxyResult& result) { RenderEither(context, result); }
+void Render(const Context& context, const ProxySettingsResult& result) { RenderEither(context, result); }
 void Render(const Context& context, const SetPreferenceResult& result) {
   RenderEither(context, result);
 }

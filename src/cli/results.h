@@ -47,11 +47,11 @@ struct ProxyFile {
   std::string path;
   ProxySettings settings;
 };
-struct ProxyResult {
+struct ProxySettingsResult {
   std::vector<ProxyFile> files;
   bool showPasswords = false;  // text only
 };
-[[nodiscard]] ProxyResult CollectProxy(const Context& context, bool showPasswords);
+[[nodiscard]] ProxySettingsResult CollectProxy(const Context& context, bool showPasswords);
 
 struct SetPreferenceResult {
   bool stored = false;
@@ -89,7 +89,7 @@ struct ReportResult {
   std::vector<ConfigFile> files;
   HostsResult hosts;
   PreferenceResult preference;
-  ProxyResult proxy;  // never with showPasswords
+  ProxySettingsResult proxy;  // never with showPasswords
 };
 // "2026-12-06T17:00:00Z"; "+08:00".
 [[nodiscard]] std::string IsoUtc(int64_t unixSeconds);
@@ -97,7 +97,7 @@ struct ReportResult {
 
 void Render(const Context& context, const HostsResult& result);
 void Render(const Context& context, const PreferenceResult& result);
-void Render(const Context& context, const ProxyResult& result);
+void Render(const Context& context, const ProxySettingsResult& result);
 void Render(const Context& context, const SetPreferenceResult& result);
 void Render(const Context& context, const TestResult& result);  // JSON only, see above
 void Render(const Context& context, const ReportResult& result);  // text always UTF-8
@@ -105,7 +105,7 @@ void Render(const Context& context, const ReportResult& result);  // text always
 // JSON forms, for documents that hold other results (the report).
 void to_json(nlohmann::ordered_json& json, const HostsResult& result);
 void to_json(nlohmann::ordered_json& json, const PreferenceResult& result);
-void to_json(nlohmann::ordered_json& json, const ProxyResult& result);
+void to_json(nlohmann::ordered_json& json, const ProxySettingsResult& result);
 void to_json(nlohmann::ordered_json& json, const SetPreferenceResult& result);
 void to_json(nlohmann::ordered_json& json, const TestResult& result);
 void to_json(nlohmann::ordered_json& json, const ReportResult& result);
