@@ -39,7 +39,7 @@ int LoopbackListener::DrainQueued() {
   for (; count < 1000; ++count) {
     fd_set readable;
     FD_ZERO(&readable);
-    const auto s = static_cast<decltype(socket(0, 0, 0))>(socket_.handle());
+    const auto s = static_cast<decltype(socket(0, 0, 0))>(socket_.native());
     FD_SET(s, &readable);
     timeval wait{0, 100000};
     if (select(static_cast<int>(s) + 1, &readable, nullptr, nullptr, &wait) <= 0) break;
