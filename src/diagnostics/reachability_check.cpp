@@ -34,6 +34,7 @@ struct LookupState {
 struct Lookup {
   std::optional<uint32_t> address;
   bool finished = false;
+  bool malformed = false;  // not a host name: never asked
   double ms = 0;
 };
 
@@ -51,6 +52,11 @@ std::map<std::string, Lookup> ResolveAll(const std::vector<std::string>& hosts,
     if (const std::optional<uint32_t> numeric = ParseNumericIPv4(host)) {
       lookup.address = numeric;
       lookup.finished = true;
+      continue;
+    }
+    if (!IsHostNameSyntax(host)) {
+      lookup.finished = true;
+      lookup.malformed = true;
       continue;
     }
     state->queue.push_back(state->names.size());
@@ -299,7 +305,7 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
 }
 
 CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const VerdictCallback& onVerdict,
-                                   const StopFlag* stop) {
+                                   const StopFlag* stop, const WaitingCallback& onWaiting) {
   const Clock::time_point checkStart = Clock::now();
   CheckReport report;
   report.diagnosed = options_.diagnose;
@@ -323,7 +329,9 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
     }
   }
 
+  Clock::time_point lastNews = Clock::now();
   const auto deliver = [&](EndpointResult& endpoint) {
+    lastNews = Clock::now();
     ++report.counts[static_cast<std::size_t>(endpoint.verdict)];
     if (onVerdict) onVerdict(endpoint);
   };
@@ -343,9 +351,9 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
     if (!lookup.address) {
       endpoint.verdict = Verdict::Unresolved;
       endpoint.ms = lookup.ms;
-      endpoint.reason = lookup.finished
-                            ? "the name does not resolve"
-                            : Format("the name look-up took longer than %u ms",
+      endpoint.reason = lookup.malformed  ? std::string("this is not a host name (not looked up)")
+                        : lookup.finished ? std::string("the name does not resolve")
+                                          : Format("the name look-up took longer than %u ms",
                                      static_cast<unsigned>(options_.lookupTimeoutMs));
       deliver(endpoint);
       continue;
@@ -420,6 +428,12 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
     }
     batch.Wait(kStopPollMs, settle);
     const Clock::time_point now = Clock::now();
+    if (onWaiting && now - lastNews >= std::chrono::seconds(1)) {
+      lastNews = now;
+      std::size_t waiting = 0;
+      for (const auto& [address, state] : addresses) waiting += state.pending;
+      onWaiting(waiting);
+    }
     if (diagnose && now - lastSuspectScan >= std::chrono::milliseconds(kStopPollMs)) {
       lastSuspectScan = now;
       for (auto& [address, state] : addresses)

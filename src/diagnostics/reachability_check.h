@@ -85,12 +85,17 @@ struct CheckOptions {
 // Run, in order of arrival; `cause` is not yet set.
 using VerdictCallback = std::function<void(const EndpointResult&)>;
 
+// Called on the same thread when a second has passed without a verdict,
+// with the number of connects still waiting.
+using WaitingCallback = std::function<void(std::size_t waiting)>;
+
 // Every endpoint of a catalogue checked at once.
 // * Each entry resolves as the host selection does: a numeric address as it
 //   is, else through `resolver`; look-ups run in parallel, each bounded by
 //   lookupTimeoutMs. A look-up that overruns is abandoned (its thread ends
 //   by itself): the resolver must outlive the process's look-ups, as the
-//   system resolver does.
+//   system resolver does. A text that cannot be a host name is unresolved
+//   without a look-up.
 // * Each distinct address:port is connected once, all concurrently, at most
 //   maxOpenSockets at a time, each bounded by connectTimeoutMs; entries that
 //   share it share the verdict.
@@ -102,7 +107,8 @@ class ReachabilityCheck {
       : resolver_(resolver), echo_(echo), options_(options) {}
 
   [[nodiscard]] CheckReport Run(const HostCatalogue& catalogue, const VerdictCallback& onVerdict = {},
-                                const StopFlag* stop = nullptr);
+                                const StopFlag* stop = nullptr,
+                                const WaitingCallback& onWaiting = {});
 
  private:
   NameResolver& resolver_;

@@ -115,7 +115,7 @@ TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
   FakeEcho echo;
   const HostCatalogue catalogue =
       Catalogue({"unknown.test", "known.test"}, {0, 65536, -1, 70000},
-                {{"127.0.0.1", 0}, {"also-unknown.test", 80}});
+                {{"127.0.0.1", 0}, {"also-unknown.test", 80}, {"no-such host", 80}});
   std::vector<std::size_t> seen;
   const CheckReport report = ReachabilityCheck(resolver, echo).Run(
       catalogue, [&](const EndpointResult& e) { seen.push_back(e.index); });
@@ -136,6 +136,7 @@ TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
       {1, 70000, Verdict::Error, "port 70000 is outside 1..65535"},
       {2, 0, Verdict::NoPort, "the entry has no port to test"},
       {3, 80, Verdict::Unresolved, "the name does not resolve"},
+      {4, 80, Verdict::Unresolved, "this is not a host name (not looked up)"},
   };
   ASSERT_EQ(report.endpoints.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
@@ -146,12 +147,12 @@ TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
     EXPECT_EQ(e.cause, want[i].cause) << i;
   }
   EXPECT_EQ(seen.size(), want.size()) << "every endpoint is reported once";
-  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Unresolved)], 5u);
+  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Unresolved)], 6u);
   EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Error)], 3u);
   EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::NoPort)], 2u);
   EXPECT_FALSE(report.AllOpen());
   EXPECT_TRUE(report.addresses.empty()) << "nothing was connected, so nothing is diagnosed";
-  // Each name once, numeric texts never.
+  // Each name once; numeric texts and texts that are no host name never.
   EXPECT_THAT(resolver.asked, ::testing::UnorderedElementsAre("unknown.test", "known.test",
                                                            "also-unknown.test"));
   EXPECT_EQ(echo.sent, 0);
@@ -196,10 +197,11 @@ TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
       {{"127.0.0.1", stalled.port()}, {"localhost.invalid.example", 1}});
   resolver.Answer("localhost.invalid.example", Ip(127, 0, 0, 1));
   std::vector<std::pair<Verdict, long long>> arrivals;
+  std::vector<std::size_t> waiting;
   const auto start = Clock::now();
-  const CheckReport report = ReachabilityCheck(resolver, echo).Run(catalogue, [&](const EndpointResult& e) {
-    arrivals.emplace_back(e.verdict, MsSince(start));
-  });
+  const CheckReport report = ReachabilityCheck(resolver, echo).Run(
+      catalogue, [&](const EndpointResult& e) { arrivals.emplace_back(e.verdict, MsSince(start)); },
+      nullptr, [&](std::size_t count) { waiting.push_back(count); });
   const long long total = MsSince(start);
   ASSERT_EQ(report.endpoints.size(), 4u);
   EXPECT_EQ(report.endpoints[0].verdict, Verdict::Open);
@@ -215,6 +217,10 @@ TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
   ASSERT_EQ(arrivals.size(), 4u);
   EXPECT_EQ(arrivals.back().first, Verdict::Timeout);
   EXPECT_LT(arrivals.front().second, 1000);
+  // Alive meanwhile: about once a second, one connect still waiting.
+  EXPECT_GE(waiting.size(), 8u);
+  EXPECT_LE(waiting.size(), 10u);
+  for (const std::size_t count : waiting) EXPECT_EQ(count, 1u);
   // The address was diagnosed once, while the slow connect was still waiting.
   ASSERT_EQ(report.addresses.size(), 1u);
   EXPECT_TRUE(report.addresses[0].echoAnswered);
@@ -301,6 +307,21 @@ TEST(ReachabilityCheck, StopEndsEveryWaitAndLeavesTimeOuts) {
   EXPECT_LT(MsSince(start), 1500);
   ASSERT_EQ(report.endpoints.size(), 1u);
   EXPECT_EQ(report.endpoints[0].verdict, Verdict::Timeout);
+}
+
+TEST(ReachabilityCheck, HostNameSyntax) {
+  for (const char* good : {"", "localhost", "a.b-c.example.", "x_1.test", "0.example",
+                           "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijk.test"})
+    EXPECT_TRUE(IsHostNameSyntax(good)) << good;
+  for (const char* bad : {"no such", "a..b", ".a", "-a.test", "a-.test", "a.test..", ".",
+                          "h\xa5\x5c", "a/b", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijkl.test"})
+    EXPECT_FALSE(IsHostNameSyntax(bad)) << bad;
+  std::string longest;
+  for (const char c : {'a', 'b', 'c'}) longest.append(63, c).push_back('.');
+  longest.append(61, 'd');
+  EXPECT_TRUE(IsHostNameSyntax(longest)) << "253 bytes";
+  longest.push_back('d');
+  EXPECT_FALSE(IsHostNameSyntax(longest)) << "254 bytes";
 }
 
 // The path is read from answers to TTL 1..N sent together.
