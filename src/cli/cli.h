@@ -72,6 +72,7 @@ class Commands {
 void AddHostCommands(Commands& commands);      // hosts, preference
 void AddTestCommands(Commands& commands);      // ping, trace, telnet
 void AddSettingsCommands(Commands& commands);  // set-preference, proxy
+void AddCheckCommand(Commands& commands);      // check
 
 // The connection test of entry `index` through the client's stored proxy:
 // a header naming the proxy and the settings file, then per port the

@@ -79,6 +79,7 @@ int Main(int argc, char** argv) {
   AddHostCommands(commands);
   AddTestCommands(commands);
   AddSettingsCommands(commands);
+  AddCheckCommand(commands);
 
   try {
     app.parse(argc, argv);
