@@ -274,7 +274,8 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
           !diagnosis->path.targetReached)
         reporter = diagnosis->path.hops.back().address;
       if (reporter == 0)
-        return Format("this computer says %s (no route)", UnreachableText(endpoint.unreachable));
+        return Format("the network says %s (the reporting router is not known)",
+                      UnreachableText(endpoint.unreachable));
       return Format("router %s says %s", DottedIPv4(reporter).c_str(),
                     UnreachableText(endpoint.unreachable));
     }

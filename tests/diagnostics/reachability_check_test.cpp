@@ -400,7 +400,7 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
       {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &beyond3, true,
        "router 198.51.100.6 says the host is unreachable"},
       {endpoint(Verdict::Unreachable), nullptr, true,
-       "this computer says the network is unreachable (no route)"},
+       "the network says the network is unreachable (the reporting router is not known)"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(CauseOf(c.endpoint, c.diagnosis, c.icmp), c.cause) << VerdictName(c.endpoint.verdict);
