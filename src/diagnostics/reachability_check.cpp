@@ -247,8 +247,10 @@ PathProbe ReadPath(uint32_t target, const std::vector<EchoResult>& results) {
     // No router sits at two hops in a row: the same answer again means the
     // path ends there (the router reports the target unreachable).
     if (!path.hops.empty() && path.hops.back().ttl == ttl - 1 &&
-        path.hops.back().address == answer.replyAddress)
+        path.hops.back().address == answer.replyAddress) {
+      path.endsWithReport = true;
       break;
+    }
     path.hops.push_back({ttl, answer.replyAddress, answer.roundTripMs});
     path.lastTtl = ttl;
     if (answer.replyAddress == target) {
@@ -270,8 +272,7 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
       uint32_t reporter = endpoint.reporter;
       // Where the platform keeps no reporter, the router that ends the path
       // probe is the one that says so.
-      if (reporter == 0 && diagnosis != nullptr && !diagnosis->path.hops.empty() &&
-          !diagnosis->path.targetReached)
+      if (reporter == 0 && diagnosis != nullptr && diagnosis->path.endsWithReport)
         reporter = diagnosis->path.hops.back().address;
       if (reporter == 0)
         return Format("the network says %s (the reporting router is not known)",

@@ -47,6 +47,7 @@ struct PathProbe {
   std::vector<PathHop> hops;  // answered TTLs up to the first the target answered, in order
   int lastTtl = 0;            // the highest answered TTL among them, 0 when none answered
   bool targetReached = false;
+  bool endsWithReport = false;  // the last router answered the next TTL too: it reports the rest
 };
 
 // What was learnt about an address that is not fully open.

@@ -336,6 +336,7 @@ TEST(ReachabilityCheck, PathReading) {
     std::vector<std::pair<int, uint32_t>> hops;
     int lastTtl;
     bool reached;
+    bool report = false;
   };
   const std::vector<Case> cases = {
       {"all answer", {answer(r1), answer(r2), answer(r3), answer(target), answer(target)},
@@ -345,7 +346,7 @@ TEST(ReachabilityCheck, PathReading) {
       {"nothing beyond router 3", {answer(r1), answer(r2), answer(r3), none, none},
        {{1, r1}, {2, r2}, {3, r3}}, 3, false},
       {"router 3 reports the rest unreachable", {answer(r1), answer(r2), answer(r3), answer(r3), answer(r3)},
-       {{1, r1}, {2, r2}, {3, r3}}, 3, false},
+       {{1, r1}, {2, r2}, {3, r3}}, 3, false, true},
       {"nothing at all", {none, none, none}, {}, 0, false},
   };
   for (const Case& c : cases) {
@@ -355,6 +356,7 @@ TEST(ReachabilityCheck, PathReading) {
     EXPECT_EQ(hops, c.hops) << c.what;
     EXPECT_EQ(path.lastTtl, c.lastTtl) << c.what;
     EXPECT_EQ(path.targetReached, c.reached) << c.what;
+    EXPECT_EQ(path.endsWithReport, c.report) << c.what;
   }
 }
 
@@ -372,7 +374,9 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
     return e;
   };
   AddressDiagnosis echoes{target, true, 4, {}};
-  AddressDiagnosis beyond3{target, false, 0, {{{1, r1, 1}, {3, r3, 2}}, 3, false}};
+  AddressDiagnosis beyond3{target, false, 0, {{{1, r1, 1}, {3, r3, 2}}, 3, false, false}};
+  AddressDiagnosis reportedBy3 = beyond3;
+  reportedBy3.path.endsWithReport = true;
   AddressDiagnosis silent{target, false, 0, {}};
   const std::string hint = IcmpPermissionHint();
   struct Case {
@@ -397,8 +401,10 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
        "router 198.51.100.6 says the network is unreachable"},
       {endpoint(Verdict::Unreachable, r3, UnreachableKind::Prohibited), nullptr, true,
        "router 198.51.100.6 says the traffic is administratively prohibited"},
-      {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &beyond3, true,
+      {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &reportedBy3, true,
        "router 198.51.100.6 says the host is unreachable"},
+      {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &beyond3, true,
+       "the network says the host is unreachable (the reporting router is not known)"},
       {endpoint(Verdict::Unreachable), nullptr, true,
        "the network says the network is unreachable (the reporting router is not known)"},
   };

@@ -31,7 +31,16 @@ json=$(mktemp /tmp/rk-net-check.XXXXXX) text=$(mktemp /tmp/rk-net-check.XXXXXX)
 net_temp_dirs+=("$json" "$text")
 run() {  # OUT ARGS...: sets EXIT and ELAPSED_MS
   local out=$1 start=$(date +%s%3N); shift
-  net_cli "$root" "$@" >"$out"; EXIT=$? ELAPSED_MS=$(($(date +%s%3N) - start))
+  if [ -n "$NET_WINE_EXE" ] && [ "$1" = check ] && [ "${2:-}" = --json ]; then
+    # JSON is UTF-8 on every platform: no code-page conversion of the Windows build's output.
+    nsx "$NS_CLIENT" env WINEPREFIX="$NET_WINE_PREFIX" WINEDEBUG=-all LC_ALL=zh_TW.UTF-8 \
+      WINEDLLOVERRIDES="mscoree,mshtml=" timeout 180 wine "$NET_WINE_EXE" --root "Z:${root//\//\\}" \
+      "$@" 2>/dev/null | tr -d '\r' >"$out"
+    EXIT=${PIPESTATUS[0]}
+  else
+    net_cli "$root" "$@" >"$out"; EXIT=$?
+  fi
+  ELAPSED_MS=$(($(date +%s%3N) - start))
 }
 
 # verify JSON_FILE CASE: every field of every endpoint and address, by python.
@@ -97,8 +106,8 @@ def path(address, hops, last, reached, echo, limited=False):
     a = addresses.get(address)
     if a is None: return
     got = [(h["ttl"], h["address"]) for h in a["path"]["hops"]]
-    if limited:  # r3's reports are rate-limited: its hop may be missing
-        check(f"{address} hops", got in (hops, hops[:1]), True)
+    if limited:  # r3's reports are rate-limited: some of its answers may be missing
+        check(f"{address} hops", got[:1] == hops[:1] and all(a == R3 for _, a in got[1:]), True)
         check(f"{address} last_ttl", a["path"]["last_ttl"], got[-1][0] if got else 0)
     else:
         check(f"{address} hops", got, hops)
