@@ -75,6 +75,7 @@ void AddHostCommands(Commands& commands);      // hosts, preference
 void AddTestCommands(Commands& commands);      // ping, trace, telnet
 void AddSettingsCommands(Commands& commands);  // set-preference, proxy
 void AddReportCommand(Commands& commands);     // report
+void AddCheckCommand(Commands& commands);      // check
 
 // The connection test of entry `index` through the client's stored proxy:
 // a header naming the proxy and the settings file, then per port the

@@ -45,7 +45,7 @@ constexpr char kDescription[] =
 constexpr char kExitCodes[] =
     "exit status, the same for every command:\n"
     "  0    success: ping an echo answered, trace the target reached, telnet a port\n"
-    "       connected, the other commands done\n"
+    "       connected, check every endpoint open, the other commands done\n"
     "  1    the target was not reachable, or the command failed\n"
     "  2    usage: the command line is wrong\n"
     "  3    no hosts: the client's configuration is missing or lists none\n"
@@ -83,6 +83,7 @@ int Main(int argc, char** argv) {
   AddTestCommands(commands);
   AddSettingsCommands(commands);
   AddReportCommand(commands);
+  AddCheckCommand(commands);
 
   try {
     app.parse(argc, argv);

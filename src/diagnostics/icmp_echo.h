@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "diagnostics/stop_flag.h"
 
@@ -25,7 +26,13 @@ inline constexpr uint32_t kEchoTimeoutMs = 3000;
 inline constexpr int kEchoDataSize = 32;
 inline constexpr unsigned char kEchoPayloadByte = 0x45;
 
-// Sends one ICMP echo at a time.
+// One echo of a batch: ttl 1..255, or 0 for the platform's default.
+struct EchoRequest {
+  uint32_t destination = 0;  // network byte order
+  int ttl = 0;
+};
+
+// Sends ICMP echoes, one at a time or a batch at once.
 class EchoService {
  public:
   virtual ~EchoService() = default;
@@ -41,6 +48,15 @@ class EchoService {
   // * `stop`, when set during the wait, ends it early (errorCode kIpReqTimedOut).
   virtual int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs,
                        int dataSize, int noOptions, const StopFlag* stop = nullptr) = 0;
+  // Sends every request at once and collects the answers within one
+  // timeoutMs for all of them: results[i] answers requests[i], with the
+  // meaning of SendEcho (kEchoDataSize bytes of data). False, with `results`
+  // untouched, when no echo could be sent at all.
+  // * results.size() must equal requests.size().
+  // * This implementation runs one SendEcho per request on threads of its own.
+  [[nodiscard]] virtual bool SendEchoBatch(std::span<const EchoRequest> requests,
+                                           std::span<EchoResult> results, uint32_t timeoutMs,
+                                           const StopFlag* stop = nullptr);
 };
 
 // The platform's echo service: ICMP.DLL on Windows; an unprivileged ICMP
@@ -50,6 +66,8 @@ class IcmpEchoService final : public EchoService {
   bool Initialize() override;
   int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs, int dataSize,
                int noOptions, const StopFlag* stop = nullptr) override;
+  bool SendEchoBatch(std::span<const EchoRequest> requests, std::span<EchoResult> results,
+                     uint32_t timeoutMs, const StopFlag* stop = nullptr) override;
 };
 
 // A line telling how to allow ICMP on this platform when Initialize fails

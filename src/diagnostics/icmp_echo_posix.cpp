@@ -13,8 +13,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "diagnostics/icmp_echo.h"
 #include "diagnostics/icmp_packet.h"
@@ -248,6 +250,99 @@ int IcmpEchoService::SendEcho(uint32_t destination, EchoResult& result, int ttl,
     kind = state.kind;
   }
   return SendEchoOver(kind, destination, result, ttl, timeoutMs, dataSize, noOptions, stop);
+}
+
+// All sockets are opened and every request sent before the one wait, so the
+// batch takes one time-out however many requests it holds.
+bool IcmpEchoService::SendEchoBatch(std::span<const EchoRequest> requests,
+                                    std::span<EchoResult> results, uint32_t timeoutMs,
+                                    const StopFlag* stop) {
+  if (requests.size() != results.size()) return false;
+  IcmpSocketKind kind;
+  {
+    ServiceState& state = State();
+    const std::lock_guard lock(state.mutex);
+    if (!state.available) return false;
+    kind = state.kind;
+  }
+  struct Pending {
+    std::unique_ptr<FileDescriptor> socket;
+    icmp::Probe probe;
+    bool done = false;
+  };
+  std::vector<Pending> pending(requests.size());
+  std::vector<EchoResult> answers(requests.size(), EchoResult{kIpReqTimedOut, 0, 0});
+  const Clock::time_point start = Clock::now();
+  bool any = false;
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    Pending& slot = pending[i];
+    slot.socket = std::make_unique<FileDescriptor>(OpenIcmpSocket(kind));
+    if (!slot.socket->valid()) {
+      answers[i].errorCode = kIpGeneralFailure;
+      slot.done = true;
+      continue;
+    }
+    any = true;
+    const int fd = slot.socket->get();
+    const int hopLimit = requests[i].ttl & 0xFF;
+    if (hopLimit != 0) (void)setsockopt(fd, IPPROTO_IP, IP_TTL, &hopLimit, sizeof hopLimit);
+    if (kind == IcmpSocketKind::Datagram) {
+      const int on = 1;
+      (void)setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    }
+    slot.probe = icmp::Probe{requests[i].destination, ProcessEchoId(), NextSequence()};
+    const std::vector<uint8_t> request = icmp::BuildEchoRequest(
+        slot.probe.id, slot.probe.sequence, kEchoDataSize, kEchoPayloadByte);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = requests[i].destination;
+    if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+               sizeof to) < 0) {
+      answers[i].errorCode = MapSendError(errno);
+      slot.done = true;
+    }
+  }
+  if (!any) return false;
+
+  const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
+  std::vector<pollfd> watched;
+  std::vector<std::size_t> owner;
+  for (;;) {
+    if (stop != nullptr && stop->load()) break;
+    watched.clear();
+    owner.clear();
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+      if (pending[i].done) continue;
+      watched.push_back({pending[i].socket->get(), POLLIN, 0});
+      owner.push_back(i);
+    }
+    if (watched.empty()) break;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    const int slice =
+        static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), kStopPollMs));
+    const int ready = poll(watched.data(), watched.size(), slice);
+    if (ready < 0 && errno != EINTR) break;
+    for (std::size_t w = 0; ready > 0 && w < watched.size(); ++w) {
+      if (watched[w].revents == 0) continue;
+      Pending& slot = pending[owner[w]];
+      const int fd = watched[w].fd;
+      std::optional<icmp::ProbeAnswer> answer;
+      if ((watched[w].revents & POLLERR) != 0) {
+        if (kind == IcmpSocketKind::Datagram) answer = ReceiveQueuedError(fd, slot.probe);
+        if (!answer) ClearPendingError(fd);
+      }
+      if (!answer && (watched[w].revents & POLLIN) != 0) answer = ReceiveAnswer(fd, kind, slot.probe);
+      if (!answer) continue;
+      EchoResult& result = answers[owner[w]];
+      result.errorCode = 0;
+      result.replyAddress = answer->answerer;
+      result.roundTripMs = ElapsedWholeMs(start);
+      slot.done = true;
+    }
+  }
+  std::copy(answers.begin(), answers.end(), results.begin());
+  return true;
 }
 
 const char* IcmpPermissionHint() {

@@ -141,6 +141,14 @@ int IcmpEchoService::SendEcho(uint32_t destination, EchoResult& result, int ttl,
   return Library().SendEcho(destination, result, ttl, timeoutMs, dataSize, noOptions);
 }
 
+// ICMP.DLL waits for one answer per call, so the batch is one call per
+// request, all on threads at once.
+bool IcmpEchoService::SendEchoBatch(std::span<const EchoRequest> requests,
+                                    std::span<EchoResult> results, uint32_t timeoutMs,
+                                    const StopFlag* stop) {
+  return EchoService::SendEchoBatch(requests, results, timeoutMs, stop);
+}
+
 const char* IcmpPermissionHint() { return ""; }
 
 }  // namespace rk

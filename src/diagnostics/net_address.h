@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace rk {
 
@@ -11,6 +12,12 @@ namespace rk {
 
 // a.b.c.d of an address in network byte order (inet_ntoa's form).
 [[nodiscard]] std::string DottedIPv4(uint32_t networkOrder);
+
+// Whether `name` can be a host name, so that asking the network about it
+// makes sense: dot-separated labels of 1..63 letters, digits, hyphens or
+// underscores, no label starting or ending with a hyphen, one trailing dot
+// allowed, 253 bytes at most. The empty name (this computer) passes.
+[[nodiscard]] bool IsHostNameSyntax(std::string_view name);
 
 // Host name look-up, behind an interface so tests never ask the network.
 class NameResolver {

@@ -33,9 +33,9 @@ class TcpSocket {
 
 // One non-blocking connection attempt to ipText:(port & 0xFFFF), waiting up to
 // timeoutMs for the socket to become writable.
-// * POSIX: after the wait the socket's pending error decides, so a refused
-//   port fails at once and only an established connection succeeds.
-// * Windows: only writability counts (a refused port fails after the wait).
+// * The wait ends when the attempt settles; the socket's pending error then
+//   decides, so a refused port fails as soon as the platform says so and only
+//   an established connection succeeds.
 // * A set `stop` ends the wait early as a failure.
 [[nodiscard]] TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort,
                                            uint32_t timeoutMs = kConnectTimeoutMs,

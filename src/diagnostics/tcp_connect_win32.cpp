@@ -21,11 +21,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for writability only, in slices of at most kStopPollMs that add up
-// to the time-out, so that `stop` is honoured promptly. True when the socket
-// is in the write set. Windows signals a failed attempt only in the exception
-// set, which is not watched: such a port fails when the time is up.
-bool WaitWritable(SOCKET socketHandle, Clock::time_point deadline, const StopFlag* stop) {
+// Waits for the attempt to settle, in slices of at most kStopPollMs that add
+// up to the time-out, so that `stop` is honoured promptly. Windows puts an
+// established connection in the write set and a failed attempt (refused,
+// unreachable) in the exception set; both end the wait, and the socket's
+// pending error then decides. False when the time is up or `stop` was set.
+bool WaitSettled(SOCKET socketHandle, Clock::time_point deadline, const StopFlag* stop) {
   for (;;) {
     if (stop != nullptr && stop->load()) return false;
     const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now());
@@ -35,11 +36,14 @@ bool WaitWritable(SOCKET socketHandle, Clock::time_point deadline, const StopFla
     wait.tv_sec = static_cast<long>(slice / 1000000);
     wait.tv_usec = static_cast<long>(slice % 1000000);
     fd_set writable;
+    fd_set failed;
     FD_ZERO(&writable);
+    FD_ZERO(&failed);
     FD_SET(socketHandle, &writable);
-    const int ready = select(0, nullptr, &writable, nullptr, &wait);
+    FD_SET(socketHandle, &failed);
+    const int ready = select(0, nullptr, &writable, &failed, &wait);
     if (ready == SOCKET_ERROR) return false;
-    if (ready > 0) return FD_ISSET(socketHandle, &writable) != 0;
+    if (ready > 0) return true;
   }
 }
 
@@ -64,10 +68,8 @@ TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort, uint32_
   // The immediate answer is normally "would block"; the wait decides.
   (void)connect(socketHandle, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 
-  if (!WaitWritable(socketHandle, deadline, stop)) return TcpSocket{};
-  // Windows puts only an established connection in the write set; the
-  // pending error is read all the same, so that no socket layer that also
-  // flags a failed attempt as writable can make a refused port succeed.
+  if (!WaitSettled(socketHandle, deadline, stop)) return TcpSocket{};
+  // Only a connection without a pending error is established.
   int pending = 0;
   int length = sizeof pending;
   const bool read =

@@ -10,6 +10,7 @@
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 
 #include <filesystem>
@@ -17,7 +18,7 @@
 
 namespace rk::testing {
 
-static TcpSocket LoopbackSocket(int& port, bool listening) {
+static TcpSocket LoopbackSocket(int& port, bool listening, int backlog = 64) {
   (void)EnsureSocketsStarted();
   const auto s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address{};
@@ -27,11 +28,37 @@ static TcpSocket LoopbackSocket(int& port, bool listening) {
   socklen_t length = sizeof address;
   getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
   port = ntohs(address.sin_port);
-  if (listening) listen(s, 64);
+  if (listening) listen(s, backlog);
   return TcpSocket(static_cast<intptr_t>(s));
 }
 
-LoopbackListener::LoopbackListener() : socket_(LoopbackSocket(port_, true)) {}
+LoopbackListener::LoopbackListener(int backlog) : socket_(LoopbackSocket(port_, true, backlog)) {}
+
+int LoopbackListener::DrainQueued() {
+  int count = 0;
+  for (; count < 1000; ++count) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    const auto s = static_cast<decltype(socket(0, 0, 0))>(socket_.native());
+    FD_SET(s, &readable);
+    timeval wait{0, 100000};
+    if (select(static_cast<int>(s) + 1, &readable, nullptr, nullptr, &wait) <= 0) break;
+    const TcpSocket accepted(static_cast<intptr_t>(accept(s, nullptr, nullptr)));
+    if (!accepted.valid()) break;
+  }
+  return count;
+}
+
+StalledListener::StalledListener() {
+  for (int i = 0; i < 200; ++i) {
+    TcpSocket held = ConnectWithTimeout("127.0.0.1", listener_.port(), 100);
+    if (!held.valid()) {
+      stalled_ = true;
+      break;
+    }
+    held_.push_back(std::move(held));
+  }
+}
 
 int ClosedLoopbackPort() {
   int port = 0;

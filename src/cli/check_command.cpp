@@ -1,0 +1,81 @@
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <memory>
+
+#include "base/format.h"
+#include "cli/check_report.h"
+#include "cli/cli.h"
+#include "config/host_catalogue.h"
+#include "diagnostics/icmp_echo.h"
+#include "diagnostics/net_address.h"
+#include "diagnostics/reachability_check.h"
+
+namespace rk::cli {
+
+namespace {
+
+struct CheckCommandOptions {
+  bool json = false;
+  uint32_t timeoutMs = 10000;
+  bool noDiagnose = false;
+};
+
+// Text: the heading, then each verdict the moment it arrives, a note to
+// stderr while a wait lasts, then the causes and the summary. JSON: one
+// document at the end.
+int RunCheck(const Context& context, const CheckCommandOptions& options) {
+  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
+  if (catalogue.empty()) return NoHosts(context);
+
+  CheckOptions checkOptions;
+  checkOptions.connectTimeoutMs = options.timeoutMs;
+  checkOptions.diagnose = !options.noDiagnose;
+  IcmpEchoService echo;
+  ReachabilityCheck check(SystemNameResolver(), echo, checkOptions);
+
+  const auto started = std::chrono::system_clock::now();
+  const std::size_t labelWidth = LabelColumnWidth(catalogue);
+  if (!options.json) WriteLine(context, context.out, CheckTableHeading(labelWidth));
+  VerdictCallback onVerdict;
+  WaitingCallback onWaiting;
+  if (!options.json) {
+    onVerdict = [&context, labelWidth](const EndpointResult& endpoint) {
+      WriteLine(context, context.out, CheckTableLine(endpoint, labelWidth));
+    };
+    onWaiting = [&context](std::size_t waiting) {
+      WriteLine(context, context.err, Format("... waiting for %zu endpoint(s)", waiting));
+    };
+  }
+  const CheckReport report = check.Run(catalogue, onVerdict, &context.interrupted, onWaiting);
+  if (options.json) {
+    context.out << CheckJson(report, context.paths.root(), started)
+                       .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                << '\n'
+                << std::flush;
+  } else {
+    for (const std::string& line : CheckClosingLines(report)) WriteLine(context, context.out, line);
+  }
+  if (context.interrupted.load()) return kExitInterrupted;
+  return report.AllOpen() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+void AddCheckCommand(Commands& commands) {
+  auto options = std::make_shared<CheckCommandOptions>();
+  CLI::App* command = commands.Add(
+      "check",
+      "Every endpoint of the host list at once (each entry on each of its ports): one verdict a "
+      "line as it arrives (open, refused, timeout, unreachable, unresolved, no-port, error), "
+      "then a cause for each endpoint that is not open and a summary",
+      "0 every endpoint open, 1 some endpoint not open, 3 no hosts",
+      [options](const Context& c) { return RunCheck(c, *options); });
+  command->add_flag("--json", options->json, "one JSON document on stdout (see docs/json.md)");
+  command->add_option("--timeout-ms", options->timeoutMs, "the connect time-out per endpoint")
+      ->check(CLI::Range(1u, 600000u))
+      ->option_text("N (10000)");
+  command->add_flag("--no-diagnose", options->noDiagnose,
+                    "no echo or path probe for the addresses that are not open");
+}
+
+}  // namespace rk::cli
