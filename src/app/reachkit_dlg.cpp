@@ -3,7 +3,6 @@
 #include <optional>
 #include <vector>
 
-#include "dialogs/settings_commands_win32.h"
 #include "app/version_text.h"
 #include "app/window_resolver.h"
 #include "base/format.h"
@@ -12,6 +11,7 @@
 #include "config/connection_preference.h"
 #include "config/profile_store.h"
 #include "controls/owner_draw_button_win32.h"
+#include "dialogs/settings_commands_win32.h"
 #include "resource.h"
 
 namespace rk {

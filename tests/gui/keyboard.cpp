@@ -143,7 +143,7 @@ void KeyboardRun(const std::string& exe, const std::string& folder) {
   Check(w.Focus() == list, "during the run the focus is on the result list");
   Sleep(300);
   Check(Grab(RectIn(nullptr, w.main()), folder + "\\during-run.png").saved, "screenshot: a run");
-  Check(WaitFor([&] { return w.TestsEnabled(true); }, 30000) && w.Focus() == ping,
+  Check(WaitFor([&] { return w.TestsEnabled(true) && w.Focus() == ping; }, 30000),
         "after the run the focus is back on PING");
   const int before = w.Count();
   w.Key(VK_RETURN);
@@ -161,7 +161,7 @@ void MouseThenKeys(const std::string& exe, const std::string& folder) {
   PostMessageW(ping, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   PostMessageW(ping, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   WaitFor([&] { return w.TestsEnabled(false); }, 3000);
-  Check(WaitFor([&] { return w.TestsEnabled(true); }, 30000) && w.Focus() == ping,
+  Check(WaitFor([&] { return w.TestsEnabled(true) && w.Focus() == ping; }, 30000),
         "a click runs Ping, and the focus comes back to PING");
   SetCursorPos(0, 0);
   Sleep(300);
