@@ -11,6 +11,8 @@
 #include "config/connection_preference.h"
 #include "config/profile_store.h"
 #include "controls/owner_draw_button_win32.h"
+#include "diagnostics/check_all_lines.h"
+#include "diagnostics/reachability_check.h"
 #include "dialogs/settings_commands_win32.h"
 #include "resource.h"
 
@@ -72,6 +74,7 @@ BOOL CReachkitDlg::OnInitDialog() {
     if (!about.empty()) {
       AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
       AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+      AppendMenuA(systemMenu, MF_STRING, IDM_CHECK_ALL, text::kCheckAllItem);
     }
   }
 
@@ -232,6 +235,10 @@ void CReachkitDlg::LayOut() {
 }
 
 bool CReachkitDlg::OnSysCommand(UINT id, LPARAM) {
+  if ((id & 0xFFF0u) == IDM_CHECK_ALL) {
+    OnCheckAllHosts();
+    return true;
+  }
   if ((id & 0xFFF0u) != IDM_ABOUTBOX) return false;
   CAboutDlg about(m_hWnd);
   about.DoModal();
@@ -271,7 +278,9 @@ void CReachkitDlg::CloseTestRun() {
   if (m_bTestRunClosed) return;
   m_bTestRunClosed = true;
   // A worker may be blocked in a synchronous append or button change that
-  // only this thread can answer: take in sent messages while waiting.
+  // only this thread can answer: take in sent messages while waiting. The
+  // check goes first: it ends its run through the controller.
+  m_checkAll.Close(&CReachkitDlg::WaitServingSentMessages);
   m_run.CloseStep();
 }
 
@@ -297,6 +306,22 @@ void CReachkitDlg::OnBnClickedPing() { StartTest(TestKind::Ping); }
 void CReachkitDlg::OnBnClickedTraceRt() { StartTest(TestKind::TraceRoute); }
 void CReachkitDlg::OnBnClickedTelnet() { StartTest(TestKind::Telnet); }
 void CReachkitDlg::OnBnClickedClear() { m_run.ClearResultList(); }
+
+void CReachkitDlg::OnCheckAllHosts() {
+  m_checkAll.Start([this](const LineWriter& append, const StopFlag& stop) {
+    // The catalogue is built once at start-up and never changes afterwards.
+    if (m_catalogue.empty()) {
+      append(text::kNoHostsToCheck);
+      return;
+    }
+    ReachabilityCheck check(WindowNameResolver(), m_icmp);
+    const CheckReport report = check.Run(
+        m_catalogue, [&append](const EndpointResult& endpoint) { append(EndpointLine(endpoint)); },
+        &stop);
+    if (stop.load()) return;
+    for (std::string& line : ClosingLines(report)) append(std::move(line));
+  });
+}
 
 void CReachkitDlg::AppendLine(std::string line) {
   HWND list = m_lstResult.m_hWnd;

@@ -10,6 +10,7 @@
 #include "config/host_catalogue.h"
 #include "controls/group_layout.h"
 #include "diagnostics/icmp_echo.h"
+#include "diagnostics/check_all_run.h"
 #include "diagnostics/test_run.h"
 
 namespace rk {
@@ -64,6 +65,8 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   void OnCopyLine() { m_resultActions.CopySelectedLine(); }
   void OnCopyAll() { m_resultActions.CopyAllLines(); }
   void OnSaveReport() { m_resultActions.SaveReport(); }
+  // The system menu's check of every host, as a run of the window.
+  void OnCheckAllHosts();
 
   [[nodiscard]] static std::string ReadFileVersion();
   void CreateButtons();
@@ -115,6 +118,8 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   // Last, so that it stops and joins its worker before anything the worker
   // writes to is destroyed.
   TestRunController m_run;
+  // After the run controller, which it goes through: stopped and joined first.
+  CheckAllRun m_checkAll{m_run};
 };
 
 }  // namespace rk

@@ -76,4 +76,22 @@ inline constexpr char kSaveFailedFormat[] = "\xB5\x4C\xAA\x6B\xBC\x67\xA4\x4A\xC
 inline constexpr char kTextFilesFilter[] = "\xA4\xE5\xA6\x72\xC0\xC9 (*.txt)";  // 文字檔 (*.txt)
 inline constexpr char kAllFilesFilter[] = "\xA9\xD2\xA6\xB3\xC0\xC9\xAE\xD7 (*.*)";  // 所有檔案 (*.*)
 
+// The check of every host (system menu), as the result list shows it.
+inline constexpr char kCheckAllItem[] = "\xC0\xCB\xAC\x64\xA5\xFE\xB3\xA1\xA5\x44\xBE\xF7(&C)...";  // 檢查全部主機(&C)...
+inline constexpr char kNoHostsToCheck[] = "\xA8\x53\xA6\xB3\xA5\x69\xC0\xCB\xAC\x64\xAA\xBA\xA5\x44\xBE\xF7";  // 沒有可檢查的主機
+inline constexpr char kVerdictOpen[] = "\xA5\x69\xB3\x73\xBD\x75";  // 可連線
+inline constexpr char kVerdictRefused[] = "\xB3\x73\xBD\x75\xB3\x51\xA9\xDA";  // 連線被拒
+inline constexpr char kVerdictTimeout[] = "\xB3\x73\xBD\x75\xB9\x4F\xAE\xC9";  // 連線逾時
+inline constexpr char kVerdictUnreachable[] = "\xBA\xF4\xB8\xF4\xB5\x4C\xAA\x6B\xA8\xEC\xB9\x46";  // 網路無法到達
+inline constexpr char kVerdictUnresolved[] = "\xB5\x4C\xAA\x6B\xB8\xD1\xAA\x52\xA5\x44\xBE\xF7\xA6\x57\xBA\xD9";  // 無法解析主機名稱
+inline constexpr char kVerdictNoPort[] = "\xA8\x53\xA6\xB3\xB3\x5D\xA9\x77Port";  // 沒有設定Port
+inline constexpr char kVerdictError[] = "\xBF\xF9\xBB\x7E";  // 錯誤
+inline constexpr char kCheckLineFormat[] = "%s  %s:%d  %s  %.1f\xB2\x40\xAC\xED";  // %s  %s:%d  %s  %.1f毫秒
+inline constexpr char kCheckNoPortLineFormat[] = "%s  %s  %s";
+inline constexpr char kCheckCauseFormat[] = "%s:%d  \xAD\xEC\xA6\x5D\xA1\x47%s";  // %s:%d  原因：%s
+inline constexpr char kCheckSummaryFormat[] = "\xC0\xCB\xAC\x64\xA7\xB9\xA6\xA8\xA1\x41\xA6\x40%d\xAD\xD3\xBA\xDD\xC2\x49\xA1\x47";  // 檢查完成，共%d個端點：
+inline constexpr char kCheckCountFormat[] = "%s%d\xAD\xD3";  // %s%d個
+inline constexpr char kListComma[] = "\xA1\x41";  // ，
+inline constexpr char kViaProxyFormat[] = "\xA1\x41\xB8\x67\xA5\x4E\xB2\x7A\xA1\x47%s";  // ，經代理：%s
+
 }  // namespace rk::text

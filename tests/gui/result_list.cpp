@@ -4,8 +4,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "base/format.h"
 #include "base/texts.h"
@@ -18,7 +20,7 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-constexpr int kNmPortsOrderHost = 0, kOpenLocal = 1, kRefusedLocal = 2;
+constexpr int kOpenLocal = 1;  // host 0: the server host on both ports; 2: refused; 3: no name
 
 struct Window : Program {
   using Program::Program;
@@ -295,6 +297,41 @@ void SaveReport(const Window& w, const std::string& root, const std::string& rea
   Check(ReadFile(blocked) == "<missing>", "and writes nothing there");
 }
 
+// The check of every host from the system menu: one line per endpoint, the causes, the
+// summary last; the test buttons off during the run and on after it.
+void CheckAll(const Window& w, const Ports& ports, const std::string& shots) {
+  w.Click(IDC_BTN_CLEAR);
+  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
+  Check(WaitFor([&] { return w.TestsEnabled(false); }, 5000) && Enabled(w.Item(IDC_BTN_CLEAR)),
+        "during the check Ping, TraceRT and Telnet are disabled, Clear is not");
+  const std::string summary = std::string(rk::text::kCheckSummaryFormat).substr(0, 8);
+  Check(WaitFor([&] { return w.TestsEnabled(true); }, 40000), "all enabled again after the check");
+  const Strings lines = w.Lines();
+  const Strings hosts = Items(w.Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT);
+  const std::string open = Format("127.0.0.1:%d", ports.open),
+                    refused = Format("127.0.0.1:%d", ports.refused),
+                    unresolved = Format("unresolvable.invalid:%d", ports.open);
+  // Host, endpoint, verdict: each exactly once, in whatever order the verdicts arrived.
+  const std::tuple<int, std::string, const char*> endpoints[] = {
+      {0, open, rk::text::kVerdictOpen}, {0, refused, rk::text::kVerdictRefused},
+      {1, open, rk::text::kVerdictOpen}, {2, refused, rk::text::kVerdictRefused},
+      {3, unresolved, rk::text::kVerdictUnresolved}};
+  bool each = lines.size() >= 6 && hosts.size() == 4;
+  for (const auto& [host, endpoint, verdict] : endpoints) {
+    const std::string head = (hosts.size() == 4 ? hosts[size_t(host)] : "") + "  " + endpoint +
+                             "  " + verdict;
+    each = each && std::count_if(lines.begin(), lines.begin() + std::min<std::ptrdiff_t>(5, std::ssize(lines)),
+                                 [&](const std::string& l) { return l.rfind(head, 0) == 0; }) == 1;
+  }
+  Check(each, Format("first one line per endpoint: label, address:port, verdict (%zu lines)",
+                     lines.size()));
+  Check(!lines.empty() && lines.back().rfind(summary, 0) == 0, "the summary line last: " +
+        (lines.empty() ? std::string() : lines.back()));
+  SetCursorPos(0, 0);
+  Sleep(300);
+  Check(Grab(RectIn(nullptr, w.main()), shots + "\\check-all.png").saved, "screenshot of the check");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -305,8 +342,20 @@ int main(int argc, char** argv) {
   {
     Window w(WriteClient(exe, root, ports, false));
     if (Check(w.Shown(), "the window on the loopback client")) {
+      CheckAll(w, ports, shots);
       CopyAndMenu(w, shots);
       SaveReport(w, root, readOnly, ports);
+    }
+    w.Close();
+  }
+  {
+    Window w(WriteClient(exe, root + "-empty", ports, true));
+    if (Check(w.Shown(), "the window on a client without hosts")) {
+      PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
+      Check(WaitFor([&] {
+              return w.Lines() == Strings{rk::text::kNoHostsToCheck} && w.TestsEnabled(true);
+            }),
+            "the check of an empty host list writes one line that says so");
     }
     w.Close();
   }

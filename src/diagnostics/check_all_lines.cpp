@@ -1,0 +1,62 @@
+#include "diagnostics/check_all_lines.h"
+
+#include <set>
+#include <utility>
+
+#include "base/format.h"
+#include "base/texts.h"
+
+namespace rk {
+
+const char* VerdictWords(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::Open: return text::kVerdictOpen;
+    case Verdict::Refused: return text::kVerdictRefused;
+    case Verdict::Timeout: return text::kVerdictTimeout;
+    case Verdict::Unreachable: return text::kVerdictUnreachable;
+    case Verdict::Unresolved: return text::kVerdictUnresolved;
+    case Verdict::NoPort: return text::kVerdictNoPort;
+    case Verdict::Error: break;
+  }
+  return text::kVerdictError;
+}
+
+namespace {
+
+std::string AddressText(const EndpointResult& endpoint) {
+  return endpoint.address ? DottedIPv4(*endpoint.address) : endpoint.host;
+}
+
+}  // namespace
+
+std::string EndpointLine(const EndpointResult& endpoint) {
+  if (endpoint.verdict == Verdict::NoPort)
+    return Format(text::kCheckNoPortLineFormat, endpoint.label.c_str(),
+                  AddressText(endpoint).c_str(), VerdictWords(endpoint.verdict));
+  return Format(text::kCheckLineFormat, endpoint.label.c_str(), AddressText(endpoint).c_str(),
+                endpoint.port, VerdictWords(endpoint.verdict), endpoint.ms);
+}
+
+std::vector<std::string> ClosingLines(const CheckReport& report) {
+  std::vector<std::string> lines;
+  std::set<std::pair<std::string, int32_t>> named;
+  for (const EndpointResult& endpoint : report.endpoints) {
+    if (endpoint.cause.empty()) continue;
+    if (!named.emplace(AddressText(endpoint), endpoint.port).second) continue;
+    lines.push_back(Format(text::kCheckCauseFormat, AddressText(endpoint).c_str(), endpoint.port,
+                           endpoint.cause.c_str()));
+  }
+  std::string summary = Format(text::kCheckSummaryFormat, static_cast<int>(report.endpoints.size()));
+  bool first = true;
+  for (size_t i = 0; i < kVerdictCount; ++i) {
+    if (report.counts[i] == 0 && i != 0) continue;  // "open" is always counted, even at 0
+    if (!first) summary += text::kListComma;
+    first = false;
+    summary += Format(text::kCheckCountFormat, VerdictWords(static_cast<Verdict>(i)),
+                      static_cast<int>(report.counts[i]));
+  }
+  lines.push_back(std::move(summary));
+  return lines;
+}
+
+}  // namespace rk
