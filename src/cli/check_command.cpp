@@ -1,9 +1,11 @@
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
 #include "base/format.h"
 #include "cli/check_report.h"
+#include "cli/proxy_check.h"
 #include "cli/cli.h"
 #include "config/host_catalogue.h"
 #include "diagnostics/icmp_echo.h"
@@ -18,6 +20,7 @@ struct CheckCommandOptions {
   bool json = false;
   uint32_t timeoutMs = 10000;
   bool noDiagnose = false;
+  bool viaProxy = false;
 };
 
 // Text: the heading, then each verdict the moment it arrives, a note to
@@ -26,6 +29,8 @@ struct CheckCommandOptions {
 int RunCheck(const Context& context, const CheckCommandOptions& options) {
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (catalogue.empty()) return NoHosts(context);
+  std::optional<ProxyRoute> route;
+  if (options.viaProxy && !(route = StoredProxyOrSay(context))) return kExitNoProxy;
 
   CheckOptions checkOptions;
   checkOptions.connectTimeoutMs = options.timeoutMs;
@@ -47,8 +52,25 @@ int RunCheck(const Context& context, const CheckCommandOptions& options) {
     };
   }
   const CheckReport report = check.Run(catalogue, onVerdict, &context.interrupted, onWaiting);
+  // The proxied verdicts follow the direct ones, for the same endpoints.
+  std::vector<ProxyResult> proxied;
+  if (route && !context.interrupted.load()) {
+    std::vector<ProxyTarget> targets;
+    std::vector<std::size_t> indexes;
+    std::vector<std::string> labels;
+    for (const EndpointResult& endpoint : report.endpoints) {
+      targets.push_back({endpoint.host, endpoint.port});
+      indexes.push_back(endpoint.index);
+      labels.push_back(endpoint.label);
+    }
+    if (!options.json) WriteLine(context, context.out, "");
+    proxied = RunProxiedCheck(context, *route, targets, indexes, labels, options.timeoutMs,
+                              !options.json);
+  }
   if (options.json) {
-    context.out << CheckJson(report, context.paths.root(), started)
+    nlohmann::ordered_json document = CheckJson(report, context.paths.root(), started);
+    if (route) document = WithProxyVerdicts(std::move(document), *route, proxied);
+    context.out << document
                        .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                 << '\n'
                 << std::flush;
@@ -56,6 +78,10 @@ int RunCheck(const Context& context, const CheckCommandOptions& options) {
     for (const std::string& line : CheckClosingLines(report)) WriteLine(context, context.out, line);
   }
   if (context.interrupted.load()) return kExitInterrupted;
+  if (route)
+    return std::all_of(proxied.begin(), proxied.end(), [](const ProxyResult& r) {
+             return r.verdict == ProxyVerdict::kOpenViaProxy;
+           }) ? kExitOk : kExitFailed;
   return report.AllOpen() ? kExitOk : kExitFailed;
 }
 
@@ -74,6 +100,9 @@ void AddCheckCommand(Commands& commands) {
   command->add_option("--timeout-ms", options->timeoutMs, "the connect time-out per endpoint")
       ->check(CLI::Range(1u, 600000u))
       ->option_text("N (10000)");
+  command->add_flag("--via-proxy", options->viaProxy,
+                    "also every endpoint through the proxy stored in Bin\\BaseConfig.ini "
+                    "(success: every endpoint open through it; 3 when no proxy is stored)");
   command->add_flag("--no-diagnose", options->noDiagnose,
                     "no echo or path probe for the addresses that are not open");
 }
