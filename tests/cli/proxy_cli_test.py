@@ -1,6 +1,8 @@
 """reachkit-cli telnet --via-proxy: the entry's ports through the proxy stored in the client's
 base configuration, against danted, tinyproxy and a scripted proxy on loopback."""
+import json
 import pathlib
+import re
 import sys
 
 import cli_test as h
@@ -74,6 +76,75 @@ class ProxyCliTest(h.CliCase):
             self.store("ProxyType=3\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d" % proxy.port)
             code, out, _ = self.lines("--root", self.root, "telnet", "1", "--via-proxy")
             self.assertEqual((code, out[2]), (1, b"  proxy-protocol-error: SOCKS4 reply version 72, not 0"))
+
+
+    def check(self, *extra):
+        return self.run_cli("--root", self.root, "check", "--via-proxy", "--no-diagnose",
+                            "--timeout-ms", "3000", *extra)
+
+    def test_check_adds_the_proxied_verdict_of_every_endpoint(self):
+        socks = ("ProxyType=4\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d\n"
+                 "SOCKSUserName=agent\nSOCKSUserPassword=S0cksPass\nUserPassword=HttpPass")
+        with lab.microsocks(lab.free_port(), "agent", "S0cksPass") as port:
+            self.store(socks % port)
+            code, out, err = self.check()
+            self.assertEqual(code, 1, (out, err))
+            for secret in (b"S0cksPass", b"HttpPass"):
+                self.assertNotIn(secret, out + err)
+            text = out if self.windows else out.decode("utf-8").encode("cp950")
+            lines = text.splitlines()
+            # (index, port, direct verdict, proxied verdict, proxied reason) per endpoint
+            expected = [(0, self.closed, b"refused", b"proxy-refused-target",
+                         b"SOCKS5 5: connection refused"),
+                        (0, self.open, b"open", b"open-via-proxy",
+                         b"the SOCKS5 proxy 127.0.0.1:%d connected to 127.0.0.1:%d" % (port, self.open)),
+                        (1, self.open, b"open", b"open-via-proxy",
+                         b"the SOCKS5 proxy 127.0.0.1:%d connected to 127.0.0.1:%d" % (port, self.open))]
+            heading = lines.index(b"through the SOCKS5 proxy 127.0.0.1:%d (%s):"
+                                  % (port, self.host_path(self.dir / "Bin" / "BaseConfig.ini").encode()))
+            direct, proxied = lines[1:heading], lines[heading + 1:heading + 1 + len(expected)]
+            for index, target, verdict, proxy_verdict, reason in expected:
+                endpoint = rb"^%d +\S.* 127\.0\.0\.1:%d +" % (index, target)
+                with self.subTest(index=index, port=target):
+                    self.assertEqual(sum(bool(re.match(endpoint + verdict + rb" +[\d.]+ ms$", l))
+                                         for l in direct), 1, direct)
+                    self.assertEqual(sum(bool(re.match(endpoint + proxy_verdict + rb" [\d.]+ ms  "
+                                                       + re.escape(reason) + b"$", l))
+                                         for l in proxied), 1, proxied)
+
+            code, out, err = self.check("--json")
+            self.assertEqual(code, 1, err)
+            for secret in (b"S0cksPass", b"HttpPass"):
+                self.assertNotIn(secret, out + err)
+            document = json.loads(out)
+            self.assertEqual(list(document)[0], "proxy")
+            self.assertEqual(document["proxy"], {
+                "type": "SOCKS5", "host": "127.0.0.1", "port": str(port),
+                "settings_file": self.host_path(self.dir / "Bin" / "BaseConfig.ini")})
+            self.assertEqual([(e["index"], e["port"], e["verdict"].encode(),
+                               e["proxy_verdict"].encode(), e["proxy_reason"].encode())
+                              for e in document["endpoints"]], expected)
+
+    def test_check_exit_code_follows_the_proxied_verdicts(self):
+        # Only the proxy's road counts: a port open directly that the proxy will not CONNECT to
+        # is a failure.
+        barred = lab.Listener()
+        self.addCleanup(barred.close)
+        with lab.tinyproxy(lab.free_port(), [self.open]) as port:
+            http = "ProxyType=1\nProxyServerName=127.0.0.1\nProxyPort=%d" % port
+            for ports, code in (("%d" % self.open, 0), ("%d,%d" % (self.open, barred.port), 1)):
+                self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%s\n%s\n" % (ports, http))
+                for extra in ((), ("--json",)):
+                    with self.subTest(ports=ports, extra=extra):
+                        got, out, err = self.check(*extra)
+                        self.assertEqual(got, code, (out, err))
+        for proxy in ("ProxyType=0\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=1080", ""):
+            self.store(proxy)
+            for extra in ((), ("--json",)):
+                with self.subTest(proxy=proxy, extra=extra):
+                    code, out, err = self.check(*extra)
+                    self.assertEqual((code, out, err.count(b"\n")), (3, b"", 1))
+                    self.assertIn(b"no proxy is stored in", err)
 
 
 if __name__ == "__main__":
