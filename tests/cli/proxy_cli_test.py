@@ -138,6 +138,14 @@ class ProxyCliTest(h.CliCase):
                     with self.subTest(ports=ports, extra=extra):
                         got, out, err = self.check(*extra)
                         self.assertEqual(got, code, (out, err))
+        # A proxy port that refuses: every endpoint proxy-unreachable at once, not at the time-out.
+        self.store("ProxyType=2\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d" % self.closed)
+        code, out, err = self.check("--json")
+        self.assertEqual(code, 1, err)
+        self.assertEqual({(e["proxy_verdict"], e["proxy_reason"]) for e in json.loads(out)["endpoints"]},
+                         {("proxy-unreachable", "refused: the proxy 127.0.0.1:%d does not accept "
+                                                "connections" % self.closed)})
+        self.assertLess(json.loads(out)["duration_ms"], 1500)
         for proxy in ("ProxyType=0\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=1080", ""):
             self.store(proxy)
             for extra in ((), ("--json",)):
