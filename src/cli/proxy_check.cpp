@@ -1,5 +1,6 @@
 #include "cli/proxy_check.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "base/codepage.h"
@@ -26,12 +27,17 @@ std::vector<ProxyResult> RunProxiedCheck(const Context& context, const ProxyRout
               Format("through the %s proxy %s:%s (%s):", ProxyTypeName(route.type),
                      route.host.c_str(), route.port.c_str(), route.settingsPath.c_str()));
   const ProxyConnector connector(route, SystemNameResolver(), timeoutMs);
+  // Columns as wide as the direct table's (code page 950 bytes are columns), so the two line up.
+  std::size_t labelWidth = 12;
+  for (const std::string& label : labels) labelWidth = std::max(labelWidth, label.size());
+  const int width = static_cast<int>(std::min<std::size_t>(labelWidth, 48));
   ProxyConnector::ResultCallback onResult;
   if (printLines)
     onResult = [&](std::size_t i, const ProxyResult& result) {
+      const std::string endpoint = Format("%s:%d", targets[i].host.c_str(), targets[i].port);
       WriteLine(context, context.out,
-                Format("%-4zu %s %s:%d %s %.1f ms  %s", indexes.at(i), labels.at(i).c_str(),
-                       targets[i].host.c_str(), targets[i].port, ProxyVerdictName(result.verdict),
+                Format("%-4zu %-*s %-22s %-20s %.1f ms  %s", indexes.at(i), width,
+                       labels.at(i).c_str(), endpoint.c_str(), ProxyVerdictName(result.verdict),
                        result.ms, result.reason.c_str()));
     };
   return connector.ConnectAll(targets, onResult, &context.interrupted);

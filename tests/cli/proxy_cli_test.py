@@ -104,13 +104,16 @@ class ProxyCliTest(h.CliCase):
                                   % (port, self.host_path(self.dir / "Bin" / "BaseConfig.ini").encode()))
             direct, proxied = lines[1:heading], lines[heading + 1:heading + 1 + len(expected)]
             for index, target, verdict, proxy_verdict, reason in expected:
-                endpoint = rb"^%d +\S.* 127\.0\.0\.1:%d +" % (index, target)
+                endpoint = rb"^(%d +\S.* )127\.0\.0\.1:%d +" % (index, target)
                 with self.subTest(index=index, port=target):
-                    self.assertEqual(sum(bool(re.match(endpoint + verdict + rb" +[\d.]+ ms$", l))
-                                         for l in direct), 1, direct)
-                    self.assertEqual(sum(bool(re.match(endpoint + proxy_verdict + rb" [\d.]+ ms  "
-                                                       + re.escape(reason) + b"$", l))
-                                         for l in proxied), 1, proxied)
+                    ours = [m for m in (re.match(endpoint + verdict + rb" +[\d.]+ ms$", l)
+                                        for l in direct) if m]
+                    theirs = [m for m in (re.match(endpoint + proxy_verdict + rb" +[\d.]+ ms  "
+                                                   + re.escape(reason) + b"$", l)
+                                          for l in proxied) if m]
+                    self.assertEqual((len(ours), len(theirs)), (1, 1), (direct, proxied))
+                    # the address column where the direct table has it
+                    self.assertEqual(len(ours[0][1]), len(theirs[0][1]), (ours[0][0], theirs[0][0]))
 
             code, out, err = self.check("--json")
             self.assertEqual(code, 1, err)
