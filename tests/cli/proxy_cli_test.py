@@ -94,14 +94,14 @@ class ProxyCliTest(h.CliCase):
             text = out if self.windows else out.decode("utf-8").encode("cp950")
             lines = text.splitlines()
             # (index, port, direct verdict, proxied verdict, proxied reason) per endpoint
+            via = b"the SOCKS5 proxy 127.0.0.1:%d connected to 127.0.0.1:%d" % (port, self.open)
             expected = [(0, self.closed, b"refused", b"proxy-refused-target",
                          b"SOCKS5 5: connection refused"),
-                        (0, self.open, b"open", b"open-via-proxy",
-                         b"the SOCKS5 proxy 127.0.0.1:%d connected to 127.0.0.1:%d" % (port, self.open)),
-                        (1, self.open, b"open", b"open-via-proxy",
-                         b"the SOCKS5 proxy 127.0.0.1:%d connected to 127.0.0.1:%d" % (port, self.open))]
+                        (0, self.open, b"open", b"open-via-proxy", via),
+                        (1, self.open, b"open", b"open-via-proxy", via)]
+            settings = self.host_path(self.dir / "Bin" / "BaseConfig.ini")
             heading = lines.index(b"through the SOCKS5 proxy 127.0.0.1:%d (%s):"
-                                  % (port, self.host_path(self.dir / "Bin" / "BaseConfig.ini").encode()))
+                                  % (port, settings.encode()))
             direct, proxied = lines[1:heading], lines[heading + 1:heading + 1 + len(expected)]
             for index, target, verdict, proxy_verdict, reason in expected:
                 endpoint = rb"^(%d +\S.* )127\.0\.0\.1:%d +" % (index, target)
@@ -123,7 +123,7 @@ class ProxyCliTest(h.CliCase):
             self.assertEqual(list(document)[0], "proxy")
             self.assertEqual(document["proxy"], {
                 "type": "SOCKS5", "host": "127.0.0.1", "port": str(port),
-                "settings_file": self.host_path(self.dir / "Bin" / "BaseConfig.ini")})
+                "settings_file": settings})
             self.assertEqual([(e["index"], e["port"], e["verdict"].encode(),
                                e["proxy_verdict"].encode(), e["proxy_reason"].encode())
                               for e in document["endpoints"]], expected)
@@ -145,7 +145,8 @@ class ProxyCliTest(h.CliCase):
         self.store("ProxyType=2\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d" % self.closed)
         code, out, err = self.check("--json")
         self.assertEqual(code, 1, err)
-        self.assertEqual({(e["proxy_verdict"], e["proxy_reason"]) for e in json.loads(out)["endpoints"]},
+        endpoints = json.loads(out)["endpoints"]
+        self.assertEqual({(e["proxy_verdict"], e["proxy_reason"]) for e in endpoints},
                          {("proxy-unreachable", "refused: the proxy 127.0.0.1:%d does not accept "
                                                 "connections" % self.closed)})
         self.assertLess(json.loads(out)["duration_ms"], 1500)

@@ -143,8 +143,8 @@ class ProxyItself(ProxyCase):
     def test_unreachable_proxy_refused_or_timed_out(self):
         # A refusal is told at once on both platforms (Windows reports it in
         # the exception set of the connect's wait), not when the time is up.
-        results = self.expect(4, self.closed_port, [(self.open, "proxy-unreachable",
-                                                     "^refused: the proxy 127.0.0.1:\\d+ does not")],
+        refused = "^refused: the proxy 127.0.0.1:\\d+ does not"
+        results = self.expect(4, self.closed_port, [(self.open, "proxy-unreachable", refused)],
                               timeout_ms=SHORT_MS)
         self.assertLess(results[0][1], SHORT_MS / 2)
         with lab.Listener(accept=False, backlog_full=True) as stalled:
