@@ -1,49 +1,39 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <chrono>
 #include <memory>
 
 #include "base/format.h"
 #include "cli/check_report.h"
 #include "cli/proxy_check.h"
 #include "cli/cli.h"
+#include "cli/results.h"
 #include "config/host_catalogue.h"
-#include "diagnostics/icmp_echo.h"
-#include "diagnostics/net_address.h"
-#include "diagnostics/reachability_check.h"
 
 namespace rk::cli {
 
 namespace {
 
-struct CheckCommandOptions {
+struct CheckCommandOptions : CheckRunOptions {
   bool json = false;
-  uint32_t timeoutMs = 10000;
-  bool noDiagnose = false;
   bool viaProxy = false;
 };
 
 // Text: the heading, then each verdict the moment it arrives, a note to
 // stderr while a wait lasts, then the causes and the summary. JSON: one
 // document at the end.
-int RunCheck(const Context& context, const CheckCommandOptions& options) {
+int RunCheckCommand(const Context& globalContext, const CheckCommandOptions& options) {
+  Context context = globalContext;
+  context.json = context.json || options.json;
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (catalogue.empty()) return NoHosts(context);
   std::optional<ProxyRoute> route;
   if (options.viaProxy && !(route = StoredProxyOrSay(context))) return kExitNoProxy;
 
-  CheckOptions checkOptions;
-  checkOptions.connectTimeoutMs = options.timeoutMs;
-  checkOptions.diagnose = !options.noDiagnose;
-  IcmpEchoService echo;
-  ReachabilityCheck check(SystemNameResolver(), echo, checkOptions);
-
-  const auto started = std::chrono::system_clock::now();
   const std::size_t labelWidth = LabelColumnWidth(catalogue);
-  if (!options.json) WriteLine(context, context.out, CheckTableHeading(labelWidth));
+  if (!context.json) WriteLine(context, context.out, CheckTableHeading(labelWidth));
   VerdictCallback onVerdict;
   WaitingCallback onWaiting;
-  if (!options.json) {
+  if (!context.json) {
     onVerdict = [&context, labelWidth](const EndpointResult& endpoint) {
       WriteLine(context, context.out, CheckTableLine(endpoint, labelWidth));
     };
@@ -51,7 +41,8 @@ int RunCheck(const Context& context, const CheckCommandOptions& options) {
       WriteLine(context, context.err, Format("... waiting for %zu endpoint(s)", waiting));
     };
   }
-  const CheckReport report = check.Run(catalogue, onVerdict, &context.interrupted, onWaiting);
+  const CheckRun run = RunCheck(catalogue, options, context.interrupted, onVerdict, onWaiting);
+  const CheckReport& report = run.report;
   // The proxied verdicts follow the direct ones, for the same endpoints.
   std::vector<ProxyResult> proxied;
   if (route && !context.interrupted.load()) {
@@ -63,17 +54,14 @@ int RunCheck(const Context& context, const CheckCommandOptions& options) {
       indexes.push_back(endpoint.index);
       labels.push_back(endpoint.label);
     }
-    if (!options.json) WriteLine(context, context.out, "");
+    if (!context.json) WriteLine(context, context.out, "");
     proxied = RunProxiedCheck(context, *route, targets, indexes, labels, options.timeoutMs,
-                              !options.json);
+                              !context.json);
   }
-  if (options.json) {
-    nlohmann::ordered_json document = CheckJson(report, context.paths.root(), started);
+  if (context.json) {
+    nlohmann::ordered_json document = CheckJson(report, context.paths.root(), run.started);
     if (route) document = WithProxyVerdicts(std::move(document), *route, proxied);
-    context.out << document
-                       .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                << '\n'
-                << std::flush;
+    WriteJson(context, document);
   } else {
     for (const std::string& line : CheckClosingLines(report)) WriteLine(context, context.out, line);
   }
@@ -95,16 +83,12 @@ void AddCheckCommand(Commands& commands) {
       "line as it arrives (open, refused, timeout, unreachable, unresolved, no-port, error), "
       "then a cause for each endpoint that is not open and a summary",
       "0 every endpoint open, 1 some endpoint not open, 3 no hosts",
-      [options](const Context& c) { return RunCheck(c, *options); });
+      [options](const Context& c) { return RunCheckCommand(c, *options); });
   command->add_flag("--json", options->json, "one JSON document on stdout (see docs/json.md)");
-  command->add_option("--timeout-ms", options->timeoutMs, "the connect time-out per endpoint")
-      ->check(CLI::Range(1u, 600000u))
-      ->option_text("N (10000)");
+  AddCheckOptions(*command, *options);
   command->add_flag("--via-proxy", options->viaProxy,
                     "also every endpoint through the proxy stored in Bin\\BaseConfig.ini "
                     "(success: every endpoint open through it; 3 when no proxy is stored)");
-  command->add_flag("--no-diagnose", options->noDiagnose,
-                    "no echo or path probe for the addresses that are not open");
 }
 
 }  // namespace rk::cli

@@ -1,10 +1,13 @@
 #include "cli/check_report.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
 
 #include "base/codepage.h"
 #include "base/format.h"
+#include "diagnostics/icmp_echo.h"
+#include "diagnostics/net_address.h"
 
 namespace rk::cli {
 
@@ -26,14 +29,39 @@ std::string Padded(std::string text, std::size_t width) {
   return text;
 }
 
+constexpr std::size_t kMinLabelWidth = 12;
+constexpr std::size_t kMaxLabelWidth = 48;
+
 nlohmann::ordered_json Milliseconds(double ms) { return std::round(ms * 10.0) / 10.0; }
 
 }  // namespace
 
+void AddCheckOptions(CLI::App& command, CheckRunOptions& options) {
+  command.add_option("--timeout-ms", options.timeoutMs, "the connect time-out per endpoint")
+      ->check(CLI::Range(1u, 600000u))
+      ->option_text("N (10000)");
+  command.add_flag("--no-diagnose", options.noDiagnose,
+                   "no echo or path probe for the addresses that are not open");
+}
+
+CheckRun RunCheck(const HostCatalogue& catalogue, const CheckRunOptions& options,
+                  const StopFlag& stop, const VerdictCallback& onVerdict,
+                  const WaitingCallback& onWaiting) {
+  CheckOptions checkOptions;
+  checkOptions.connectTimeoutMs = options.timeoutMs;
+  checkOptions.diagnose = !options.noDiagnose;
+  IcmpEchoService echo;
+  ReachabilityCheck check(SystemNameResolver(), echo, checkOptions);
+  CheckRun run;
+  run.started = std::chrono::system_clock::now();
+  run.report = check.Run(catalogue, onVerdict, &stop, onWaiting);
+  return run;
+}
+
 std::size_t LabelColumnWidth(const HostCatalogue& catalogue) {
-  std::size_t width = 12;
+  std::size_t width = kMinLabelWidth;
   for (const std::string& label : catalogue.labels) width = std::max(width, label.size());
-  return std::min<std::size_t>(width, 48);
+  return std::min(width, kMaxLabelWidth);
 }
 
 std::string CheckTableHeading(std::size_t labelWidth) {
@@ -71,6 +99,18 @@ std::vector<std::string> CheckClosingLines(const CheckReport& report) {
   summary += Format(" (%.1f ms)", report.durationMs);
   lines.emplace_back("");
   lines.push_back(summary);
+  return lines;
+}
+
+std::vector<std::string> CheckTextLines(const CheckReport& report) {
+  std::size_t labelWidth = kMinLabelWidth;
+  for (const EndpointResult& endpoint : report.endpoints)
+    labelWidth = std::max(labelWidth, endpoint.label.size());
+  labelWidth = std::min(labelWidth, kMaxLabelWidth);
+  std::vector<std::string> lines{CheckTableHeading(labelWidth)};
+  for (const EndpointResult& endpoint : report.endpoints)
+    lines.push_back(CheckTableLine(endpoint, labelWidth));
+  for (std::string& line : CheckClosingLines(report)) lines.push_back(std::move(line));
   return lines;
 }
 

@@ -2,11 +2,15 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "base/format.h"
+#include "cli/check_report.h"
 #include "cli/cli.h"
 #include "cli/platform.h"
 #include "cli/results.h"
+#include "config/host_catalogue.h"
 
 namespace rk::cli {
 
@@ -23,7 +27,21 @@ int LocalOffsetMinutes(std::time_t now) {
   return static_cast<int>(std::difftime(now, utcAsLocal) / 60);
 }
 
-ReportResult CollectReport(const Context& context) {
+// The report's check: every endpoint of the host list with its diagnosis,
+// none without hosts. Nothing is printed while it runs but a note on stderr
+// when a wait lasts (the text comes in one piece, possibly into a file).
+std::optional<CheckRun> CheckEveryEndpoint(const Context& context, const CheckRunOptions& options) {
+  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
+  if (catalogue.empty()) return std::nullopt;
+  WaitingCallback onWaiting;
+  if (!context.json)
+    onWaiting = [&context](std::size_t waiting) {
+      WriteLine(context, context.err, Format("... checking: waiting for %zu endpoint(s)", waiting));
+    };
+  return RunCheck(catalogue, options, context.interrupted, {}, onWaiting);
+}
+
+ReportResult CollectReport(const Context& context, const CheckRunOptions& checkOptions) {
   const std::time_t now = std::time(nullptr);
   ReportResult report;
   report.generatedUnix = static_cast<int64_t>(now);
@@ -43,18 +61,22 @@ ReportResult CollectReport(const Context& context) {
   report.hosts = CollectHosts(context);
   report.preference = CollectPreference(context);
   report.proxy = CollectProxy(context, false);
+  report.check = CheckEveryEndpoint(context, checkOptions);
   return report;
 }
 
 // The report, on stdout or into `outPath` (created or replaced), as UTF-8
-// text or JSON. Only reads the configuration.
-int RunReport(const Context& context, const std::string& outPath) {
-  const ReportResult report = CollectReport(context);
+// text or JSON. Only reads the configuration. Interrupted during the check,
+// the report is still written, with what the check had found.
+int RunReport(const Context& context, const std::string& outPath,
+              const CheckRunOptions& checkOptions) {
+  const ReportResult report = CollectReport(context, checkOptions);
+  const int done = context.interrupted.load() ? kExitInterrupted : kExitOk;
   if (outPath.empty()) {
     Render(Context{context.paths, context.profile, false, context.json, true, context.out,
                    context.err, context.interrupted},
            report);
-    return kExitOk;
+    return done;
   }
   std::ofstream file(outPath, std::ios::binary | std::ios::trunc);
   if (!file) {
@@ -69,21 +91,24 @@ int RunReport(const Context& context, const std::string& outPath) {
     context.err << "reachkit-cli: cannot write the report to " << outPath << '\n' << std::flush;
     return kExitFailed;
   }
-  return kExitOk;
+  return done;
 }
 
 }  // namespace
 
 void AddReportCommand(Commands& commands) {
   auto outPath = std::make_shared<std::string>();
+  auto checkOptions = std::make_shared<CheckRunOptions>();
   CLI::App* report = commands.Add(
       "report",
       "one support report: time, version, machine, configuration files, hosts, preference, "
-      "proxy (passwords masked)",
-      "0 written, 1 the file could not be written",
-      [outPath](const Context& c) { return RunReport(c, *outPath); });
+      "proxy (passwords masked), and a check of every endpoint with the cause of each one "
+      "not open (as `check` gives it)",
+      "0 written (whatever the check found), 1 the file could not be written",
+      [outPath, checkOptions](const Context& c) { return RunReport(c, *outPath, *checkOptions); });
   report->add_option("--out", *outPath, "write the report into FILE instead of stdout")
       ->option_text("FILE");
+  AddCheckOptions(*report, *checkOptions);
 }
 
 }  // namespace rk::cli

@@ -213,6 +213,8 @@ void to_json(json& j, const ReportResult& result) {
   j["hosts"] = json(result.hosts)["hosts"];
   j["preference"] = result.preference;
   j["proxy"] = json(result.proxy)["files"];
+  j["check"] = result.check ? CheckJson(result.check->report, result.clientRoot, result.check->started)
+                            : json(nullptr);
 }
 
 namespace {
@@ -298,6 +300,13 @@ void Render(const Context& context, const ReportResult& result) {
   WriteText(context, result.preference);
   out << "\nproxy:\n";
   WriteText(context, result.proxy);
+  out << "\ncheck of every endpoint:\n";
+  if (result.check) {
+    for (const std::string& line : CheckTextLines(result.check->report))
+      WriteLine(context, out, line);
+  } else {
+    out << "no hosts to check\n";
+  }
   out.flush();
 }
 

@@ -2,9 +2,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <nlohmann/json_fwd.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/check_report.h"
 #include "cli/cli.h"
 #include "cli/platform.h"
 #include "config/connection_preference.h"
@@ -72,8 +74,8 @@ struct TestResult {
   bool interrupted = false;
 };
 
-// The support report: when, where, what the configuration says. Its text is
-// UTF-8 on every platform.
+// The support report: when, where, what the configuration says, and what a
+// check of every endpoint found. Its text is UTF-8 on every platform.
 struct ConfigFile {
   std::string name;  // quote_settings, platform_settings, host_file, base_configuration, tool_settings
   std::string path;
@@ -90,6 +92,7 @@ struct ReportResult {
   HostsResult hosts;
   PreferenceResult preference;
   ProxySettingsResult proxy;  // never with showPasswords
+  std::optional<CheckRun> check;  // none when there are no hosts to check
 };
 // "2026-12-06T17:00:00Z"; "+08:00".
 [[nodiscard]] std::string IsoUtc(int64_t unixSeconds);
