@@ -14,16 +14,13 @@ namespace rk::cli {
 namespace {
 
 struct CheckCommandOptions : CheckRunOptions {
-  bool json = false;
   bool viaProxy = false;
 };
 
 // Text: the heading, then each verdict the moment it arrives, a note to
-// stderr while a wait lasts, then the causes and the summary. JSON: one
-// document at the end.
-int RunCheckCommand(const Context& globalContext, const CheckCommandOptions& options) {
-  Context context = globalContext;
-  context.json = context.json || options.json;
+// stderr while a wait lasts, then the causes and the summary. JSON (the
+// global --json): one document at the end.
+int RunCheckCommand(const Context& context, const CheckCommandOptions& options) {
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (catalogue.empty()) return NoHosts(context);
   std::optional<ProxyRoute> route;
@@ -84,7 +81,6 @@ void AddCheckCommand(Commands& commands) {
       "then a cause for each endpoint that is not open and a summary",
       "0 every endpoint open, 1 some endpoint not open, 3 no hosts",
       [options](const Context& c) { return RunCheckCommand(c, *options); });
-  command->add_flag("--json", options->json, "one JSON document on stdout (see docs/json.md)");
   AddCheckOptions(*command, *options);
   command->add_flag("--via-proxy", options->viaProxy,
                     "also every endpoint through the proxy stored in Bin\\BaseConfig.ini "

@@ -80,6 +80,16 @@ class JsonCliTest(h.CliCase):
         self.assertEqual((no_port["address"], no_port["echoes"], no_port["lines"]),
                          (None, [], ["Order Port Size Error!"]))
 
+    def test_check_takes_the_global_json_option_before_or_after_the_command(self):
+        want = [(0, self.closed, "refused"), (0, self.open, "open"), (1, self.closed, "refused"),
+                (1, self.open, "open"), (2, self.closed, "refused"), (3, 0, "no-port")]
+        for args in (["--json", "check"], ["check", "--json"]):
+            doc = self.document(*args, "--timeout-ms", "2000", "--no-diagnose", code=1)
+            self.assertEqual([(e["index"], e["port"], e["verdict"]) for e in doc["endpoints"]], want, args)
+            self.assertEqual((doc["diagnosed"], doc["addresses"], doc["summary"]["total"]), (False, [], 6), args)
+        code, out, _ = self.run_cli("--root", self.root, "check", "--timeout-ms", "2000", "--no-diagnose")
+        self.assertEqual((code, out.split()[:3]), (1, [b"#", b"label", b"address:port"]))
+
     def test_set_preference_and_an_empty_client_give_documents_with_their_exit_codes(self):
         self.assertEqual(self.document("set-preference", "Loop", "0", "8", code=1),
                          {"stored": False, "line": None, "refusal": "Port必須是正整數"})
