@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,12 @@ namespace rk {
 
 // UTF-8 to code page 950; a character without a Big5 form becomes '?'.
 [[nodiscard]] std::string Utf8ToCp950(std::string_view utf8);
+
+// Exact conversions for text that is compared or written: nothing when the
+// input is not valid in its encoding or a character has no exact form in the
+// other one (an emoji has no Big5 form); never a substitute character.
+[[nodiscard]] std::optional<std::string> Cp950ToUtf8Exact(std::string_view cp950);
+[[nodiscard]] std::optional<std::string> Utf8ToCp950Exact(std::string_view utf8);
 
 // Text for the terminal: UTF-8 on POSIX, the code page bytes unchanged on
 // Windows (whose console speaks the ANSI code page).

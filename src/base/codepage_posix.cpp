@@ -80,6 +80,28 @@ std::string Utf8ToCp950(std::string_view utf8) {
   return out;
 }
 
+namespace {
+std::optional<std::string> ConvertExact(const char* to, const char* from, std::string_view in) {
+  Converter conv(to, from);
+  if (!conv.ok()) return std::nullopt;
+  std::string out;
+  if (conv.Convert(in, out) != in.size()) return std::nullopt;
+  // A one-way mapping (two Big5 codes for one character) is no exact form.
+  Converter back(from, to);
+  std::string again;
+  if (!back.ok() || back.Convert(out, again) != out.size() || again != in) return std::nullopt;
+  return out;
+}
+}  // namespace
+
+std::optional<std::string> Cp950ToUtf8Exact(std::string_view cp950) {
+  return ConvertExact("UTF-8", "CP950", cp950);
+}
+
+std::optional<std::string> Utf8ToCp950Exact(std::string_view utf8) {
+  return ConvertExact("CP950", "UTF-8", utf8);
+}
+
 std::string ToConsoleText(std::string_view cp950) { return Cp950ToUtf8(cp950); }
 
 std::string FromConsoleText(std::string_view console) { return Utf8ToCp950(console); }
