@@ -23,5 +23,8 @@ namespace rk {
 [[nodiscard]] std::string ToConsoleText(std::string_view cp950);
 // The reverse, for command-line arguments.
 [[nodiscard]] std::string FromConsoleText(std::string_view console);
+// The same for text that is compared or written: nothing when a character
+// has no exact code page 950 form.
+[[nodiscard]] std::optional<std::string> FromConsoleTextExact(std::string_view console);
 
 }  // namespace rk

@@ -106,6 +106,10 @@ std::string ToConsoleText(std::string_view cp950) { return Cp950ToUtf8(cp950); }
 
 std::string FromConsoleText(std::string_view console) { return Utf8ToCp950(console); }
 
+std::optional<std::string> FromConsoleTextExact(std::string_view console) {
+  return Utf8ToCp950Exact(console);
+}
+
 // File names on POSIX are UTF-8 or single-byte: no byte ever hides a separator.
 bool SystemLeadByte(unsigned char byte) { return NoLeadByte(byte); }
 

@@ -84,6 +84,10 @@ std::string ToConsoleText(std::string_view cp950) { return std::string(cp950); }
 
 std::string FromConsoleText(std::string_view console) { return std::string(console); }
 
+std::optional<std::string> FromConsoleTextExact(std::string_view console) {
+  return std::string(console);
+}
+
 bool SystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace rk

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/dialog_layer.h"
+#include "ui/dialog_layer_win32.h"
 
 #include "config/client_paths.h"
 #include "config/profile_store.h"
