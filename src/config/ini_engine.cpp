@@ -438,10 +438,29 @@ struct IniProfileStore::Cache {
   std::mutex mutex;
   std::unordered_map<std::string, Entry> entries;
   std::size_t loads = 0;
+  std::size_t lookups = 0;
+  int holdDepth = 0;
+  std::unordered_map<std::string, fileio::FileState> held;  // states seen while held
 
-  // The parsed file at path, read again only when its identity changed.
+  // The parsed file at path, read again only when its identity changed; while
+  // states are held, a file already looked at is not looked at again.
   // Caller holds the mutex.
   Loaded Load(const std::string& path) {
+    if (holdDepth > 0) {
+      if (const auto it = held.find(path); it != held.end()) {
+        if (it->second != fileio::FileState::Regular) return {it->second, nullptr};
+        if (const auto entry = entries.find(path); entry != entries.end())
+          return {fileio::FileState::Regular, entry->second.document};
+      }
+      Loaded loaded = LoadUnheld(path);
+      held[path] = loaded.state;
+      return loaded;
+    }
+    return LoadUnheld(path);
+  }
+
+  Loaded LoadUnheld(const std::string& path) {
+    ++lookups;
     const fileio::FileSnapshot stat = fileio::StatFile(path);
     if (stat.state != fileio::FileState::Regular) {
       entries.erase(path);
@@ -477,6 +496,11 @@ IniProfileStore::~IniProfileStore() = default;
 std::size_t IniProfileStore::loads() const {
   std::lock_guard lock(cache_->mutex);
   return cache_->loads;
+}
+
+std::size_t IniProfileStore::lookups() const {
+  std::lock_guard lock(cache_->mutex);
+  return cache_->lookups;
 }
 
 std::string IniProfileStore::GetString(std::string_view section, std::string_view key,
@@ -533,6 +557,15 @@ bool StoreFail(std::string reason) {
 
 std::string IniProfileStore::LastWriteFailure() const { return g_storeWriteFailure; }
 
+void IniProfileStore::HoldFileStates(bool hold) {
+  std::lock_guard lock(cache_->mutex);
+  cache_->holdDepth += hold ? 1 : -1;
+  if (cache_->holdDepth <= 0) {
+    cache_->holdDepth = 0;
+    cache_->held.clear();
+  }
+}
+
 bool IniProfileStore::WriteString(std::string_view section, std::string_view key,
                                   std::string_view value, const std::string& path) {
   g_storeWriteFailure.clear();
@@ -557,6 +590,7 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
   if (!updated) return StoreFail("the text has no exact form in the file's encoding");
   const bool ok = fileio::ReplaceWholeFile(path, *updated);
   cache_->entries.erase(path);
+  cache_->held.erase(path);
   if (!ok) return StoreFail(fileio::LastWriteFailure());
   return true;
 }

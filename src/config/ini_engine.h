@@ -159,9 +159,12 @@ class IniProfileStore final : public ProfileStore {
   bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                    const std::string& path) override;
   [[nodiscard]] std::string LastWriteFailure() const override;
+  void HoldFileStates(bool hold) override;
 
   // How many times a file's bytes were read and parsed (cache misses).
   [[nodiscard]] std::size_t loads() const;
+  // How many times a file was looked at (stat) for a read.
+  [[nodiscard]] std::size_t lookups() const;
 
  private:
   struct Cache;

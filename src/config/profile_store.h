@@ -36,6 +36,23 @@ class ProfileStore {
 
   // Why this thread's last failed WriteString failed, in words (may be empty).
   [[nodiscard]] virtual std::string LastWriteFailure() const { return {}; }
+
+  // While held (calls nest), a file once looked at is taken as unchanged, so
+  // reading many keys looks at each file once. Writes through this store
+  // are still seen. Only for a burst of reads that is over at once.
+  virtual void HoldFileStates(bool hold) { (void)hold; }
+};
+
+// Holds the file states of a store for its lifetime.
+class HeldFileStates {
+ public:
+  explicit HeldFileStates(ProfileStore& profile) : profile_(profile) { profile_.HoldFileStates(true); }
+  ~HeldFileStates() { profile_.HoldFileStates(false); }
+  HeldFileStates(const HeldFileStates&) = delete;
+  HeldFileStates& operator=(const HeldFileStates&) = delete;
+
+ private:
+  ProfileStore& profile_;  // not owned
 };
 
 // A save that did not stick: which file, and why.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/utf16.h"
+#include "config/host_catalogue.h"
 #include "config/ini_engine.h"
 #include "support/test_support.h"
 
@@ -237,6 +238,30 @@ TEST(IniProfileStore, FilesBeyondSixteenMebibytesAreRead) {
   EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), "end");
   ASSERT_TRUE(store.WriteString("S", "n", "v", path));
   EXPECT_EQ(store.GetString("S", "n", "fb", 260, path), "v");
+}
+
+}  // namespace
+}  // namespace rk
+
+namespace rk {
+namespace {
+
+TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
+  testing::TempDir dir;
+  std::string hosts = "[Local]\r\nCount=200\r\n";
+  for (int i = 1; i <= 200; ++i)
+    hosts += "IP_" + std::to_string(i) + "=127.0.0.1\r\nPort_" + std::to_string(i) + "=7000\r\n";
+  dir.Write("Sys/VekTradedesk.ini", hosts);
+  dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=A,B\r\n[A]\r\nNMIP=127.0.0.2\r\n");
+  const ClientPaths paths(dir.path().string());
+  IniProfileStore store;
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 202u);
+  // Quote settings, base configuration (missing), the host file's pointer
+  // (missing) and the host file.
+  EXPECT_EQ(store.lookups(), 4u);
+  dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=1\r\nIP_1=h\r\n");
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 3u) << "the hold ends with the build";
+  EXPECT_EQ(store.GetString("Local", "IP_1", "", 260, paths.SysFilePath("VekTradedesk.ini")), "h");
 }
 
 }  // namespace
