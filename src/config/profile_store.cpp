@@ -25,7 +25,7 @@ std::optional<SaveError> WriteVerified(ProfileStore& profile, std::string_view s
 }
 
 std::string SaveErrorText(const SaveError& error) {
-  return Format(text::kSaveFailedFormat, error.path.c_str(), error.reason.c_str());
+  return Format(text::kSettingNotSavedFormat, error.path.c_str(), error.reason.c_str());
 }
 
 }  // namespace rk
