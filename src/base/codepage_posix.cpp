@@ -71,10 +71,11 @@ std::string Utf8ToCp950(std::string_view utf8) {
     const std::size_t used = conv.Convert(utf8, out);
     utf8.remove_prefix(used);
     if (utf8.empty()) break;
-    out += '?';
-    // Skip the whole UTF-8 sequence that had no Big5 form.
+    // Skip the whole UTF-8 sequence that had no Big5 form; a character
+    // beyond U+FFFF is two UTF-16 units, and Windows gives a '?' for each.
     std::size_t skip = 1;
     while (skip < utf8.size() && (static_cast<unsigned char>(utf8[skip]) & 0xC0) == 0x80) ++skip;
+    out += skip == 4 ? "??" : "?";
     utf8.remove_prefix(skip);
   }
   return out;

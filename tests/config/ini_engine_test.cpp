@@ -162,8 +162,8 @@ TEST(IniDocument, PinnedReadingRules) {
       {"UTF-16LE: Chinese names and values reach us in code page 950",
        Utf16File("[台北]\r\n功=許 v\r\n"), "\xA5\x78\xA5\x5F", "\xA5\x5C", "\xB3\x5C v"},
       {"UTF-16BE", Utf16File("[S]\nk=v\n", true), "S", "k", "v"},
-      {"UTF-16: a character without a Big5 form reads as '?'", Utf16File("[S]\r\nk=a\U0001F600b\r\n"),
-       "S", "k", "a?b"},
+      {"UTF-16: a character without a Big5 form reads as '?' per UTF-16 unit",
+       Utf16File("[S]\r\nk=a\U0001F600b\r\n"), "S", "k", "a??b"},
       {"no mark: not read as UTF-16", Utf8ToUtf16("[S]\r\nk=v\r\n", false), "S", "k", none},
       {"a UTF-8 mark belongs to the first line", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", none}};
   for (const auto& row : rows)
@@ -216,10 +216,11 @@ TEST(IniDocument, WritesKeepEncodingAndTheSectionsLineBreaks) {
 TEST(IniProfileStore, IntegersReadThroughThirtyCharacters) {
   testing::TempDir dir;
   std::string lines = "[S]\r\n";
-  for (int n : {27, 28, 29})
-    lines += "z" + std::to_string(n) + "=" + std::string(static_cast<std::size_t>(n), '0') +
-             "123\r\nq" + std::to_string(n) + "=\"" +
-             std::string(static_cast<std::size_t>(n), ' ') + "123\"\r\n";
+  for (std::size_t n : {27u, 28u, 29u}) {
+    const std::string number = std::to_string(n);
+    lines.append("z").append(number).append("=").append(n, '0').append("123\r\n");
+    lines.append("q").append(number).append("=\"").append(n, ' ').append("123\"\r\n");
+  }
   lines += "e=\"\"\r\n";
   const std::string path = dir.Write("a.ini", lines);
   IniProfileStore store;
@@ -250,7 +251,8 @@ TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges)
   testing::TempDir dir;
   std::string hosts = "[Local]\r\nCount=200\r\n";
   for (int i = 1; i <= 200; ++i)
-    hosts += "IP_" + std::to_string(i) + "=127.0.0.1\r\nPort_" + std::to_string(i) + "=7000\r\n";
+    hosts.append("IP_").append(std::to_string(i)).append("=127.0.0.1\r\nPort_")
+        .append(std::to_string(i)).append("=7000\r\n");
   dir.Write("Sys/VekTradedesk.ini", hosts);
   dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=A,B\r\n[A]\r\nNMIP=127.0.0.2\r\n");
   const ClientPaths paths(dir.path().string());
