@@ -71,18 +71,45 @@ std::string Utf8ToCp950(std::string_view utf8) {
     const std::size_t used = conv.Convert(utf8, out);
     utf8.remove_prefix(used);
     if (utf8.empty()) break;
-    out += '?';
-    // Skip the whole UTF-8 sequence that had no Big5 form.
+    // Skip the whole UTF-8 sequence that had no Big5 form; a character
+    // beyond U+FFFF is two UTF-16 units, and Windows gives a '?' for each.
     std::size_t skip = 1;
     while (skip < utf8.size() && (static_cast<unsigned char>(utf8[skip]) & 0xC0) == 0x80) ++skip;
+    out += skip == 4 ? "??" : "?";
     utf8.remove_prefix(skip);
   }
   return out;
 }
 
+namespace {
+std::optional<std::string> ConvertExact(const char* to, const char* from, std::string_view in) {
+  Converter conv(to, from);
+  if (!conv.ok()) return std::nullopt;
+  std::string out;
+  if (conv.Convert(in, out) != in.size()) return std::nullopt;
+  // A one-way mapping (two Big5 codes for one character) is no exact form.
+  Converter back(from, to);
+  std::string again;
+  if (!back.ok() || back.Convert(out, again) != out.size() || again != in) return std::nullopt;
+  return out;
+}
+}  // namespace
+
+std::optional<std::string> Cp950ToUtf8Exact(std::string_view cp950) {
+  return ConvertExact("UTF-8", "CP950", cp950);
+}
+
+std::optional<std::string> Utf8ToCp950Exact(std::string_view utf8) {
+  return ConvertExact("CP950", "UTF-8", utf8);
+}
+
 std::string ToConsoleText(std::string_view cp950) { return Cp950ToUtf8(cp950); }
 
 std::string FromConsoleText(std::string_view console) { return Utf8ToCp950(console); }
+
+std::optional<std::string> FromConsoleTextExact(std::string_view console) {
+  return Utf8ToCp950Exact(console);
+}
 
 // File names on POSIX are UTF-8 or single-byte: no byte ever hides a separator.
 bool SystemLeadByte(unsigned char byte) { return NoLeadByte(byte); }

@@ -62,6 +62,8 @@ inline constexpr char kNoLocationChosen[] = "\xA8\x53\xA6\xB3\xBF\xEF\xBE\xDC\xB
 inline constexpr char kPortMustBePositive[] = "Port\xA5\xB2\xB6\xB7\xAC\x4F\xA5\xBF\xBE\xE3\xBC\xC6";  // Port必須是正整數
 
 // Proxy-setting dialog.
+// A save that did not stick: the file, then the reason.
+inline constexpr char kSettingNotSavedFormat[] = "\xB3\x5D\xA9\x77\xA5\xBC\xAF\xE0\xC0\x78\xA6\x73\xA1\x47%s\xA1\x5D%s\xA1\x5E";  // 設定未能儲存：%s（%s）
 inline constexpr char kEnterUserId[] = "\xBD\xD0\xBF\xE9\xA4\x4AUserID";  // 請輸入UserID
 inline constexpr char kEnterUserPassword[] = "\xBD\xD0\xBF\xE9\xA4\x4AUserPassword";  // 請輸入UserPassword
 inline constexpr char kEnterProxyHost[] = "\xBD\xD0\xBF\xE9\xA4\x4AProxyHost";  // 請輸入ProxyHost

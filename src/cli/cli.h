@@ -95,6 +95,9 @@ int UsageError(const Context& context, const std::string& message);
 // Writes one line of system text (code page 950) followed by '\n', converted
 // for the terminal unless raw, and flushes.
 void WriteLine(const Context& context, std::ostream& stream, const std::string& cp950);
+// The same without the flush, for listings that are written at once: the
+// caller flushes after the last line (one buffered stream, not a write per line).
+void WriteListLine(const Context& context, std::ostream& stream, const std::string& cp950);
 
 // Command-line arguments arrive in the terminal's encoding (UTF-8 on POSIX,
 // the ANSI code page on Windows); this gives their code page 950 bytes.

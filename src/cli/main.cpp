@@ -12,9 +12,13 @@
 
 namespace rk::cli {
 
-void WriteLine(const Context& context, std::ostream& stream, const std::string& cp950) {
+void WriteListLine(const Context& context, std::ostream& stream, const std::string& cp950) {
   stream << (context.raw ? cp950 : context.utf8 ? Cp950ToUtf8(cp950) : ToConsoleText(cp950))
          << '\n';
+}
+
+void WriteLine(const Context& context, std::ostream& stream, const std::string& cp950) {
+  WriteListLine(context, stream, cp950);
   stream.flush();
 }
 

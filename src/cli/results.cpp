@@ -67,9 +67,11 @@ PreferenceResult CollectPreference(const Context& context) {
 ProxySettingsResult CollectProxy(const Context& context, bool showPasswords) {
   ProxySettingsResult result;
   result.showPasswords = showPasswords;
+  result.masterCopy = FindProxyMasterCopy(context.profile, context.paths).masterPath;
   for (const auto& [name, path] : {std::pair{"tool_settings", context.paths.ToolSettingsPath()},
                                    std::pair{"base_configuration", context.paths.BaseConfigPath()}})
-    result.files.push_back({name, path, LoadProxySettings(context.profile, path)});
+    result.files.push_back({name, path, LoadProxySettings(context.profile, path),
+                            StoredProxyKeys(context.profile, path)});
   return result;
 }
 
@@ -95,9 +97,11 @@ void to_json(json& j, const PreferenceResult& result) {
 }
 
 void to_json(json& j, const ProxySettingsResult& result) {
-  j = {{"files", json::array()}};
+  j = {{"master_copy", NativeTextToUtf8(result.masterCopy)}, {"files", json::array()}};
   for (const ProxyFile& file : result.files) {
     const ProxySettings& s = file.settings;
+    json stored = json::object();
+    for (std::size_t i = 0; i < kProxyKeys.size(); ++i) stored[kProxyKeys[i]] = file.stored[i];
     j["files"].push_back({{"name", file.name},
                           {"path", NativeTextToUtf8(file.path)},
                           {"proxy_type", s.m_nProxyType},
@@ -108,14 +112,19 @@ void to_json(json& j, const ProxySettingsResult& result) {
                           {"socks_proxy_server_name", Utf8(s.m_strSocksProxyServerName)},
                           {"socks_proxy_port", Utf8(s.m_strSocksProxyPort)},
                           {"socks_user_name", Utf8(s.m_strSocksUserName)},
-                          {"socks_user_password_set", !s.m_strSocksUserPassword.empty()}});
+                          {"socks_user_password_set", !s.m_strSocksUserPassword.empty()},
+                          {"stored", std::move(stored)}});
   }
 }
 
 void to_json(json& j, const SetPreferenceResult& result) {
+  const bool refused = !result.stored && !result.saveError;
   j = {{"stored", result.stored},
        {"line", result.stored ? json(Utf8(result.line)) : json(nullptr)},
-       {"refusal", result.stored ? json(nullptr) : json(Utf8(result.refusal))}};
+       {"refusal", refused ? json(Utf8(result.refusal)) : json(nullptr)},
+       {"error", result.saveError ? json{{"file", NativeTextToUtf8(result.saveError->path)},
+                                         {"reason", NativeTextToUtf8(result.saveError->reason)}}
+                                  : json(nullptr)}};
 }
 
 void to_json(json& j, const TestResult& result) {
@@ -220,8 +229,10 @@ void to_json(json& j, const ReportResult& result) {
 namespace {
 
 void WriteText(const Context& context, const HostsResult& result) {
+  // One buffered stream, flushed once: a large catalogue is not a write per line.
   for (const HostRow& row : result.hosts)
-    WriteLine(context, context.out, std::to_string(row.index) + "\t" + row.label);
+    WriteListLine(context, context.out, std::to_string(row.index) + "\t" + row.label);
+  context.out.flush();
 }
 
 void WriteText(const Context& context, const PreferenceResult& result) {
@@ -229,6 +240,8 @@ void WriteText(const Context& context, const PreferenceResult& result) {
 }
 
 void WriteText(const Context& context, const ProxySettingsResult& result) {
+  context.out << "master copy (the dialog loads it): "
+              << (context.utf8 ? NativeTextToUtf8(result.masterCopy) : result.masterCopy) << '\n';
   for (const ProxyFile& file : result.files) {
     // The path is already in the terminal's and the file system's encoding
     // (it was given or found that way), so it is written unconverted.
@@ -237,20 +250,25 @@ void WriteText(const Context& context, const ProxySettingsResult& result) {
                 << ": " << (context.utf8 ? NativeTextToUtf8(file.path) : file.path) << '\n';
     for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
       const std::string key = kProxyKeys[i];
+      if (!file.stored[i]) {
+        WriteListLine(context, context.out, key + " (missing)");
+        continue;
+      }
       std::string value = file.settings.ValueText(i);
       // An empty password is shown as empty: whether one is set is what the
       // support desk asks, and it gives nothing away.
       const bool password = key == "UserPassword" || key == "SOCKSUserPassword";
       if (password && !result.showPasswords && !value.empty()) value = kHiddenPassword;
-      WriteLine(context, context.out, key + "=" + value);
+      WriteListLine(context, context.out, key + "=" + value);
     }
   }
+  context.out.flush();
 }
 
 void WriteText(const Context& context, const SetPreferenceResult& result) {
   if (result.stored)
     WriteLine(context, context.out, result.line);
-  else
+  else if (!result.saveError)
     WriteLine(context, context.err, result.refusal);
 }
 

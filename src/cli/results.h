@@ -1,6 +1,8 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
@@ -10,6 +12,7 @@
 #include "cli/cli.h"
 #include "cli/platform.h"
 #include "config/connection_preference.h"
+#include "config/profile_store.h"
 #include "config/proxy_settings.h"
 #include "diagnostics/test_run.h"
 
@@ -44,12 +47,16 @@ struct PreferenceResult {
 // The nine proxy keys of one file, as the proxy-setting dialog would load
 // them. The text shows a stored password as "********" unless asked to show
 // it; the JSON never holds one, only whether one is stored.
+// A key the file does not hold reads as 0 or empty, which is not what the
+// file holds: `stored` tells the two apart.
 struct ProxyFile {
   std::string name;  // tool_settings or base_configuration
   std::string path;
   ProxySettings settings;
+  std::array<bool, 9> stored{};  // per key of kProxyKeys
 };
 struct ProxySettingsResult {
+  std::string masterCopy;  // the file the dialog loads (the other is overwritten from it)
   std::vector<ProxyFile> files;
   bool showPasswords = false;  // text only
 };
@@ -57,8 +64,10 @@ struct ProxySettingsResult {
 
 struct SetPreferenceResult {
   bool stored = false;
-  std::string refusal;  // the dialog's message when not stored
+  std::string refusal;  // the dialog's message when refused
   std::string line;     // the preference label once stored
+  // The dialog's checks passed but the file does not hold what was written.
+  std::optional<SaveError> saveError;
 };
 
 // One run of Ping, TraceRT or Telnet. In text mode its lines are written as

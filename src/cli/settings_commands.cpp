@@ -1,9 +1,11 @@
 #include <CLI/CLI.hpp>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/codepage.h"
 #include "cli/cli.h"
 #include "cli/results.h"
 #include "config/connection_preference.h"
@@ -19,8 +21,19 @@ namespace {
 // messages go to stderr and leave every file untouched.
 int RunSetPreference(const Context& context, const std::string& locationArgument,
                      const std::string& nmPort, const std::string& psPort) {
-  const std::string location = ArgumentToCp950(context, locationArgument);
+  // A name with no exact code page 950 form can match no stored name: a
+  // substitute '?' would match a stored '?' instead.
+  const std::optional<std::string> exact =
+      context.raw ? std::optional<std::string>(locationArgument)
+                  : FromConsoleTextExact(locationArgument);
+  if (!exact) {
+    context.err << "reachkit-cli: the location has no code page 950 form: " << locationArgument
+                << '\n' << std::flush;
+    return kExitFailed;
+  }
+  const std::string& location = *exact;
   const char* refusal = nullptr;
+  std::optional<SaveError> failed;
   const bool confirmed =
       OnConnectSetting(context.profile, context.paths, [&](ConnectSettingForm& form) {
         int selection = -1;
@@ -33,15 +46,21 @@ int RunSetPreference(const Context& context, const std::string& locationArgument
         }
         refusal = form.OnOK(selection, nmPort, psPort);
         return refusal == nullptr;
-      });
+      }, &failed);
   SetPreferenceResult result;
-  result.stored = confirmed;
-  if (confirmed)
+  result.stored = confirmed && !failed;
+  result.saveError = failed;
+  if (result.stored)
     result.line = PreferenceLabelText(context.profile, context.paths);
-  else
+  else if (!confirmed)
     result.refusal = refusal != nullptr ? refusal : "";
   Render(context, result);
-  return confirmed ? kExitOk : kExitFailed;
+  if (failed) {
+    // Never reported as done: the file and the reason, in the terminal's text.
+    context.err << "reachkit-cli: cannot save " << failed->path << ": " << failed->reason << '\n'
+                << std::flush;
+  }
+  return result.stored ? kExitOk : kExitFailed;
 }
 
 // Both copies of the nine proxy keys as the proxy-setting dialog would load
@@ -62,7 +81,7 @@ void AddSettingsCommands(Commands& commands) {
   auto preference = std::make_shared<Preference>();
   CLI::App* set = commands.Add(
       "set-preference", "store the preferred connection location and ports, as the dialog does",
-      "0 stored, 1 refused (the dialog's message on stderr)", [preference](const Context& c) {
+      "0 stored, 1 refused (the dialog's message on stderr) or not saved (file and reason)", [preference](const Context& c) {
         return RunSetPreference(c, preference->location, preference->nmPort, preference->psPort);
       });
   set->add_option("LOCATION", preference->location, "one of the listed location names, exactly")

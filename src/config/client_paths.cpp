@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "config/path_lookup.h"
+
 namespace rk {
 
 namespace {
@@ -10,6 +12,22 @@ std::string CutAtLastSeparator(std::string_view path, char separator, LeadBytePr
   const std::size_t at = FindLastChar(path, separator, isLead);
   if (at == std::string_view::npos || at == 0) return {};
   return std::string(path.substr(0, at));
+}
+
+// A name from the client's files in code page 950, with Windows' "\\"
+// between folders, in this system's separator; two-byte characters are
+// stepped over, so a trail byte 0x5C stays.
+std::string WithSeparator(std::string_view name, char separator) {
+  std::string out(name);
+  if (separator == '\\') return out;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (IsCp950LeadByte(static_cast<unsigned char>(out[i])) && i + 1 < out.size()) {
+      ++i;
+      continue;
+    }
+    if (out[i] == '\\') out[i] = separator;
+  }
+  return out;
 }
 
 }  // namespace
@@ -34,8 +52,8 @@ std::string ClientPaths::SysFilePath(std::string_view name) const {
   path += separator_;
   path += "Sys";
   path += separator_;
-  path += name;
-  return path;
+  path += WithSeparator(name, separator_);
+  return FindOnDisk(path);
 }
 
 std::string ClientPaths::QuoteSettingsPath() const { return SysFilePath(kQuoteSettingsFileName); }
@@ -48,7 +66,7 @@ std::string ClientPaths::BaseConfigPath() const {
   path += "Bin";
   path += separator_;
   path += "BaseConfig.ini";
-  return path;
+  return FindOnDisk(path);
 }
 
 std::string ClientPaths::PlatformHostFilePath(ProfileStore& profile) const {

@@ -27,7 +27,8 @@ extern const char kPathSeparator;
 [[nodiscard]] const std::string& ClientRootDirectory();
 
 // The client's configuration files under one root: the root, exactly one
-// separator and the relative path.
+// separator and the relative path, found on disk as FindOnDisk finds it (a
+// "\\" in a name read from the client's files is a separator too).
 class ClientPaths {
  public:
   explicit ClientPaths(std::string root, char separator = kPathSeparator);

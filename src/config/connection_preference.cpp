@@ -93,16 +93,21 @@ std::vector<std::string> ReadLocationList(ProfileStore& profile, const ClientPat
   return locations;
 }
 
-void StoreConnectionPreference(const ConnectionPreference& chosen, ProfileStore& profile,
-                               const ClientPaths& paths) {
-  if (!chosen.IsValid()) return;
+std::optional<SaveError> StoreConnectionPreference(const ConnectionPreference& chosen,
+                                                   ProfileStore& profile,
+                                                   const ClientPaths& paths) {
+  if (!chosen.IsValid()) return std::nullopt;
   const std::string file = paths.ToolSettingsPath();
-  profile.WriteString(kPrioritySection, kComboKey, FormatConnectionPreference(chosen), file);
+  if (auto failed =
+          WriteVerified(profile, kPrioritySection, kComboKey, FormatConnectionPreference(chosen), file))
+    return failed;
   ConnectionPreference success;
   ReadConnectionPreference(success, false, profile, paths);
-  if (!success.IsValid()) return;
-  profile.WriteString(kLastSuccessSection, kComboKey, FormatConnectionPreference(success), file);
-  profile.WriteString(kSuccessSection, kComboKey, text::kNoRecord, file);
+  if (!success.IsValid()) return std::nullopt;
+  if (auto failed = WriteVerified(profile, kLastSuccessSection, kComboKey,
+                                  FormatConnectionPreference(success), file))
+    return failed;
+  return WriteVerified(profile, kSuccessSection, kComboKey, text::kNoRecord, file);
 }
 
 }  // namespace rk

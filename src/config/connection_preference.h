@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,8 +56,10 @@ void ReadConnectionPreference(ConnectionPreference& record, bool priority, Profi
 // Stores a confirmed preference: when valid, "Priority" gets it, and a valid
 // "Success" record moves to "LastSuccess" while "Success" becomes " - ".
 // Writes happen in the order Priority, LastSuccess, Success; an invalid
-// preference writes nothing.
-void StoreConnectionPreference(const ConnectionPreference& chosen, ProfileStore& profile,
+// preference writes nothing. Each write is read back.
+// * Nothing when everything stuck; else the first failure, and nothing more
+//   is written after it.
+[[nodiscard]] std::optional<SaveError> StoreConnectionPreference(const ConnectionPreference& chosen, ProfileStore& profile,
                                const ClientPaths& paths);
 
 }  // namespace rk

@@ -47,10 +47,16 @@ struct FileSnapshot {
 // either the old file whole or the new one whole.
 // * Writes a temporary file in the same folder, flushes it to disk and renames
 //   it over path; an existing file's permission bits are kept.
+// * When the folder refuses a new file but the existing file may be written
+//   (as Windows writes in place), the file is written in place instead: its
+//   room is reserved first, and on a failed write the old bytes go back.
 // * Returns false, with the old file untouched and no temporary left behind,
 //   when any step fails (missing folder, no room, no permission, path is a
-//   folder, the existing file is read-only).
+//   folder, the existing file is read-only); LastWriteFailure() then says why.
 [[nodiscard]] bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
+
+// Why the last failed ReplaceWholeFile of this thread failed, in words.
+[[nodiscard]] std::string LastWriteFailure();
 
 // For the backends: reads a file that may grow or shrink while it is read,
 // through `readChunk` (bytes read, 0 at the end, negative on failure), never

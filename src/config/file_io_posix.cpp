@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "config/file_io.h"
 
@@ -141,8 +142,51 @@ FileSnapshot ReadRegularFile(const std::string& path, std::size_t maxBytes) {
   return snapshot;
 }
 
+namespace {
+
+thread_local std::string g_lastWriteFailure;
+
+bool Fail(const char* what, int error) {
+  g_lastWriteFailure = std::string(what) + (error != 0 ? std::string(": ") + std::strerror(error) : "");
+  return false;
+}
+
+// Writes bytes over the file at target in place, for a folder that takes no
+// new file. Room for the new size is reserved before the first byte changes,
+// so a full disk fails before touching the file; should a write still fail,
+// the old bytes are put back.
+bool WriteInPlace(const std::string& target, std::string_view bytes) {
+  Fd fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+  if (fd.get() < 0) return Fail("cannot open the file for writing", errno);
+  std::string old;
+  const FileState read = ReadBounded(0, SIZE_MAX / 2, [&fd](char* into, std::size_t room) {
+    return static_cast<std::ptrdiff_t>(::read(fd.get(), into, room));
+  }, old);
+  if (read != FileState::Regular) return Fail("cannot read the file", errno);
+  if (bytes.size() > old.size()) {
+    const int rc = ::posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes.size()));
+    if (rc != 0) return Fail("no room for the file", rc);
+  }
+  const auto writeFromStart = [&fd](std::string_view data) {
+    return ::lseek(fd.get(), 0, SEEK_SET) == 0 && WriteAll(fd.get(), data) &&
+           ::ftruncate(fd.get(), static_cast<off_t>(data.size())) == 0;
+  };
+  if (!writeFromStart(bytes) || ::fsync(fd.get()) != 0) {
+    const int error = errno;
+    (void)writeFromStart(old);
+    (void)::fsync(fd.get());
+    return Fail("cannot write the file", error);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string LastWriteFailure() { return g_lastWriteFailure; }
+
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
-  if (path.empty()) return false;
+  g_lastWriteFailure.clear();
+  if (path.empty()) return Fail("no file name", 0);
   std::string target = path;
   struct stat st {};
   bool exists = false;
@@ -153,22 +197,23 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     if (::realpath(path.c_str(), resolved) != nullptr) {
       target = resolved;
     } else if (errno != ENOENT) {
-      return false;
+      return Fail("cannot follow the link", errno);
     }
   }
   if (::stat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return false;
+    if (!S_ISREG(st.st_mode)) return Fail("not a regular file", 0);
     // A file that nobody may write, or that this user may not, is read-only
     // as it is on Windows: renaming over it would get round that.
-    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
+    if ((st.st_mode & 0222) == 0) return Fail("the file is read-only", 0);
+    if (::access(target.c_str(), W_OK) != 0) return Fail("the file is read-only", errno);
     exists = true;
   } else if (errno != ENOENT) {
-    return false;
+    return Fail("cannot reach the file", errno);
   }
 
   std::string folder, name;
   SplitPath(target, folder, name);
-  if (name.empty()) return false;
+  if (name.empty()) return Fail("no file name", 0);
 
   static std::atomic<unsigned> counter{0};
   std::string temp;
@@ -178,12 +223,21 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
            std::to_string(counter.fetch_add(1)) + ".tmp";
     // Mode 0666 less the umask, as any newly created file gets.
     raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (raw < 0 && errno != EEXIST) return false;
+    if (raw < 0 && errno != EEXIST) break;
   }
-  if (raw < 0) return false;
+  if (raw < 0) {
+    const int error = errno;
+    // The folder takes no new file; Windows writes in place, and so do we
+    // when the file itself may be written.
+    if (exists && (error == EACCES || error == EPERM || error == EROFS || error == ENOSPC ||
+                   error == EDQUOT))
+      return WriteInPlace(target, bytes);
+    return Fail("the folder takes no new file", error);
+  }
   Fd fd(raw);
 
   bool ok = WriteAll(fd.get(), bytes);
+  int error = ok ? 0 : errno;
   if (ok && exists) {
     ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
     // Keep the owner too when this process may (root editing a user's file);
@@ -191,14 +245,23 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     if (ok && ::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
     }
   }
-  ok = ok && ::fsync(fd.get()) == 0;
-  ok = fd.Close() && ok;
+  if (ok && ::fsync(fd.get()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!fd.Close() && ok) {
+    ok = false;
+    error = errno;
+  }
   // The rename gives the name a new file: another hard link to the old one
   // keeps the old bytes (the client's files have no such second name).
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) {
     ::unlink(temp.c_str());
-    return false;
+    return Fail("cannot write the file", error);
   }
   // Make the rename itself durable; the new file is in place either way.
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

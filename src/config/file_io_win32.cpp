@@ -135,16 +135,33 @@ FileSnapshot ReadRegularFile(const std::string& path, std::size_t maxBytes) {
   return snapshot;
 }
 
+namespace {
+
+thread_local std::string g_lastWriteFailure;
+
+bool Fail(const char* what, DWORD error) {
+  g_lastWriteFailure = what;
+  if (error != 0) g_lastWriteFailure += ": error " + std::to_string(error);
+  return false;
+}
+
+}  // namespace
+
+std::string LastWriteFailure() { return g_lastWriteFailure; }
+
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
-  if (path.empty()) return false;
+  g_lastWriteFailure.clear();
+  if (path.empty()) return Fail("no file name", 0);
   const DWORD attributes = GetFileAttributesA(path.c_str());
   bool exists = false;
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (StateOfError(GetLastError()) != FileState::Missing) return false;
+    const DWORD error = GetLastError();
+    if (StateOfError(error) != FileState::Missing) return Fail("cannot reach the file", error);
   } else {
     // A folder is not replaced; a read-only file stays as it is, as the
     // system's own profile writer leaves it.
-    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Fail("not a regular file", 0);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Fail("the file is read-only", 0);
     exists = true;
   }
 
@@ -156,7 +173,7 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   if (cut == std::string::npos || (forward != std::string::npos && forward > cut)) cut = forward;
   const std::string folderPrefix = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
   const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-  if (name.empty()) return false;
+  if (name.empty()) return Fail("no file name", 0);
 
   static std::atomic<unsigned> counter{0};
   std::string temp;
@@ -166,9 +183,10 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
            std::to_string(counter.fetch_add(1)) + ".tmp";
     h.Reset(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid() && GetLastError() != ERROR_FILE_EXISTS) return false;
+    if (!h.valid() && GetLastError() != ERROR_FILE_EXISTS)
+      return Fail("the folder takes no new file", GetLastError());
   }
-  if (!h.valid()) return false;
+  if (!h.valid()) return Fail("the folder takes no new file", GetLastError());
 
   bool ok = true;
   std::size_t done = 0;
@@ -187,9 +205,10 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   ok = ok && MoveFileExA(temp.c_str(), path.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   if (!ok) {
+    const DWORD error = GetLastError();
     SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(temp.c_str());
-    return false;
+    return Fail("cannot write the file", error);
   }
   return true;
 }

@@ -88,6 +88,8 @@ std::vector<int32_t> ParsePortList(std::string_view text) {
 }
 
 HostCatalogue BuildHostCatalogue(ProfileStore& profile, const ClientPaths& paths) {
+  // Thousands of keys from three files: each file is looked at once.
+  const HeldFileStates held(profile);
   HostCatalogue catalogue;
   AddServerEntries(catalogue, profile, paths.QuoteSettingsPath());
   catalogue.nmPorts = ParsePortList(profile.GetString("DC", "ClientToNMPortTry", "",

@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
+#include "base/codepage.h"
 #include "base/dbcs.h"
+#include "base/utf16.h"
 #include "config/file_io.h"
 
 namespace rk {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// The bytes kernel32 trims around names and values. 0x1A is the end-of-file
+// mark of old editors, which it takes for white space wherever it stands.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1A'; }
 
 std::string_view Trim(std::string_view text) {
   std::size_t begin = 0;
@@ -31,10 +36,10 @@ bool IsCp950TrailByte(unsigned char byte) {
 // takes the next byte only when that is a valid trail byte (as the code page
 // conversion of the system's reader does), so a stray lead byte never hides
 // the ']' of the header.
-std::size_t FindSectionEnd(std::string_view text) {
+std::size_t FindSectionEnd(std::string_view text, LeadBytePredicate isLead) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (IsCp950LeadByte(byte) && i + 1 < text.size() &&
+    if (isLead(byte) && i + 1 < text.size() &&
         IsCp950TrailByte(static_cast<unsigned char>(text[i + 1]))) {
       ++i;
       continue;
@@ -47,12 +52,12 @@ std::size_t FindSectionEnd(std::string_view text) {
 // A hash of the name with ASCII letters folded and two-byte characters taken
 // as they are (a lead byte pairing with whatever follows, as
 // EqualsIgnoreAsciiCase pairs them), so that names equal under
-// EqualsIgnoreAsciiCase(a, b, IsCp950LeadByte) hash alike. FNV-1a.
-std::uint64_t NameHash(std::string_view name) {
+// EqualsIgnoreAsciiCase(a, b, isLead) hash alike. FNV-1a.
+std::uint64_t NameHash(std::string_view name, LeadBytePredicate isLead) {
   std::uint64_t hash = 14695981039346656037ull;
   for (std::size_t i = 0; i < name.size(); ++i) {
     auto byte = static_cast<unsigned char>(name[i]);
-    if (IsCp950LeadByte(byte) && i + 1 < name.size()) {
+    if (isLead(byte) && i + 1 < name.size()) {
       hash = (hash ^ byte) * 1099511628211ull;
       byte = static_cast<unsigned char>(name[++i]);
     } else if (byte >= 'A' && byte <= 'Z') {
@@ -63,11 +68,13 @@ std::uint64_t NameHash(std::string_view name) {
   return hash;
 }
 
+bool IsQuoted(std::string_view value) {
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+         value.back() == value.front();
+}
+
 std::string_view WithoutOuterQuotes(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front())
-    return value.substr(1, value.size() - 2);
-  return value;
+  return IsQuoted(value) ? value.substr(1, value.size() - 2) : value;
 }
 
 // A value can never carry a line break into the file: the system's writer
@@ -84,14 +91,41 @@ bool HoldsLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+constexpr std::uint8_t kBreakCrLf = 1, kBreakLf = 2, kBreakCr = 3;
+std::uint8_t BreakCode(std::string_view lineBreak) {
+  if (lineBreak == "\r\n") return kBreakCrLf;
+  return lineBreak == "\n" ? kBreakLf : kBreakCr;
+}
+std::string_view BreakText(std::uint8_t code) {
+  switch (code) {
+    case kBreakLf: return "\n";
+    case kBreakCr: return "\r";
+    default: return "\r\n";
+  }
+}
+
+constexpr char kUtf16LeMark[] = "\xFF\xFE";
+constexpr char kUtf16BeMark[] = "\xFE\xFF";
+
 }  // namespace
 
-IniDocument::IniDocument(std::string bytes) : bytes_(std::move(bytes)) { Parse(); }
+IniDocument::IniDocument(std::string fileBytes) : bytes_(std::move(fileBytes)) {
+  const std::string_view all(bytes_);
+  if (all.starts_with(kUtf16LeMark) || all.starts_with(kUtf16BeMark)) {
+    encoding_ = all.starts_with(kUtf16LeMark) ? Encoding::Utf16Le : Encoding::Utf16Be;
+    Utf16Decoded decoded = Utf16ToUtf8(all.substr(2), encoding_ == Encoding::Utf16Be);
+    utf8_ = std::move(decoded.utf8);
+    decodedExactly_ = decoded.exact;
+  }
+  Parse();
+}
 
 void IniDocument::Parse() {
   lineBreak_ = "\r\n";
-  if (bytes_.size() >= UINT32_MAX) return;
-  const std::string_view all(bytes_);
+  const std::string& source = text();
+  if (source.size() >= UINT32_MAX) return;
+  const LeadBytePredicate lead = isLead();
+  const std::string_view all(source);
   const auto offset = [&](std::string_view part) {
     return static_cast<std::uint32_t>(part.data() - all.data());
   };
@@ -108,11 +142,14 @@ void IniDocument::Parse() {
     std::size_t contentEnd = all.find_first_of("\r\n", pos);
     if (contentEnd == std::string_view::npos) contentEnd = all.size();
     std::size_t end = contentEnd;
+    std::uint8_t lineBreak = 0;
     if (contentEnd < all.size()) {
       end = (all[contentEnd] == '\r' && contentEnd + 1 < all.size() && all[contentEnd + 1] == '\n')
                 ? contentEnd + 2
                 : contentEnd + 1;
-      if (!breakSeen) lineBreak_ = std::string(all.substr(contentEnd, end - contentEnd));
+      const std::string_view text = all.substr(contentEnd, end - contentEnd);
+      if (!breakSeen) lineBreak_ = std::string(text);
+      lineBreak = BreakCode(text);
       breakSeen = true;
     }
     lastLineUnended_ = end == contentEnd;
@@ -120,19 +157,22 @@ void IniDocument::Parse() {
     while (first < contentEnd && IsBlank(all[first])) ++first;
     const std::string_view content = all.substr(first, contentEnd - first);
     pos = end;
+    const bool header = !content.empty() && content.front() == '[';
+    if (inSection && !header && lineBreak != 0) sections_.back().lineBreak = lineBreak;
 
     if (content.empty() || content.front() == ';') continue;  // blank or comment
-    if (content.front() == '[') {
+    if (header) {
       const std::string_view inner = content.substr(1);
-      const std::size_t close = FindSectionEnd(inner);
+      const std::size_t close = FindSectionEnd(inner, lead);
       const std::string_view name =
           Trim(close == std::string_view::npos ? inner : inner.substr(0, close));
       SectionEntry section;
-      section.hash = NameHash(name);
+      section.hash = NameHash(name, lead);
       section.nameBegin = offset(name);
       section.nameEnd = section.nameBegin + static_cast<std::uint32_t>(name.size());
       section.insertAt = static_cast<std::uint32_t>(end);
       section.insertAfterUnended = lastLineUnended_;
+      section.lineBreak = lineBreak;
       sections_.push_back(section);
       inSection = true;
       continue;
@@ -147,7 +187,7 @@ void IniDocument::Parse() {
     const std::string_view name = Trim(content.substr(0, eq));
     if (name.empty()) continue;
     KeyEntry key;
-    key.hash = NameHash(name);
+    key.hash = NameHash(name, lead);
     key.section = static_cast<std::uint32_t>(sections_.size() - 1);
     key.nameBegin = offset(content);
     key.equals = key.nameBegin + static_cast<std::uint32_t>(eq);
@@ -170,35 +210,36 @@ void IniDocument::Parse() {
 }
 
 std::optional<std::uint32_t> IniDocument::FindSection(std::string_view trimmedName) const {
-  const std::uint64_t hash = NameHash(trimmedName);
+  const std::uint64_t hash = NameHash(trimmedName, isLead());
   auto it = std::lower_bound(sectionOrder_.begin(), sectionOrder_.end(), hash,
                              [&](std::uint32_t i, std::uint64_t h) { return sections_[i].hash < h; });
   for (; it != sectionOrder_.end() && sections_[*it].hash == hash; ++it) {
     const SectionEntry& section = sections_[*it];
     const std::string_view name =
-        std::string_view(bytes_).substr(section.nameBegin, section.nameEnd - section.nameBegin);
-    if (EqualsIgnoreAsciiCase(name, trimmedName, IsCp950LeadByte)) return *it;
+        std::string_view(text()).substr(section.nameBegin, section.nameEnd - section.nameBegin);
+    if (EqualsIgnoreAsciiCase(name, trimmedName, isLead())) return *it;
   }
   return std::nullopt;
 }
 
 const IniDocument::KeyEntry* IniDocument::FindKey(std::uint32_t section,
                                                   std::string_view trimmedKey) const {
-  const std::uint64_t hash = NameHash(trimmedKey);
+  const std::uint64_t hash = NameHash(trimmedKey, isLead());
   auto it = std::lower_bound(keys_.begin(), keys_.end(), std::pair(section, hash),
                              [](const KeyEntry& k, const std::pair<std::uint32_t, std::uint64_t>& v) {
                                return k.section != v.first ? k.section < v.first : k.hash < v.second;
                              });
   for (; it != keys_.end() && it->section == section && it->hash == hash; ++it) {
     const std::string_view name =
-        Trim(std::string_view(bytes_).substr(it->nameBegin, it->equals - it->nameBegin));
-    if (EqualsIgnoreAsciiCase(name, trimmedKey, IsCp950LeadByte)) return &*it;
+        Trim(std::string_view(text()).substr(it->nameBegin, it->equals - it->nameBegin));
+    if (EqualsIgnoreAsciiCase(name, trimmedKey, isLead())) return &*it;
   }
   return nullptr;
 }
 
-std::optional<std::string> IniDocument::Find(std::string_view section,
-                                             std::string_view key) const {
+// The trimmed value text with its quotes, in the document's own text.
+std::optional<std::string_view> IniDocument::FindRaw(std::string_view section,
+                                                     std::string_view key) const {
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty()) return std::nullopt;
@@ -206,9 +247,52 @@ std::optional<std::string> IniDocument::Find(std::string_view section,
   if (!found) return std::nullopt;
   const KeyEntry* line = FindKey(*found, key);
   if (line == nullptr) return std::nullopt;
-  const std::string_view value =
-      Trim(std::string_view(bytes_).substr(line->equals + 1, line->contentEnd - line->equals - 1));
-  return std::string(WithoutOuterQuotes(value));
+  return Trim(std::string_view(text()).substr(line->equals + 1, line->contentEnd - line->equals - 1));
+}
+
+std::optional<std::string> IniDocument::FindThroughBuffer(std::string_view section,
+                                                          std::string_view key,
+                                                          std::size_t bufferSize) const {
+  std::optional<std::string_view> raw;
+  std::string converted;
+  if (encoding_ == Encoding::Ansi) {
+    raw = FindRaw(section, key);
+  } else {
+    // Names asked for in code page 950 that have no Unicode form match nothing.
+    const std::optional<std::string> s = Cp950ToUtf8Exact(section), k = Cp950ToUtf8Exact(key);
+    if (s && k) raw = FindRaw(*s, *k);
+    // A character without a Big5 form reaches the caller as '?', as the
+    // system's A functions hand it.
+    if (raw) raw = converted = Utf8ToCp950(*raw);
+  }
+  if (!raw) return std::nullopt;
+  return ReadThroughBuffer(*raw, bufferSize);
+}
+
+std::optional<std::string> IniDocument::Find(std::string_view section,
+                                             std::string_view key) const {
+  return FindThroughBuffer(section, key, SIZE_MAX);
+}
+
+std::string IniDocument::ReadThroughBuffer(std::string_view raw, std::size_t bufferSize) {
+  if (bufferSize == 0) return {};
+  const bool quoted = IsQuoted(raw);
+  std::string_view value = WithoutOuterQuotes(raw);
+  std::size_t room = bufferSize - 1;
+  if (quoted && value.size() == room && room > 0) --room;
+  if (value.size() > room) {
+    // Never hand out half a character: step over the two-byte characters up
+    // to the cut.
+    std::size_t i = 0;
+    while (i < room) {
+      const std::size_t width =
+          IsCp950LeadByte(static_cast<unsigned char>(value[i])) && i + 1 < value.size() ? 2 : 1;
+      if (i + width > room) break;
+      i += width;
+    }
+    value = value.substr(0, i);
+  }
+  return std::string(value);
 }
 
 bool IniDocument::IsWritableName(std::string_view section, std::string_view key) {
@@ -222,57 +306,78 @@ bool IniDocument::IsWritableName(std::string_view section, std::string_view key)
   // own inside, and no lead byte at the end that would take the ']' as its
   // trail byte.
   const std::string header = std::string(section) + "]";
-  return FindSectionEnd(header) == section.size();
+  return FindSectionEnd(header, IsCp950LeadByte) == section.size();
 }
 
 std::string IniDocument::StoredForm(std::string_view value) {
   return std::string(WithoutOuterQuotes(Trim(FirstLine(value))));
 }
 
-// New lines take the line-break style the file already uses (its first line
-// break; CRLF for a file that has none yet, as the system's writer creates
-// it). The client's programs read every style alike, but a file edited by
-// hand on another system stays in one style instead of becoming a mix that
-// shows up as noise in every diff and editor.
-std::string IniDocument::WithValue(std::string_view section, std::string_view key,
-                                   std::string_view value) const {
-  if (!IsWritableName(section, key)) return bytes_;
+std::string IniDocument::StoredForm(std::string_view value, std::size_t bufferSize) {
+  return ReadThroughBuffer(Trim(FirstLine(value)), bufferSize);
+}
+
+std::optional<std::string> IniDocument::WithValue(std::string_view section, std::string_view key,
+                                                  std::string_view value) const {
+  if (!IsWritableName(section, key)) return std::nullopt;
   section = Trim(section);
   key = Trim(key);
   value = FirstLine(value);
+  if (encoding_ == Encoding::Ansi) return EditedText(section, key, value);
+  // A Unicode file is edited in its own characters and written back whole in
+  // its encoding; a text that would not come back exactly is left alone.
+  if (!decodedExactly_) return std::nullopt;
+  const std::optional<std::string> s = Cp950ToUtf8Exact(section), k = Cp950ToUtf8Exact(key),
+                                   v = Cp950ToUtf8Exact(value);
+  if (!s || !k || !v) return std::nullopt;
+  const bool bigEndian = encoding_ == Encoding::Utf16Be;
+  return std::string(bigEndian ? kUtf16BeMark : kUtf16LeMark) +
+         Utf8ToUtf16(EditedText(*s, *k, *v), bigEndian);
+}
 
+// New lines take the line-break style of the section they go into (the last
+// break seen in it), a new section that of the file (its first line break;
+// CRLF for a file that has none yet, as the system's writer creates it). The
+// client's programs read every style alike, but a file edited by hand on
+// another system stays in its style instead of becoming a mix that shows up
+// as noise in every diff and editor.
+std::string IniDocument::EditedText(std::string_view section, std::string_view key,
+                                    std::string_view value) const {
+  const std::string& source = text();
   const std::optional<std::uint32_t> found = FindSection(section);
   if (found) {
     if (const KeyEntry* line = FindKey(*found, key)) {
       std::string out;
-      out.reserve(bytes_.size() + value.size());
-      out.append(bytes_, 0, line->equals + 1);
+      out.reserve(source.size() + value.size());
+      out.append(source, 0, line->equals + 1);
       out.append(value);
-      out.append(bytes_, line->contentEnd);
+      out.append(source, line->contentEnd);
       return out;
     }
     const SectionEntry& into = sections_[*found];
+    const std::string_view lineBreak =
+        into.lineBreak != 0 ? BreakText(into.lineBreak) : std::string_view(lineBreak_);
     const std::size_t at = into.insertAt;
     std::string added;
-    if (into.insertAfterUnended) added += lineBreak_;  // last line of the file, unended
+    if (into.insertAfterUnended) added += lineBreak;  // last line of the file, unended
     added.append(key);
     added += '=';
     added.append(value);
     // A CR-only break right before an LF of the file would merge with it
     // into one CRLF and swallow that (empty) line.
-    if (lineBreak_ == "\r" && at < bytes_.size() && bytes_[at] == '\n')
+    if (lineBreak == "\r" && at < source.size() && source[at] == '\n')
       added += "\r\n";
     else
-      added += lineBreak_;
+      added += lineBreak;
     std::string out;
-    out.reserve(bytes_.size() + added.size());
-    out.append(bytes_, 0, at);
+    out.reserve(source.size() + added.size());
+    out.append(source, 0, at);
     out += added;
-    out.append(bytes_, at);
+    out.append(source, at);
     return out;
   }
 
-  std::string out = bytes_;
+  std::string out = source;
   if (lastLineUnended_) out += lineBreak_;
   out += '[';
   out.append(section);
@@ -333,10 +438,29 @@ struct IniProfileStore::Cache {
   std::mutex mutex;
   std::unordered_map<std::string, Entry> entries;
   std::size_t loads = 0;
+  std::size_t lookups = 0;
+  int holdDepth = 0;
+  std::unordered_map<std::string, fileio::FileState> held;  // states seen while held
 
-  // The parsed file at path, read again only when its identity changed.
+  // The parsed file at path, read again only when its identity changed; while
+  // states are held, a file already looked at is not looked at again.
   // Caller holds the mutex.
   Loaded Load(const std::string& path) {
+    if (holdDepth > 0) {
+      if (const auto it = held.find(path); it != held.end()) {
+        if (it->second != fileio::FileState::Regular) return {it->second, nullptr};
+        if (const auto entry = entries.find(path); entry != entries.end())
+          return {fileio::FileState::Regular, entry->second.document};
+      }
+      Loaded loaded = LoadUnheld(path);
+      held[path] = loaded.state;
+      return loaded;
+    }
+    return LoadUnheld(path);
+  }
+
+  Loaded LoadUnheld(const std::string& path) {
+    ++lookups;
     const fileio::FileSnapshot stat = fileio::StatFile(path);
     if (stat.state != fileio::FileState::Regular) {
       entries.erase(path);
@@ -345,13 +469,21 @@ struct IniProfileStore::Cache {
     if (const auto it = entries.find(path); it != entries.end() && it->second.identity == stat.identity)
       return {fileio::FileState::Regular, it->second.document};
 
-    fileio::FileSnapshot read = fileio::ReadRegularFile(path, kMaxFileBytes);
+    // A file larger than memory can hold reads as unreadable, not as a crash.
+    fileio::FileSnapshot read;
+    std::shared_ptr<const IniDocument> document;
+    try {
+      read = fileio::ReadRegularFile(path, kMaxFileBytes);
+      if (read.state == fileio::FileState::Regular)
+        document = std::make_shared<const IniDocument>(std::move(read.bytes));
+    } catch (const std::bad_alloc&) {
+      read.state = fileio::FileState::Unreadable;
+    }
     if (read.state != fileio::FileState::Regular) {
       entries.erase(path);
       return {read.state, nullptr};
     }
     ++loads;
-    auto document = std::make_shared<const IniDocument>(std::move(read.bytes));
     if (entries.size() >= kMaxEntries && entries.find(path) == entries.end()) entries.clear();
     entries[path] = Entry{read.identity, document};
     return {fileio::FileState::Regular, document};
@@ -366,6 +498,11 @@ std::size_t IniProfileStore::loads() const {
   return cache_->loads;
 }
 
+std::size_t IniProfileStore::lookups() const {
+  std::lock_guard lock(cache_->mutex);
+  return cache_->lookups;
+}
+
 std::string IniProfileStore::GetString(std::string_view section, std::string_view key,
                                        std::string_view fallback, std::size_t bufferSize,
                                        const std::string& path) {
@@ -374,7 +511,7 @@ std::string IniProfileStore::GetString(std::string_view section, std::string_vie
   {
     std::lock_guard lock(cache_->mutex);
     const Cache::Loaded loaded = cache_->Load(path);
-    if (loaded.document) value = loaded.document->Find(section, key);
+    if (loaded.document) value = loaded.document->FindThroughBuffer(section, key, bufferSize);
   }
   std::string out;
   if (value) {
@@ -384,20 +521,23 @@ std::string IniProfileStore::GetString(std::string_view section, std::string_vie
     std::size_t end = fallback.size();
     while (end > 0 && fallback[end - 1] == ' ') --end;
     out = std::string(fallback.substr(0, end));
+    if (out.size() > bufferSize - 1) out.resize(bufferSize - 1);
   }
   // The caller gets a C text: a NUL byte in the file ends it.
   if (const std::size_t nul = out.find('\0'); nul != std::string::npos) out.resize(nul);
-  if (out.size() > bufferSize - 1) out.resize(bufferSize - 1);
   return out;
 }
 
 int IniProfileStore::GetInt(std::string_view section, std::string_view key, int fallback,
                             const std::string& path) {
+  // The system reads the number as text through a buffer of 30 characters,
+  // so digits past the 29th are never seen.
+  constexpr std::size_t kIntBufferSize = 30;
   std::optional<std::string> value;
   {
     std::lock_guard lock(cache_->mutex);
     const Cache::Loaded loaded = cache_->Load(path);
-    if (loaded.document) value = loaded.document->Find(section, key);
+    if (loaded.document) value = loaded.document->FindThroughBuffer(section, key, kIntBufferSize);
   }
   if (!value) return fallback;
   if (const std::size_t nul = value->find('\0'); nul != std::string::npos) value->resize(nul);
@@ -407,28 +547,52 @@ int IniProfileStore::GetInt(std::string_view section, std::string_view key, int 
   return ParseProfileInt(*value);
 }
 
+namespace {
+thread_local std::string g_storeWriteFailure;
+bool StoreFail(std::string reason) {
+  g_storeWriteFailure = std::move(reason);
+  return false;
+}
+}  // namespace
+
+std::string IniProfileStore::LastWriteFailure() const { return g_storeWriteFailure; }
+
+void IniProfileStore::HoldFileStates(bool hold) {
+  std::lock_guard lock(cache_->mutex);
+  cache_->holdDepth += hold ? 1 : -1;
+  if (cache_->holdDepth <= 0) {
+    cache_->holdDepth = 0;
+    cache_->held.clear();
+  }
+}
+
 bool IniProfileStore::WriteString(std::string_view section, std::string_view key,
                                   std::string_view value, const std::string& path) {
-  if (!IniDocument::IsWritableName(section, key)) return false;
+  g_storeWriteFailure.clear();
+  if (!IniDocument::IsWritableName(section, key)) return StoreFail("name cannot be stored");
   std::lock_guard lock(cache_->mutex);
   // Edit what the file holds now, not what the cache last saw: a write is
   // rare, and an edit of stale bytes would undo another program's change.
   fileio::FileSnapshot current = fileio::ReadRegularFile(path, kMaxFileBytes);
-  std::string updated;
+  std::optional<std::string> updated;
   if (current.state == fileio::FileState::Missing) {
     updated = IniDocument(std::string()).WithValue(section, key, value);
   } else if (current.state == fileio::FileState::Regular) {
     const IniDocument document(std::move(current.bytes));
     updated = document.WithValue(section, key, value);
-    if (updated == document.bytes()) return true;  // already so
+    if (updated && *updated == document.bytes()) return true;  // already so
   } else {
     // There but not read (a folder, too large, unreadable): writing a fresh
     // file over it would lose whatever it holds.
-    return false;
+    return StoreFail(current.state == fileio::FileState::NotRegular ? "not a regular file"
+                                                                     : "cannot read the file");
   }
-  const bool ok = fileio::ReplaceWholeFile(path, updated);
+  if (!updated) return StoreFail("the text has no exact form in the file's encoding");
+  const bool ok = fileio::ReplaceWholeFile(path, *updated);
   cache_->entries.erase(path);
-  return ok;
+  cache_->held.erase(path);
+  if (!ok) return StoreFail(fileio::LastWriteFailure());
+  return true;
 }
 
 }  // namespace rk

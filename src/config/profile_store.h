@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,7 +33,43 @@ class ProfileStore {
   //   left whole. Callers in the product do not look at the result.
   virtual bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                            const std::string& path) = 0;
+
+  // Why this thread's last failed WriteString failed, in words (may be empty).
+  [[nodiscard]] virtual std::string LastWriteFailure() const { return {}; }
+
+  // While held (calls nest), a file once looked at is taken as unchanged, so
+  // reading many keys looks at each file once. Writes through this store
+  // are still seen. Only for a burst of reads that is over at once.
+  virtual void HoldFileStates(bool hold) { (void)hold; }
 };
+
+// Holds the file states of a store for its lifetime.
+class HeldFileStates {
+ public:
+  explicit HeldFileStates(ProfileStore& profile) : profile_(profile) { profile_.HoldFileStates(true); }
+  ~HeldFileStates() { profile_.HoldFileStates(false); }
+  HeldFileStates(const HeldFileStates&) = delete;
+  HeldFileStates& operator=(const HeldFileStates&) = delete;
+
+ private:
+  ProfileStore& profile_;  // not owned
+};
+
+// A save that did not stick: which file, and why.
+struct SaveError {
+  std::string path;
+  std::string reason;
+};
+
+// Writes section/key and reads it back through a buffer of kProfileBufferSize.
+// * Nothing when the key reads back as the value written reads (outer blanks
+//   and quotes off, cut at the buffer); otherwise the file and the reason.
+[[nodiscard]] std::optional<SaveError> WriteVerified(ProfileStore& profile, std::string_view section,
+                                                     std::string_view key, std::string_view value,
+                                                     const std::string& path);
+
+// The message for the user: the file and the reason, in the system's texts.
+[[nodiscard]] std::string SaveErrorText(const SaveError& error);
 
 // The platform's profile access: kernel32 on Windows, the INI engine elsewhere.
 [[nodiscard]] ProfileStore& SystemProfileStore();

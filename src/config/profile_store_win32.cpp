@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include <vector>
 
 #include "config/profile_store.h"
@@ -30,10 +32,24 @@ class Kernel32ProfileStore final : public ProfileStore {
 
   bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                    const std::string& path) override {
-    return WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                      std::string(value).c_str(), path.c_str()) != FALSE;
+    if (WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
+                                   std::string(value).c_str(), path.c_str()) != FALSE)
+      return true;
+    lastError_ = GetLastError();
+    return false;
   }
+
+  std::string LastWriteFailure() const override {
+    if (lastError_ == ERROR_ACCESS_DENIED) return "access denied";
+    if (lastError_ == ERROR_DISK_FULL || lastError_ == ERROR_HANDLE_DISK_FULL) return "disk full";
+    return lastError_ != 0 ? "error " + std::to_string(lastError_) : std::string();
+  }
+
+ private:
+  static thread_local DWORD lastError_;
 };
+
+thread_local DWORD Kernel32ProfileStore::lastError_ = 0;
 
 }  // namespace
 

@@ -42,13 +42,15 @@ ProxySettings LoadProxySettings(ProfileStore& profile, const std::string& path) 
   return settings;
 }
 
-bool SaveProxySettings(const ProxySettings& settings, ProfileStore& profile,
-                       const std::string& path) {
-  bool written = true;
-  for (std::size_t i = 0; i < kProxyKeys.size(); ++i)
-    written = profile.WriteString(kProxySection, kProxyKeys[i], settings.ValueText(i), path) &&
-              written;
-  return written;
+std::optional<SaveError> SaveProxySettings(const ProxySettings& settings, ProfileStore& profile,
+                                           const std::string& path) {
+  std::optional<SaveError> first;
+  for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
+    std::optional<SaveError> failed =
+        WriteVerified(profile, kProxySection, kProxyKeys[i], settings.ValueText(i), path);
+    if (failed && !first) first = std::move(failed);
+  }
+  return first;
 }
 
 std::array<bool, 9> StoredProxyKeys(ProfileStore& profile, const std::string& path) {

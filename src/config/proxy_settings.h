@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/client_paths.h"
@@ -46,10 +47,10 @@ struct ProxySettings {
 // texts cut to 259 bytes).
 [[nodiscard]] ProxySettings LoadProxySettings(ProfileStore& profile, const std::string& path);
 
-// Writes the nine keys into section "DC" in key order.
-// * Returns false when a write failed or the keys read back differ from what
-//   was written; every key is still attempted.
-bool SaveProxySettings(const ProxySettings& settings, ProfileStore& profile,
+// Writes the nine keys into section "DC" in key order, each read back.
+// * Nothing when all nine stuck; else the first failure (file and reason),
+//   after every key was still attempted.
+[[nodiscard]] std::optional<SaveError> SaveProxySettings(const ProxySettings& settings, ProfileStore& profile,
                        const std::string& path);
 
 // For each of the nine keys, whether section "DC" of the file holds it (even

@@ -65,13 +65,15 @@ const char* ConnectSettingForm::OnOK(int selection, std::string_view nmPortText,
 }
 
 bool OnConnectSetting(ProfileStore& profile, const ClientPaths& paths,
-                      const ConnectSettingDialogRunner& runDialog) {
+                      const ConnectSettingDialogRunner& runDialog,
+                      std::optional<SaveError>* failure) {
   ConnectionPreference stored;
   ReadConnectionPreference(stored, true, profile, paths);
   ConnectSettingForm form(ReadLocationList(profile, paths), stored.strLocation, stored.nNmPort,
                           stored.nPsPort);
   if (!runDialog(form)) return false;
-  StoreConnectionPreference(form.Result(), profile, paths);
+  std::optional<SaveError> failed = StoreConnectionPreference(form.Result(), profile, paths);
+  if (failure != nullptr) *failure = std::move(failed);
   return true;
 }
 

@@ -82,7 +82,9 @@ using ConnectSettingDialogRunner = std::function<bool(ConnectSettingForm& form)>
 // * Returns true when the dialog ended with OK: the caller then refreshes the
 //   preference label, whether or not anything was written.
 // * Cancel writes nothing and returns false.
+// * A save that did not stick is reported in `failure` when given.
 bool OnConnectSetting(ProfileStore& profile, const ClientPaths& paths,
-                      const ConnectSettingDialogRunner& runDialog);
+                      const ConnectSettingDialogRunner& runDialog,
+                      std::optional<SaveError>* failure = nullptr);
 
 }  // namespace rk

@@ -67,6 +67,10 @@ void ProxySettingDlg::DoDataExchange(ui::DataExchange& exchange) {
 BOOL ProxySettingDlg::OnInitDialog() {
   DialogBase::OnInitDialog();
   RunDialogInitData(m_hWnd, dlg::kProxySettingTemplate);
+  // A stored value is at most 259 bytes (the profile buffer); an edit that
+  // took more would cut the value on the next save.
+  for (const ui::Control* edit : {&m_edtProxyHost, &m_edtProxyPort, &m_edtUserId, &m_edtUserPassword})
+    edit->SendMessage(EM_SETLIMITTEXT, kProfileBufferSize - 1);
   m_form.Open();
   m_cmbProxyType.SetCurSel(m_form.ProxyType());
   ShowControls(m_form.OnSelChange(m_form.ProxyType()));
@@ -94,6 +98,10 @@ void ProxySettingDlg::OnOK() {
     MessageBox(refusal, MB_OK);
     return;
   }
+  // The user must know when the setting did not stick; the dialog still
+  // ends, as a retry would meet the same file.
+  if (const std::optional<SaveError>& failed = m_form.SaveFailure())
+    MessageBox(SaveErrorText(*failed).c_str(), MB_OK | MB_ICONERROR);
   DialogBase::OnOK();
 }
 

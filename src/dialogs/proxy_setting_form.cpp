@@ -93,8 +93,9 @@ const char* ProxySettingForm::OnOK(const ProxyInput& input) {
       }
     }
   }
-  (void)SaveProxySettings(m_settings, m_profile, m_strToolSettingsPath);
-  (void)SaveProxySettings(m_settings, m_profile, m_paths.BaseConfigPath());
+  m_saveFailure = SaveProxySettings(m_settings, m_profile, m_strToolSettingsPath);
+  std::optional<SaveError> base = SaveProxySettings(m_settings, m_profile, m_paths.BaseConfigPath());
+  if (!m_saveFailure) m_saveFailure = std::move(base);
   return nullptr;
 }
 

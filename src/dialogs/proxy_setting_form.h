@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/client_paths.h"
@@ -74,15 +75,18 @@ class ProxySettingForm {
   // the take-over of the control values for the type and the save into the
   // tool's settings file and the base configuration, in that order.
   // * A selection outside the five types (none at all) counts as NONE.
-  // * Returns nullptr when saved (the dialog ends with OK), else the one
-  //   message to show; nothing is then written.
+  // * Returns nullptr when the checks passed (the dialog ends with OK), else
+  //   the one message to show; nothing is then written.
+  // * A save that did not stick is kept in SaveFailure().
   [[nodiscard]] const char* OnOK(const ProxyInput& input);
+  [[nodiscard]] const std::optional<SaveError>& SaveFailure() const { return m_saveFailure; }
 
  private:
   ProfileStore& m_profile;  // not owned
   ClientPaths m_paths;
   std::string m_strToolSettingsPath;
   ProxySettings m_settings;
+  std::optional<SaveError> m_saveFailure;
 };
 
 }  // namespace rk

@@ -1,5 +1,9 @@
 #include "dialogs/settings_commands_win32.h"
 
+#include <optional>
+
+#include "ui/dialog_layer_win32.h"
+
 #include "config/client_paths.h"
 #include "config/profile_store.h"
 #include "dialogs/connect_setting_dlg_win32.h"
@@ -14,11 +18,16 @@ void RunProxySettingDialog(HWND owner) {
 }
 
 bool RunConnectSettingDialog(HWND owner) {
-  return OnConnectSetting(SystemProfileStore(), ClientPaths::FromProcess(),
-                          [owner](ConnectSettingForm& form) {
-                            CConnectSettingDlg dialog(form, owner);
-                            return dialog.DoModal() == IDOK;
-                          });
+  std::optional<SaveError> failed;
+  const bool confirmed = OnConnectSetting(SystemProfileStore(), ClientPaths::FromProcess(),
+                                          [owner](ConnectSettingForm& form) {
+                                            CConnectSettingDlg dialog(form, owner);
+                                            return dialog.DoModal() == IDOK;
+                                          },
+                                          &failed);
+  // The user must know when the preference did not stick.
+  if (failed) ui::AppMessageBox(owner, SaveErrorText(*failed).c_str(), MB_OK | MB_ICONERROR);
+  return confirmed;
 }
 
 }  // namespace rk

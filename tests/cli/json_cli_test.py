@@ -41,7 +41,14 @@ class JsonCliTest(h.CliCase):
         self.assertEqual(self.document("preference"), {
             "line": "成功連線： - 　　優先連線：台北　8000　8001", "success": None,
             "priority": {"location": "台北", "nm_port": 8000, "ps_port": 8001}})
-        files = self.document("proxy")["files"]
+        proxy = self.document("proxy")
+        files = proxy["files"]
+        # The tool file holds one of the nine keys, so the dialog loads it.
+        self.assertEqual(proxy["master_copy"], self.host_path(self.dir / "Sys/Reachkit.ini"))
+        self.assertEqual([[k for k, held in f["stored"].items() if held] for f in files], [
+            ["SOCKSUserPassword"],
+            ["ProxyType", "ProxyServerName", "ProxyPort", "UserName", "UserPassword"]])
+        self.assertEqual([len(f["stored"]) for f in files], [9, 9])
         self.assertEqual([(f["name"], f["path"]) for f in files], [
             ("tool_settings", self.host_path(self.dir / "Sys/Reachkit.ini")),
             ("base_configuration", self.host_path(self.dir / "Bin/BaseConfig.ini"))])
@@ -92,9 +99,9 @@ class JsonCliTest(h.CliCase):
 
     def test_set_preference_and_an_empty_client_give_documents_with_their_exit_codes(self):
         self.assertEqual(self.document("set-preference", "Loop", "0", "8", code=1),
-                         {"stored": False, "line": None, "refusal": "Port必須是正整數"})
+                         {"stored": False, "line": None, "refusal": "Port必須是正整數", "error": None})
         self.assertEqual(self.document("set-preference", "Loop", "80", "81"),
-                         {"stored": True, "line": "成功連線： - 　　優先連線：Loop　80　81", "refusal": None})
+                         {"stored": True, "line": "成功連線： - 　　優先連線：Loop　80　81", "refusal": None, "error": None})
         empty = self.host_path(self.dir / "Bin")
         rc, out, _ = self.run_cli("--root", empty, "--json", "hosts")
         self.assertEqual((rc, json.loads(out)), (3, {"client_root": empty, "hosts": []}))

@@ -1,4 +1,6 @@
 """reachkit-cli's set-preference (the connect-setting dialog's rules) and proxy (both files)."""
+import json
+
 import cli_test as h
 from cli_test import big5
 
@@ -19,6 +21,34 @@ class SettingsCliTest(h.CliCase):
                          (0, [big5("成功連線： - 　　優先連線：台北　80　70000")], b""))
         self.assertIn(big5("[Priority]\r\nCombo=台北,80,70000\r\n"), self.read("Sys/Reachkit.ini"))
 
+    def test_set_preference_refuses_a_location_without_an_exact_big5_form(self):
+        if self.windows:
+            self.skipTest("arguments reach the Windows build in the ANSI code page already")
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=North,?\n")
+        for location in ("\U0001F600", "é"):
+            code, out, err = self.run_cli("--root", self.root, "set-preference", location, "80", "81")
+            self.assertEqual((code, out), (1, b""), location)
+            self.assertIn(b"no code page 950 form", err)
+        self.assertIsNone(self.read("Sys/Reachkit.ini"))
+
+    def test_set_preference_that_cannot_save_names_the_file_and_fails(self):
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=North\n")
+        (self.dir / "Sys/Reachkit.ini").mkdir()  # a folder where the file should be
+        code, out, err = self.run_cli("--root", self.root, "set-preference", "North", "80", "81")
+        self.assertEqual((code, out), (1, b""))
+        self.assertIn(b"cannot save", err)
+        self.assertIn(b"Reachkit.ini", err)
+        code, out, err = self.run_cli("--root", self.root, "--json", "set-preference", "North", "80", "81")
+        document = json.loads(out.decode("utf-8"))
+        self.assertEqual((code, document["stored"], document["line"], document["refusal"]),
+                         (1, False, None, None))
+        self.assertEqual(document["error"]["file"], self.host_path(self.dir / "Sys/Reachkit.ini"))
+        self.assertTrue(document["error"]["reason"])
+        self.assertIn(b"cannot save", err)
+        # A refusal is not a save failure.
+        code, out, _ = self.run_cli("--root", self.root, "--json", "set-preference", "South", "80", "81")
+        self.assertEqual((code, json.loads(out.decode("utf-8"))["error"]), (1, None))
+
     def test_proxy_prints_the_nine_keys_of_both_files_and_masks_passwords_unless_asked(self):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=8000\nProxyType=1\n"
                    "ProxyServerName=192.0.2.8\nProxyPort=3128\nUserName=hu\nUserPassword=hp\n")
@@ -28,16 +58,24 @@ class SettingsCliTest(h.CliCase):
 
         def block(title, relative, *values):
             return [("%s: %s" % (title, self.host_path(self.dir / relative))).encode()] + [
-                ("%s=%s" % pair).encode() for pair in zip(KEYS, values)]
+                (("%s=%s" % (k, v)) if v is not None else ("%s (missing)" % k)).encode()
+                for k, v in zip(KEYS, values)]
+        master = [("master copy (the dialog loads it): %s"
+                   % self.host_path(self.dir / "Sys/Reachkit.ini")).encode()]
         for args, tool_password, base_password in (([], "********", "********"),
                                                    (["--show-passwords"], "sp", "hp")):
-            self.assertEqual(self.lines("--root", self.root, "proxy", *args), (0, block(
+            self.assertEqual(self.lines("--root", self.root, "proxy", *args), (0, master + block(
                 "tool settings", "Sys/Reachkit.ini",
-                "4", "", "", "", "", "198.51.100.1", "1080", "su", tool_password) + block(
+                "4", None, None, None, None, "198.51.100.1", "1080", "su", tool_password) + block(
                 "base configuration", "Bin/BaseConfig.ini",
-                "1", "192.0.2.8", "3128", "hu", base_password, "", "", "", ""), b""))
+                "1", "192.0.2.8", "3128", "hu", base_password, None, None, None, None), b""))
         # Only reads: the copy that opening the dialog makes is not made here.
         self.assertEqual((self.read("Sys/Reachkit.ini"), self.read("Bin/BaseConfig.ini")), before)
+        # A tool file without proxy keys is no master copy.
+        self.write("Sys/Reachkit.ini", "[Priority]\nCombo=N,1,2\n")
+        code, out, _ = self.lines("--root", self.root, "proxy")
+        self.assertEqual(out[0], ("master copy (the dialog loads it): %s"
+                                  % self.host_path(self.dir / "Bin/BaseConfig.ini")).encode())
 
 
 if __name__ == "__main__":

@@ -125,7 +125,7 @@ struct RecordingStore final : ProfileStore {
 TEST_F(ClientSettings, StoringWritesPriorityThenMovesAValidSuccessAside) {
   const auto store = [this](const ConnectionPreference& chosen) {
     RecordingStore recording;
-    StoreConnectionPreference(chosen, recording, paths_);
+    EXPECT_EQ(StoreConnectionPreference(chosen, recording, paths_), std::nullopt);
     return recording.writes;
   };
   Write("Sys/Reachkit.ini", "[Success]\r\nCombo=South,1,2\r\n");

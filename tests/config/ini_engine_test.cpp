@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "base/utf16.h"
+#include "config/host_catalogue.h"
 #include "config/ini_engine.h"
 #include "support/test_support.h"
 
@@ -59,13 +61,14 @@ TEST(IniDocument, WritesChangeOnlyWhatTheyMust) {
       {"[A]\r\na=1", "\xA5\x5D", "k", "v", "[A]\r\na=1\r\n[\xA5\x5D]\r\nk=v\r\n"},
       {"[S]\r\nk=1\r\n", "S", "k", "x\r\n[Evil]\r\nk=1", "[S]\r\nk=x\r\n"}};  // adds no lines
   for (const auto& row : rows) {
-    const std::string written = IniDocument(row.before).WithValue(row.section, row.key, row.value);
+    const std::string written =
+        IniDocument(row.before).WithValue(row.section, row.key, row.value).value_or("refused");
     EXPECT_EQ(written, row.after) << row.before;
     EXPECT_EQ(IniDocument(written).Find(row.section, row.key), IniDocument::StoredForm(row.value));
   }
   for (const auto& [section, key] : {std::pair<std::string, std::string>{" ", "k"}, {"S", "a=b"},
                                      {"S", ";k"}, {"S", "[k"}, {"x]y", "k"}, {"\xA5", "k"}})
-    EXPECT_EQ(IniDocument("[S]\r\n").WithValue(section, key, "v"), "[S]\r\n") << section << key;
+    EXPECT_EQ(IniDocument("[S]\r\n").WithValue(section, key, "v"), std::nullopt) << section << key;
 }
 
 TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
@@ -128,6 +131,139 @@ TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
   EXPECT_EQ(store.GetString("S", "k", "", 9, path), "2");
   fs::remove(path);
   EXPECT_EQ(store.GetString("S", "k", "fb", 9, path), "fb");
+}
+
+}  // namespace
+}  // namespace rk
+
+namespace rk {
+namespace {
+
+// UTF-16 text of an ASCII/UTF-8 literal, with its byte-order mark.
+std::string Utf16File(const std::string& utf8, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  return bytes.append(Utf8ToUtf16(utf8, bigEndian));
+}
+
+TEST(IniDocument, PinnedReadingRules) {
+  const std::string fold = "[Zone]\r\nZIP=z\r\nA=upper\r\n[aa]\r\nk=aa\r\n";
+  const std::nullopt_t none = std::nullopt;
+  const struct { const char* why; std::string file, section, key; std::optional<std::string> expected; }
+  rows[] = {
+      {"empty double quotes", "[S]\r\nk=\"\"\r\n", "S", "k", ""},
+      {"empty single quotes", "[S]\r\nk=''\r\n", "S", "k", ""},
+      {"a lone quote stays", "[S]\r\nk=\"\r\n", "S", "k", "\""},
+      {"Z folds to z", fold, "zone", "zip", "z"}, {"A folds to a", fold, "ZONE", "a", "upper"},
+      {"a folds to A", fold, "AA", "K", "aa"}, {"'[' and '@' are no letters", fold, "zone", "`", none},
+      {"indented comment is no key", "[S]\r\n \t;k=c\r\n", "S", ";k", none},
+      {"vertical tab, form feed and 0x1A are trimmed", "[\x0BS\x0C]\r\n\x1A k\x0B=\x0C v\x1A\r\n", "S",
+       "k", "v"},
+      {"other control bytes are text", "[S]\r\nk=\x1Bv\x1F\r\n", "S", "k", "\x1Bv\x1F"},
+      {"UTF-16LE: Chinese names and values reach us in code page 950",
+       Utf16File("[台北]\r\n功=許 v\r\n"), "\xA5\x78\xA5\x5F", "\xA5\x5C", "\xB3\x5C v"},
+      {"UTF-16BE", Utf16File("[S]\nk=v\n", true), "S", "k", "v"},
+      {"UTF-16: a character without a Big5 form reads as '?' per UTF-16 unit",
+       Utf16File("[S]\r\nk=a\U0001F600b\r\n"), "S", "k", "a??b"},
+      {"no mark: not read as UTF-16", Utf8ToUtf16("[S]\r\nk=v\r\n", false), "S", "k", none},
+      {"a UTF-8 mark belongs to the first line", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", none}};
+  for (const auto& row : rows)
+    EXPECT_EQ(IniDocument(row.file).Find(row.section, row.key), row.expected) << row.why;
+}
+
+TEST(IniDocument, ValuesPassThroughTheCallersBufferLikeTheSystem) {
+  const std::string x258(258, 'x');
+  const struct { const char* why; std::string raw; std::size_t buffer; std::string expected; } rows[] = {
+      {"a cut inside a two-byte character drops its lead byte", x258 + "\xA5\x5C", 260, x258},
+      {"a character that ends at the cut stays", x258.substr(1) + "\xA5\x5C", 260,
+       x258.substr(1) + "\xA5\x5C"},
+      {"pairs are counted from the start", std::string("\xA5\x5C").append(x258), 5, "\xA5\x5Cxx"},
+      {"a quoted text that fills the buffer loses one more byte", std::string("\"").append(x258).append("x\""), 260, x258},
+      {"one shorter keeps all", std::string("'").append(x258).append("'"), 260, x258},
+      {"one longer is cut", std::string("\"").append(x258).append("xx\""), 260, x258 + "x"},
+      {"small buffers", "\"ab\"", 3, "a"}, {"small buffers", "\"ab\"", 2, "a"},
+      {"small buffers", "\"ab\"", 4, "ab"}, {"nothing fits", "abc", 1, ""}};
+  for (const auto& row : rows)
+    EXPECT_EQ(IniDocument::ReadThroughBuffer(row.raw, row.buffer), row.expected)
+        << row.why << " (" << row.buffer << ")";
+}
+
+TEST(IniDocument, WritesKeepEncodingAndTheSectionsLineBreaks) {
+  const struct { const char* why; std::string before, section, key, value, after; } rows[] = {
+      {"LF section in a CRLF file", "[A]\r\na=1\r\n[S]\na=1\n[T]\r\n", "S", "n", "v",
+       "[A]\r\na=1\r\n[S]\na=1\nn=v\n[T]\r\n"},
+      {"CR section after a CRLF one", "[A]\r\na=1\r\n[S]\ra=1\r", "S", "n", "v",
+       "[A]\r\na=1\r\n[S]\ra=1\rn=v\r"},
+      {"a header alone takes its own break", "[A]\r\n[S]\n", "S", "n", "v", "[A]\r\n[S]\nn=v\n"},
+      {"new key goes before an indented comment that ends the section",
+       "[S]\r\nk=1\r\n  ;k=c\r\n[T]\r\n", "S", "n", "v", "[S]\r\nk=1\r\nn=v\r\n  ;k=c\r\n[T]\r\n"},
+      {"UTF-16LE stays UTF-16LE", Utf16File("[S]\r\nk=1\r\n"), "S", "n", "\xA5\x78",
+       Utf16File("[S]\r\nk=1\r\nn=台\r\n")},
+      {"UTF-16LE replaced in place", Utf16File("[S]\r\nk=舊\r\n; 許\r\n"), "S", "k", "\xB7\x73",
+       Utf16File("[S]\r\nk=新\r\n; 許\r\n")},
+      {"UTF-16BE new section", Utf16File("[S]\nk=1", true), "\xA5\x78", "k", "v",
+       Utf16File("[S]\nk=1\n[台]\nk=v\n", true)}};
+  for (const auto& row : rows) {
+    const std::optional<std::string> written =
+        IniDocument(row.before).WithValue(row.section, row.key, row.value);
+    EXPECT_EQ(written, row.after) << row.why;
+  }
+  // Text that would not come back exactly is never written into a Unicode file.
+  const std::string lone = "\xFF\xFE[\0S\0]\0\n\0\x00\xD8k\0=\0v\0"s;  // an unpaired surrogate
+  EXPECT_EQ(IniDocument(lone).WithValue("S", "n", "v"), std::nullopt);
+  EXPECT_EQ(IniDocument(Utf16File("[S]\n")).WithValue("S", "n", "\xA5"), std::nullopt);
+}
+
+TEST(IniProfileStore, IntegersReadThroughThirtyCharacters) {
+  testing::TempDir dir;
+  std::string lines = "[S]\r\n";
+  for (std::size_t n : {27u, 28u, 29u}) {
+    const std::string number = std::to_string(n);
+    lines.append("z").append(number).append("=").append(n, '0').append("123\r\n");
+    lines.append("q").append(number).append("=\"").append(n, ' ').append("123\"\r\n");
+  }
+  lines += "e=\"\"\r\n";
+  const std::string path = dir.Write("a.ini", lines);
+  IniProfileStore store;
+  const std::pair<const char*, int> rows[] = {{"z27", 12}, {"z28", 1}, {"z29", 0},
+                                              {"q27", 12}, {"q28", 1}, {"q29", 0}, {"e", 7}};
+  for (const auto& [key, expected] : rows) EXPECT_EQ(store.GetInt("S", key, 7, path), expected) << key;
+}
+
+TEST(IniProfileStore, FilesBeyondSixteenMebibytesAreRead) {
+  testing::TempDir dir;
+  std::string big = "[S]\r\n";
+  const std::string pad = std::string("pad=").append(120, 'p').append("\r\n");
+  while (big.size() < 17u * 1024u * 1024u) big += pad;
+  const std::string path = dir.Write("big.ini", big + "k=end\r\n");
+  IniProfileStore store;
+  EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), "end");
+  ASSERT_TRUE(store.WriteString("S", "n", "v", path));
+  EXPECT_EQ(store.GetString("S", "n", "fb", 260, path), "v");
+}
+
+}  // namespace
+}  // namespace rk
+
+namespace rk {
+namespace {
+
+TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
+  testing::TempDir dir;
+  std::string hosts = "[Local]\r\nCount=200\r\n";
+  for (int i = 1; i <= 200; ++i)
+    hosts.append("IP_").append(std::to_string(i)).append("=127.0.0.1\r\nPort_")
+        .append(std::to_string(i)).append("=7000\r\n");
+  dir.Write("Sys/VekTradedesk.ini", hosts);
+  dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=A,B\r\n[A]\r\nNMIP=127.0.0.2\r\n");
+  const ClientPaths paths(dir.path().string());
+  IniProfileStore store;
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 202u);
+  // Quote settings, base configuration (missing), the host file's pointer
+  // (missing) and the host file.
+  EXPECT_EQ(store.lookups(), 4u);
+  dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=1\r\nIP_1=h\r\n");
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 3u) << "the hold ends with the build";
+  EXPECT_EQ(store.GetString("Local", "IP_1", "", 260, paths.SysFilePath("VekTradedesk.ini")), "h");
 }
 
 }  // namespace

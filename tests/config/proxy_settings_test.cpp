@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "support/test_support.h"
@@ -33,7 +34,7 @@ TEST(ProxySettingsRecord, StoredKeysTellMissingFromEmptyAndSurviveARoundTrip) {
   settings.m_strSocksUserPassword = "p w";
   const std::string path = dir.File("Sys/new.ini");
   std::filesystem::create_directories(dir.path() / "Sys");
-  ASSERT_TRUE(SaveProxySettings(settings, SystemProfileStore(), path));
+  ASSERT_EQ(SaveProxySettings(settings, SystemProfileStore(), path), std::nullopt);
   EXPECT_EQ(LoadProxySettings(SystemProfileStore(), path), settings);
   std::array<bool, 9> all{};
   all.fill(true);

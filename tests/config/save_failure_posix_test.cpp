@@ -1,0 +1,144 @@
+// Saves that cannot stick, made real for root too: root ignores permission
+// bits, so the cases use the immutable attribute, a folder in the file's
+// place, and a tiny file system of the test's own that is full.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "config/connection_preference.h"
+#include "config/ini_engine.h"
+#include "config/proxy_settings.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace rk {
+namespace {
+
+bool Chattr(const char* flag, const fs::path& path) {
+  const std::string command = std::string("chattr ") + flag + " '" + path.string() + "' 2>/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
+// Root and a working chattr are needed; elsewhere the test says why it is
+// skipped, and under CI it fails instead.
+std::string WhyFilesCannotBreak(const fs::path& probe) {
+  if (::geteuid() != 0) return "needs root";
+  if (!Chattr("+i", probe) || !Chattr("-i", probe)) return "chattr does not work here";
+  return {};
+}
+bool UnderCi() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && std::string(ci) == "true";
+}
+#define REQUIRE_BREAKABLE_FILES(probe)                         \
+  if (const std::string why = WhyFilesCannotBreak(probe); !why.empty()) { \
+    if (UnderCi()) FAIL() << why;                               \
+    GTEST_SKIP() << why;                                        \
+  }
+
+TEST(SaveFailure, AFailedSaveIsReportedWithTheFileAndLeavesItWhole) {
+  testing::TempDir dir;
+  const std::string before = "[Priority]\r\nCombo=South,1,2\r\n";
+  const fs::path probe = dir.Write("probe", "");
+  REQUIRE_BREAKABLE_FILES(probe);
+  struct Row {
+    const char* why;
+    std::function<void(const fs::path& file)> breakIt, mend;
+    const char* reason;  // part of the reason given; nullptr: the save must stick
+  };
+  const Row rows[] = {
+      {"read-only file", [](const fs::path& f) { fs::permissions(f, fs::perms::owner_read); },
+       [](const fs::path& f) { fs::permissions(f, fs::perms::owner_all); }, "read-only"},
+      {"immutable file", [](const fs::path& f) { Chattr("+i", f); },
+       [](const fs::path& f) { Chattr("-i", f); }, "read-only"},
+      {"a folder in the file's place",
+       [](const fs::path& f) { fs::remove(f); fs::create_directory(f); },
+       [](const fs::path& f) { fs::remove(f); }, "not a regular file"},
+      {"folder takes no new file, the file is writable: written in place",
+       [](const fs::path& f) { Chattr("+i", f.parent_path()); },
+       [](const fs::path& f) { Chattr("-i", f.parent_path()); }, nullptr},
+      {"immutable folder and file", [](const fs::path& f) { Chattr("+i", f); Chattr("+i", f.parent_path()); },
+       [](const fs::path& f) { Chattr("-i", f.parent_path()); Chattr("-i", f); }, "read-only"}};
+  for (const Row& row : rows) {
+    testing::TempDir client;
+    const std::string path = client.Write("Sys/Reachkit.ini", before);
+    const ClientPaths paths(client.path().string());
+    row.breakIt(path);
+    IniProfileStore store;
+    const std::optional<SaveError> failed =
+        StoreConnectionPreference({"North", 8000, 8001}, store, paths);
+    const bool folder = fs::is_directory(path);
+    const std::string after = folder ? "" : testing::ReadBytes(path);
+    const auto entries = std::distance(fs::directory_iterator(client.path() / "Sys"), {});
+    row.mend(path);
+    if (row.reason == nullptr) {
+      EXPECT_EQ(failed.has_value(), false) << row.why << ": " << (failed ? failed->reason : "");
+      EXPECT_EQ(after, "[Priority]\r\nCombo=North,8000,8001\r\n") << row.why;
+    } else {
+      ASSERT_TRUE(failed.has_value()) << row.why;
+      EXPECT_EQ(failed->path, path) << row.why;
+      EXPECT_NE(failed->reason.find(row.reason), std::string::npos) << row.why << ": " << failed->reason;
+      EXPECT_NE(SaveErrorText(*failed).find(path), std::string::npos) << row.why;
+      if (!folder) {
+        EXPECT_EQ(after, before) << row.why;
+      }
+    }
+    EXPECT_EQ(entries, 1) << row.why << ": no temporary left behind";
+  }
+}
+
+// A tmpfs of 64 KiB, mounted for this test only: the disk is really full.
+TEST(SaveFailure, AFullDiskFailsTheSaveInPlaceOrNotWithoutDamage) {
+  testing::TempDir dir;
+  const fs::path probe = dir.Write("probe", "");
+  REQUIRE_BREAKABLE_FILES(probe);
+  const fs::path mountPoint = dir.path() / "small";
+  fs::create_directories(mountPoint);
+  ASSERT_EQ(::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k"), 0);
+  const std::string path = (mountPoint / "BaseConfig.ini").string();
+  const std::string before = "[DC]\r\nProxyType=1\r\n";
+  bool filled = false;
+  {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(before.data(), 1, before.size(), f);
+    std::fclose(f);
+    // Fill the rest of the file system.
+    FILE* pad = std::fopen((mountPoint / "pad").c_str(), "wb");
+    const std::string block(4096, 'p');
+    while (std::fwrite(block.data(), 1, block.size(), pad) == block.size()) {}
+    std::fclose(pad);
+    filled = true;
+  }
+  ProxySettings settings;
+  settings.m_nProxyType = kProxyHttp11;
+  settings.m_strProxyServerName = std::string(250, 'h');
+  settings.m_strUserPassword = std::string(250, 'p');
+  IniProfileStore store;
+  const std::optional<SaveError> failed = filled ? SaveProxySettings(settings, store, path)
+                                                 : std::nullopt;
+  const std::string after = testing::ReadBytes(path);
+  const auto entries = std::distance(fs::directory_iterator(mountPoint), {});
+  ::umount(mountPoint.c_str());
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_EQ(failed->path, path);
+  // Each key either stuck whole or not at all: the file reads as a valid mix.
+  const IniDocument document(after);
+  EXPECT_TRUE(after.starts_with("[DC]\r\n")) << after.substr(0, 40);
+  EXPECT_EQ(entries, 2) << "no temporary left behind";
+  for (const char* key : kProxyKeys) {
+    const std::optional<std::string> value = document.Find(kProxySection, key);
+    if (value && std::string(key) == "ProxyServerName") {
+      EXPECT_TRUE(*value == settings.m_strProxyServerName) << "half a value";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rk
