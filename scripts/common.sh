@@ -31,6 +31,15 @@ ensure_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   local n
   for n in 91 92 93 94 95 96 97 98; do
+    # A lock whose server has gone (killed with the session that started it) is stale: clear it,
+    # or a machine that ran a few earlier sessions would have no display left to start.
+    if [ -e "/tmp/.X$n-lock" ]; then
+      local owner
+      owner=$(tr -dc '0-9' <"/tmp/.X$n-lock" 2>/dev/null)
+      if [ -n "$owner" ] && ! kill -0 "$owner" 2>/dev/null; then
+        rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
+      fi
+    fi
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
