@@ -17,9 +17,12 @@ namespace {
 
 void Check(bool ok) { if (!ok) std::abort(); }
 
+// The bytes the system trims around names: blank, tab, vertical tab, form feed and 0x1A.
+constexpr std::string_view kBlanks{" \t\v\f\x1A"};
+
 std::string Trim(std::string_view text) {  // all blanks: npos + 1 wraps to an empty count
-  const std::size_t first = std::min(text.find_first_not_of(" \t"), text.size());
-  return std::string(text.substr(first, text.find_last_not_of(" \t") + 1 - first));
+  const std::size_t first = std::min(text.find_first_not_of(kBlanks), text.size());
+  return std::string(text.substr(first, text.find_last_not_of(kBlanks) + 1 - first));
 }
 
 }  // namespace
