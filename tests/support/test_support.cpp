@@ -39,6 +39,7 @@ std::string ReadBytes(const std::string& path) {
 }
 
 std::optional<uint32_t> FakeResolver::FirstIPv4(const std::string& name) {
+  const std::lock_guard lock(mutex);
   asked.push_back(name);
   for (const auto& [known, address] : answers)
     if (known == name) return address;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,12 +28,14 @@ class TempDir {
 
 [[nodiscard]] std::string ReadBytes(const std::string& path);
 
-// Name look-ups answered from a table; every name asked is recorded.
+// Name look-ups answered from a table; every name asked is recorded. The
+// check and the proxy connector ask from several threads at once.
 struct FakeResolver final : NameResolver {
   std::optional<uint32_t> FirstIPv4(const std::string& name) override;
   void Answer(const std::string& name, uint32_t address) { answers.emplace_back(name, address); }
   std::vector<std::string> asked;
   std::vector<std::pair<std::string, uint32_t>> answers;
+  std::mutex mutex;
 };
 
 [[nodiscard]] uint32_t Ip(int a, int b, int c, int d);  // network byte order
