@@ -19,6 +19,42 @@ UnreachableKind UnreachableKindOfCode(uint8_t code) {
   }
 }
 
+namespace connect_backend {
+
+ConnectSettlement SettlementOfError(int error, const ErrorCodes& codes) {
+  ConnectSettlement settlement;
+  if (error == 0) {
+    settlement.outcome = ConnectOutcome::Open;
+  } else if (error == codes.refused) {
+    settlement.outcome = ConnectOutcome::Refused;
+  } else if (error == codes.timedOut) {
+    settlement.outcome = ConnectOutcome::Timeout;
+  } else if (error == codes.networkUnreachable) {
+    settlement.outcome = ConnectOutcome::Unreachable;
+    settlement.unreachable = UnreachableKind::Network;
+  } else if (error == codes.hostUnreachable || error == codes.hostDown) {
+    settlement.outcome = ConnectOutcome::Unreachable;
+    settlement.unreachable = UnreachableKind::Host;
+  } else {
+    settlement.outcome = ConnectOutcome::Error;
+    settlement.reason = codes.describe(error);
+  }
+  return settlement;
+}
+
+Begun BegunAfterConnect(TcpSocket socket, int error, bool inProgress, const ErrorCodes& codes) {
+  Begun begun;
+  if (error != 0 && inProgress) {
+    begun.handle = socket.native();
+    begun.socket = std::move(socket);
+  } else {
+    begun.settledAtOnce = SettlementOfError(error, codes);
+  }
+  return begun;
+}
+
+}  // namespace connect_backend
+
 void ConnectBatch::Start(std::size_t tag, uint32_t address, uint16_t port,
                          Clock::time_point deadline) {
   connect_backend::Begun begun = connect_backend::BeginConnect(address, port);

@@ -80,6 +80,26 @@ struct Begun {
 
 [[nodiscard]] Begun BeginConnect(uint32_t address, uint16_t port);
 
+// The platform's numbers for the errors a settlement tells apart, and the
+// reason text of any other.
+struct ErrorCodes {
+  int refused;
+  int timedOut;
+  int networkUnreachable;
+  int hostUnreachable;
+  int hostDown;
+  std::string (*describe)(int error);
+};
+
+// The settlement a pending error (0: connected) stands for.
+[[nodiscard]] ConnectSettlement SettlementOfError(int error, const ErrorCodes& codes);
+
+// What a non-blocking connect call left: `error` 0 when it connected at once;
+// an error that `inProgress` says is the handshake under way keeps `socket`,
+// any other settles the attempt at once.
+[[nodiscard]] Begun BegunAfterConnect(TcpSocket socket, int error, bool inProgress,
+                                      const ErrorCodes& codes);
+
 // Waits up to waitMs for any of `handles` to settle; writes the indices of
 // the settled ones into `ready` (cleared first).
 void WaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs, std::vector<std::size_t>& ready);

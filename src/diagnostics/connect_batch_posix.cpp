@@ -16,34 +16,10 @@ namespace rk::connect_backend {
 
 namespace {
 
-ConnectSettlement FromError(int error) {
-  ConnectSettlement settlement;
-  switch (error) {
-    case 0:
-      settlement.outcome = ConnectOutcome::Open;
-      break;
-    case ECONNREFUSED:
-      settlement.outcome = ConnectOutcome::Refused;
-      break;
-    case ETIMEDOUT:
-      settlement.outcome = ConnectOutcome::Timeout;
-      break;
-    case ENETUNREACH:
-      settlement.outcome = ConnectOutcome::Unreachable;
-      settlement.unreachable = UnreachableKind::Network;
-      break;
-    case EHOSTUNREACH:
-    case EHOSTDOWN:
-      settlement.outcome = ConnectOutcome::Unreachable;
-      settlement.unreachable = UnreachableKind::Host;
-      break;
-    default:
-      settlement.outcome = ConnectOutcome::Error;
-      settlement.reason = std::strerror(error);
-      break;
-  }
-  return settlement;
-}
+std::string Describe(int error) { return std::strerror(error); }
+
+constexpr ErrorCodes kCodes{ECONNREFUSED, ETIMEDOUT, ENETUNREACH,
+                            EHOSTUNREACH, EHOSTDOWN, Describe};
 
 // The router's report that ended the handshake, as IP_RECVERR queues it:
 // the ICMP type and code and the reporting router (SO_EE_OFFENDER).
@@ -78,12 +54,8 @@ bool ReadQueuedReport(int fd, uint8_t& type, uint8_t& code, uint32_t& reporter) 
 }  // namespace
 
 Begun BeginConnect(uint32_t address, uint16_t port) {
-  Begun begun;
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
-  if (fd < 0) {
-    begun.settledAtOnce = FromError(errno);
-    return begun;
-  }
+  if (fd < 0) return BegunAfterConnect(TcpSocket(), errno, false, kCodes);
   TcpSocket owned(fd);
   // The routers' reports about the handshake are queued with their sender.
   const int on = 1;
@@ -92,17 +64,9 @@ Begun BeginConnect(uint32_t address, uint16_t port) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
   to.sin_port = htons(port);
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
-    begun.settledAtOnce = FromError(0);
-    return begun;
-  }
-  if (errno != EINPROGRESS && errno != EINTR) {
-    begun.settledAtOnce = FromError(errno);
-    return begun;
-  }
-  begun.handle = fd;
-  begun.socket = std::move(owned);
-  return begun;
+  const bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+  const int error = connected ? 0 : errno;
+  return BegunAfterConnect(std::move(owned), error, error == EINPROGRESS || error == EINTR, kCodes);
 }
 
 void WaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs, std::vector<std::size_t>& ready) {
@@ -125,7 +89,7 @@ ConnectSettlement ReadOutcome(intptr_t handle) {
   int pending = 0;
   socklen_t length = sizeof pending;
   if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length) != 0) pending = errno;
-  ConnectSettlement settlement = FromError(pending);
+  ConnectSettlement settlement = SettlementOfError(pending, kCodes);
   if (reported && type == icmp::kDestinationUnreachable && pending != 0) {
     // A router's report names the cause better than the error it was mapped
     // to (Linux turns "prohibited" into "refused" or "host unreachable").

@@ -14,56 +14,28 @@ namespace rk::connect_backend {
 
 namespace {
 
-ConnectSettlement FromError(int error) {
-  ConnectSettlement settlement;
+std::string Describe(int error) {
   switch (error) {
-    case 0:
-      settlement.outcome = ConnectOutcome::Open;
-      break;
-    case WSAECONNREFUSED:
-      settlement.outcome = ConnectOutcome::Refused;
-      break;
-    case WSAETIMEDOUT:
-      settlement.outcome = ConnectOutcome::Timeout;
-      break;
-    case WSAENETUNREACH:
-      settlement.outcome = ConnectOutcome::Unreachable;
-      settlement.unreachable = UnreachableKind::Network;
-      break;
-    case WSAEHOSTUNREACH:
-    case WSAEHOSTDOWN:
-      settlement.outcome = ConnectOutcome::Unreachable;
-      settlement.unreachable = UnreachableKind::Host;
-      break;
     case WSAEADDRNOTAVAIL:
-      settlement.outcome = ConnectOutcome::Error;
-      settlement.reason = "Cannot assign requested address";
-      break;
+      return "Cannot assign requested address";
     case WSAEACCES:
-      settlement.outcome = ConnectOutcome::Error;
-      settlement.reason = "Permission denied";
-      break;
+      return "Permission denied";
     default:
-      settlement.outcome = ConnectOutcome::Error;
-      settlement.reason = Format("Windows Sockets error %d", error);
-      break;
+      return Format("Windows Sockets error %d", error);
   }
-  return settlement;
 }
+
+constexpr ErrorCodes kCodes{WSAECONNREFUSED, WSAETIMEDOUT, WSAENETUNREACH, WSAEHOSTUNREACH,
+                            WSAEHOSTDOWN, Describe};
 
 }  // namespace
 
 Begun BeginConnect(uint32_t address, uint16_t port) {
-  Begun begun;
-  if (!EnsureSocketsStarted()) {
-    begun.settledAtOnce = FromError(WSANOTINITIALISED);
-    return begun;
-  }
+  if (!EnsureSocketsStarted())
+    return BegunAfterConnect(TcpSocket(), WSANOTINITIALISED, false, kCodes);
   const SOCKET socketHandle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socketHandle == INVALID_SOCKET) {
-    begun.settledAtOnce = FromError(WSAGetLastError());
-    return begun;
-  }
+  if (socketHandle == INVALID_SOCKET)
+    return BegunAfterConnect(TcpSocket(), WSAGetLastError(), false, kCodes);
   TcpSocket owned(static_cast<intptr_t>(socketHandle));
   u_long nonBlocking = 1;
   constexpr auto kNonBlockingCommand = static_cast<long>(static_cast<unsigned long>(FIONBIO));
@@ -72,18 +44,11 @@ Begun BeginConnect(uint32_t address, uint16_t port) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
   to.sin_port = htons(port);
-  if (connect(socketHandle, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
-    begun.settledAtOnce = FromError(0);
-    return begun;
-  }
-  const int error = WSAGetLastError();
-  if (error != WSAEWOULDBLOCK && error != WSAEINPROGRESS) {
-    begun.settledAtOnce = FromError(error);
-    return begun;
-  }
-  begun.handle = static_cast<intptr_t>(socketHandle);
-  begun.socket = std::move(owned);
-  return begun;
+  const bool connected =
+      connect(socketHandle, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+  const int error = connected ? 0 : WSAGetLastError();
+  return BegunAfterConnect(std::move(owned), error,
+                           error == WSAEWOULDBLOCK || error == WSAEINPROGRESS, kCodes);
 }
 
 // An established connection joins the write set, a failed attempt the
@@ -119,7 +84,7 @@ ConnectSettlement ReadOutcome(intptr_t handle) {
   if (getsockopt(static_cast<SOCKET>(handle), SOL_SOCKET, SO_ERROR,
                  reinterpret_cast<char*>(&pending), &length) != 0)
     pending = WSAGetLastError();
-  return FromError(pending);
+  return SettlementOfError(pending, kCodes);
 }
 
 }  // namespace rk::connect_backend
