@@ -8,23 +8,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <fstream>
-#include <thread>
 
 #include "support/test_support.h"
 
 namespace rk {
 namespace {
 
+using rk::testing::Clock;
 using rk::testing::Ip;
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
-
-long long MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
+using rk::testing::MsSince;
 
 void SetSysctl(const std::string& name, const char* value) {
   EXPECT_TRUE(std::ofstream("/proc/sys/net/ipv4/" + name) << value << std::flush) << name;
@@ -73,10 +67,11 @@ TEST(IcmpEchoPosix, BothSocketKindsGetAnswersThenTimeOutOnSilenceOrEndAtTheStopF
     EXPECT_EQ(result.errorCode, kIpReqTimedOut) << name;
 
     StopFlag stop{false};
-    std::thread stopper([&stop] { std::this_thread::sleep_for(120ms); stop = true; });
     start = Clock::now();
-    EXPECT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 30, kEchoTimeoutMs, 32, 1, &stop), 1);
-    stopper.join();  // long over by now
+    {
+      const testing::StopAfter stopper(stop, 120);
+      EXPECT_EQ(SendEchoOver(kind, Ip(127, 0, 0, 1), result, 30, kEchoTimeoutMs, 32, 1, &stop), 1);
+    }
     EXPECT_EQ(result.errorCode, kIpReqTimedOut) << name;
     EXPECT_GE(MsSince(start), 100) << name;
     EXPECT_LT(MsSince(start), 120 + 2 * static_cast<long long>(kStopPollMs) + 200) << name;

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <set>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -15,11 +14,12 @@
 namespace rk {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using testing::Clock;
 using testing::ClosedLoopbackPort;
 using testing::FakeResolver;
 using testing::Ip;
 using testing::LoopbackListener;
+using testing::MsSince;
 
 ProxyRoute Route(int32_t type, std::string host, std::string port, std::string user = "",
                  std::string password = "") {
@@ -27,20 +27,8 @@ ProxyRoute Route(int32_t type, std::string host, std::string port, std::string u
                     "C:\\client\\Bin\\BaseConfig.ini"};
 }
 
-long long MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 TEST(ProxyConnector, EachTypeTakesItsOwnFamilyOfKeys) {
-  ProxySettings stored;
-  stored.m_strProxyServerName = "http-host";
-  stored.m_strProxyPort = "3128";
-  stored.m_strUserName = "hu";
-  stored.m_strUserPassword = "hp";
-  stored.m_strSocksProxyServerName = "socks-host";
-  stored.m_strSocksProxyPort = "1080";
-  stored.m_strSocksUserName = "su";
-  stored.m_strSocksUserPassword = "sp";
+  ProxySettings stored{0, "http-host", "3128", "hu", "hp", "socks-host", "1080", "su", "sp"};
   struct Row {
     int32_t type;
     ProxyRoute route;
@@ -70,21 +58,21 @@ TEST(ProxyConnector, StoredValuesThatCannotBeUsedAreErrorsWithoutAnyTraffic) {
   };
   const std::string longName(256, 'n');
   const std::vector<Case> cases = {
-      {Route(0, "127.0.0.1", "1080"), {"10.1.1.1", 80}, "type 0"},
-      {Route(5, "127.0.0.1", "1080"), {"10.1.1.1", 80}, "type 5"},
-      {Route(-1, "127.0.0.1", "1080"), {"10.1.1.1", 80}, "type -1"},
-      {Route(2, "", "1080"), {"10.1.1.1", 80}, "host is empty"},
-      {Route(4, "127.0.0.1", ""), {"10.1.1.1", 80}, "port \"\""},
-      {Route(4, "127.0.0.1", "0"), {"10.1.1.1", 80}, "port \"0\""},
-      {Route(1, "127.0.0.1", "65536"), {"10.1.1.1", 80}, "65536"},
-      {Route(1, "127.0.0.1", "080x"), {"10.1.1.1", 80}, "080x"},
-      {Route(1, "127.0.0.1", "-80"), {"10.1.1.1", 80}, "-80"},
-      {Route(1, "127.0.0.1", "1 080"), {"10.1.1.1", 80}, "1 080"},
-      {Route(1, "127.0.0.1", "0000080000"), {"10.1.1.1", 80}, "0000080000"},
-      {Route(4, "127.0.0.1", "1080", std::string(256, 'u'), "p"), {"10.1.1.1", 80}, "255 bytes"},
+      {Route(0, "127.0.0.1", "1080"), {"192.0.2.10", 80}, "type 0"},
+      {Route(5, "127.0.0.1", "1080"), {"192.0.2.10", 80}, "type 5"},
+      {Route(-1, "127.0.0.1", "1080"), {"192.0.2.10", 80}, "type -1"},
+      {Route(2, "", "1080"), {"192.0.2.10", 80}, "host is empty"},
+      {Route(4, "127.0.0.1", ""), {"192.0.2.10", 80}, "port \"\""},
+      {Route(4, "127.0.0.1", "0"), {"192.0.2.10", 80}, "port \"0\""},
+      {Route(1, "127.0.0.1", "65536"), {"192.0.2.10", 80}, "65536"},
+      {Route(1, "127.0.0.1", "080x"), {"192.0.2.10", 80}, "080x"},
+      {Route(1, "127.0.0.1", "-80"), {"192.0.2.10", 80}, "-80"},
+      {Route(1, "127.0.0.1", "1 080"), {"192.0.2.10", 80}, "1 080"},
+      {Route(1, "127.0.0.1", "0000080000"), {"192.0.2.10", 80}, "0000080000"},
+      {Route(4, "127.0.0.1", "1080", std::string(256, 'u'), "p"), {"192.0.2.10", 80}, "255 bytes"},
       {Route(4, "127.0.0.1", "1080"), {"", 80}, "target host is empty"},
-      {Route(4, "127.0.0.1", "1080"), {"10.1.1.1", 0}, "target port 0"},
-      {Route(4, "127.0.0.1", "1080"), {"10.1.1.1", 65536}, "target port 65536"},
+      {Route(4, "127.0.0.1", "1080"), {"192.0.2.10", 0}, "target port 0"},
+      {Route(4, "127.0.0.1", "1080"), {"192.0.2.10", 65536}, "target port 65536"},
       {Route(4, "127.0.0.1", "1080"), {longName, 80}, "255 bytes"},
       {Route(3, "127.0.0.1", "1080"), {std::string("a\0b", 3), 80}, "SOCKS4a"},
       {Route(2, "127.0.0.1", "1080"), {"no-such.example", 80}, "does not resolve"},
@@ -119,7 +107,7 @@ TEST(ProxyConnector, ProxyThatIsNotThereIsUnreachableWithTheCause) {
   const std::string closed = std::to_string(ClosedLoopbackPort());
   for (const int32_t type : {1, 2, 3, 4}) {
     const ProxyResult named =
-        ProxyConnector(Route(type, "proxy.test", closed), resolver, 3000).Connect({"10.1.1.1", 80});
+        ProxyConnector(Route(type, "proxy.test", closed), resolver, 3000).Connect({"192.0.2.10", 80});
     EXPECT_EQ(named.verdict, ProxyVerdict::kProxyUnreachable) << type;
 #ifdef _WIN32
     // A refusal reaches the platform's wait only as a failure at its end.
@@ -132,7 +120,7 @@ TEST(ProxyConnector, ProxyThatIsNotThereIsUnreachableWithTheCause) {
     EXPECT_NE(named.reason.find("127.0.0.1:" + closed), std::string::npos) << named.reason;
   }
   const ProxyResult unnamed =
-      ProxyConnector(Route(4, "gone.test", "1080"), resolver).Connect({"10.1.1.1", 80});
+      ProxyConnector(Route(4, "gone.test", "1080"), resolver).Connect({"192.0.2.10", 80});
   EXPECT_EQ(unnamed.verdict, ProxyVerdict::kProxyUnreachable);
   EXPECT_NE(unnamed.reason.find("gone.test does not resolve"), std::string::npos);
   EXPECT_EQ(ProxyVerdictName(unnamed.verdict), std::string("proxy-unreachable"));
@@ -170,14 +158,10 @@ TEST(ProxyConnector, StopEndsEveryWaitingAttempt) {
   FakeResolver resolver;
   const ProxyConnector connector(Route(1, "127.0.0.1", std::to_string(silent.port())), resolver);
   StopFlag stop{false};
-  std::thread stopper([&stop] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    stop = true;
-  });
+  const testing::StopAfter stopper(stop, 200);
   const auto start = Clock::now();
-  const auto results = connector.ConnectAll(std::vector<ProxyTarget>(8, {"10.1.1.1", 443}), {}, &stop);
+  const auto results = connector.ConnectAll(std::vector<ProxyTarget>(8, {"192.0.2.10", 443}), {}, &stop);
   const long long elapsed = MsSince(start);
-  stopper.join();
   EXPECT_LT(elapsed, 1200) << "the 10 s waits ended soon after the stop";
   for (const ProxyResult& result : results) {
     EXPECT_EQ(result.verdict, ProxyVerdict::kTimeout);

@@ -60,15 +60,16 @@ TEST(ProxyRequests, BytesOnTheWire) {
   EXPECT_EQ(Socks5LoginRequest("u", std::string(256, 'p')), std::nullopt);
   EXPECT_EQ(Socks5LoginRequest(std::string(255, 'u'), std::string(255, 'p'))->size(), 513u);
 
-  EXPECT_EQ(Socks5ConnectRequest("10.1.1.1", Ip(10, 1, 1, 1), 80), B({5, 1, 0, 1, 10, 1, 1, 1, 0, 80}));
+  EXPECT_EQ(Socks5ConnectRequest("198.51.100.4", Ip(198, 51, 100, 4), 80),
+            B({5, 1, 0, 1, 198, 51, 100, 4, 0, 80}));
   EXPECT_EQ(Socks5ConnectRequest("q1.example", std::nullopt, 65535),
             B({5, 1, 0, 3, 10, 'q', '1', '.', 'e', 'x', 'a', 'm', 'p', 'l', 'e', 255, 255}));
   EXPECT_EQ(Socks5ConnectRequest(std::string(255, 'n'), std::nullopt, 1)->size(), 4u + 1 + 255 + 2);
   EXPECT_EQ(Socks5ConnectRequest(std::string(256, 'n'), std::nullopt, 1), std::nullopt);
   EXPECT_EQ(Socks5ConnectRequest("", std::nullopt, 1), std::nullopt);
 
-  EXPECT_EQ(HttpConnectRequest("10.1.1.1", 443, "", "secret"),
-            B("CONNECT 10.1.1.1:443 HTTP/1.1\r\nHost: 10.1.1.1:443\r\n\r\n"));
+  EXPECT_EQ(HttpConnectRequest("192.0.2.10", 443, "", "secret"),
+            B("CONNECT 192.0.2.10:443 HTTP/1.1\r\nHost: 192.0.2.10:443\r\n\r\n"));
   // RFC 7617's example login.
   EXPECT_EQ(HttpConnectRequest("q.example", 80, "Aladdin", "open sesame"),
             B("CONNECT q.example:80 HTTP/1.1\r\nHost: q.example:80\r\n"
@@ -87,15 +88,15 @@ TEST(ProxyRequests, Base64PaddingAndPrintableText) {
 TEST(ProxyReplies, Socks4) {
   ExpectRows(
       {
-          {"granted", B({0, 90, 0, 80, 10, 1, 1, 1}), Status::kGranted, 0, ""},
+          {"granted", B({0, 90, 0, 80, 192, 0, 2, 7}), Status::kGranted, 0, ""},
           {"granted, zero bound address", B({0, 90, 0, 0, 0, 0, 0, 0}), Status::kGranted, 0, ""},
           {"rejected", B({0, 91, 0, 0, 0, 0, 0, 0}), Status::kTargetRefused, 0, "91"},
           {"identd unreachable", B({0, 92, 0, 0, 0, 0, 0, 0}), Status::kTargetRefused, 0, "identd"},
           {"identd mismatch", B({0, 93, 0, 0, 0, 0, 0, 0}), Status::kTargetRefused, 0, "93"},
           {"nothing yet", B({}), Status::kNeedMore, 8, ""},
           {"code known, rest missing", B({0, 90, 0}), Status::kNeedMore, 5, ""},
-          {"seven bytes", B({0, 90, 0, 80, 10, 1, 1}), Status::kNeedMore, 1, ""},
-          {"a ninth byte", B({0, 90, 0, 80, 10, 1, 1, 1, 'x'}), Status::kProtocolError, 0, "longer"},
+          {"seven bytes", B({0, 90, 0, 80, 192, 0, 2}), Status::kNeedMore, 1, ""},
+          {"a ninth byte", B({0, 90, 0, 80, 192, 0, 2, 7, 'x'}), Status::kProtocolError, 0, "longer"},
           {"version 4 instead of 0", B({4, 90}), Status::kProtocolError, 0, "version 4"},
           {"an HTTP proxy answering", B("HTTP/1.0 400"), Status::kProtocolError, 0, "version"},
           {"undefined code", B({0, 89, 0, 0, 0, 0, 0, 0}), Status::kProtocolError, 0, "89"},

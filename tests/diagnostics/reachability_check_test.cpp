@@ -16,17 +16,14 @@
 namespace rk {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using testing::Clock;
 using testing::ClosedLoopbackPort;
 using ::testing::HasSubstr;
 using testing::Ip;
 using testing::LoopbackListener;
+using testing::MsSince;
 using testing::StalledListener;
-
-long long MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 // Server entries share `nmPorts`; each Local entry is {host, port}.
 HostCatalogue Catalogue(const std::vector<std::string>& servers, std::vector<int32_t> nmPorts,
@@ -91,14 +88,6 @@ class FakeEcho final : public EchoService {
   std::mutex mutex;
   int sent = 0;
 };
-
-const std::vector<std::string> kVerdictNames = {"open",       "refused", "timeout", "unreachable",
-                                                "unresolved", "no-port", "error"};
-
-TEST(ReachabilityCheck, VerdictNamesAreTheStableOnes) {
-  for (std::size_t i = 0; i < kVerdictCount; ++i)
-    EXPECT_EQ(VerdictName(static_cast<Verdict>(i)), kVerdictNames[i]);
-}
 
 TEST(ReachabilityCheck, TimesAreRoundedToATenthOfAMillisecond) {
   EXPECT_DOUBLE_EQ(TenthsOfMs(std::chrono::microseconds(12345)), 12.3);
@@ -296,14 +285,10 @@ TEST(ReachabilityCheck, StopEndsEveryWaitAndLeavesTimeOuts) {
   FakeEcho echo;
   echo.paths[Ip(127, 0, 0, 1)] = {};
   StopFlag stop{false};
-  std::thread stopper([&stop] {
-    std::this_thread::sleep_for(300ms);
-    stop = true;
-  });
+  const testing::StopAfter stopper(stop, 300);
   const auto start = Clock::now();
   const CheckReport report = ReachabilityCheck(resolver, echo)
                                  .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}), {}, &stop);
-  stopper.join();
   EXPECT_LT(MsSince(start), 1500);
   ASSERT_EQ(report.endpoints.size(), 1u);
   EXPECT_EQ(report.endpoints[0].verdict, Verdict::Timeout);
@@ -373,7 +358,6 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
     e.unreachable = kind;
     return e;
   };
-  AddressDiagnosis echoes{target, true, 4, {}};
   AddressDiagnosis beyond3{target, false, 0, {{{1, r1, 1}, {3, r3, 2}}, 3, false, false}};
   AddressDiagnosis reportedBy3 = beyond3;
   reportedBy3.path.endsWithReport = true;
@@ -385,12 +369,9 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
     bool icmp;
     std::string cause;
   };
+  // Open, refused, filtered and "beyond router 3" come from the loopback runs above and below.
   const std::vector<Case> cases = {
-      {endpoint(Verdict::Open), &echoes, true, ""},
       {endpoint(Verdict::Refused), &silent, true, "the host answers, but nothing listens on port 8443"},
-      {endpoint(Verdict::Timeout), &echoes, true,
-       "the host answers echo, so port 8443 is filtered on the host or in front of it"},
-      {endpoint(Verdict::Timeout), &beyond3, true, "nothing answers beyond router 3 (198.51.100.6)"},
       {endpoint(Verdict::Timeout), &silent, true, "nothing answers, not even the first router"},
       {endpoint(Verdict::Timeout), nullptr, true, "no answer to the connection request"},
       {endpoint(Verdict::Timeout), nullptr, false,
@@ -469,22 +450,6 @@ TEST(ReachabilityCheck, DiagnosisSendsThePathProbeAtOnce) {
   EXPECT_EQ(d.path.hops[0].ttl, 1);
   EXPECT_EQ(d.path.hops[1].ttl, 3);
   EXPECT_EQ(report.endpoints[0].cause, "nothing answers beyond router 3 (198.51.100.6)");
-}
-
-// The platform's own batch on loopback: every TTL is answered by the host.
-TEST(ReachabilityCheck, PlatformEchoBatchOnLoopback) {
-  IcmpEchoService echo;
-  if (!echo.Initialize()) GTEST_SKIP() << "no ICMP permission here";
-  std::vector<EchoRequest> requests;
-  for (int ttl = 0; ttl <= 30; ++ttl) requests.push_back({Ip(127, 0, 0, 1), ttl});
-  std::vector<EchoResult> results(requests.size());
-  const auto start = Clock::now();
-  ASSERT_TRUE(echo.SendEchoBatch(requests, results, 2000));
-  EXPECT_LT(MsSince(start), 1500);
-  for (std::size_t i = 0; i < results.size(); ++i) {
-    EXPECT_EQ(results[i].errorCode, 0u) << i;
-    EXPECT_EQ(results[i].replyAddress, Ip(127, 0, 0, 1)) << i;
-  }
 }
 
 }  // namespace

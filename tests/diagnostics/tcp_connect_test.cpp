@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "support/os_probe.h"
+#include "support/test_support.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -18,14 +17,10 @@
 namespace rk {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
+using testing::Clock;
 using testing::ClosedLoopbackPort;
 using testing::LoopbackListener;
-
-long long MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
+using testing::MsSince;
 
 TEST(TcpConnect, OpenPortConnectsOnItsLow16BitsAndARefusedOneFails) {
   LoopbackListener listener;
@@ -45,11 +40,10 @@ TEST(TcpConnect, UnansweredAttemptEndsAtTheStopFlag) {
   while (held.back().valid() && held.size() < 200);
   ASSERT_FALSE(held.back().valid()) << "the listener never stalled";
   StopFlag stop{false};
-  std::thread stopper([&stop] { std::this_thread::sleep_for(150ms); stop = true; });
+  const testing::StopAfter stopper(stop, 150);
   const auto start = Clock::now();
   EXPECT_FALSE(ConnectWithTimeout("127.0.0.1", listener.port(), kConnectTimeoutMs, &stop).valid());
   const long long elapsed = MsSince(start);
-  stopper.join();
   EXPECT_GE(elapsed, 100);
   EXPECT_LT(elapsed, 1150) << "the 10 s wait ended soon after the stop";
 }

@@ -17,7 +17,7 @@ using Strings = std::vector<std::string>;
 
 TEST(TargetResolution, SelectionToAddressPortsOrOneFailureLine) {
   // Five server entries sharing three ports, then two Local entries with a port each.
-  const HostCatalogue catalogue{{"10.0.0.1", "trading.invalid", "255.255.255.255", "256.1.1.1",
+  const HostCatalogue catalogue{{"198.51.100.1", "trading.invalid", "255.255.255.255", "256.1.1.1",
                                  "0xC0.0.2.0x10", "192.0.2.9", "local.invalid"},
                                 Strings(7, "x"), {443, 80, 8080}, {7001, 0}, 5};
   testing::FakeResolver resolver;
@@ -28,7 +28,7 @@ TEST(TargetResolution, SelectionToAddressPortsOrOneFailureLine) {
   const std::tuple<int, std::string, Strings, std::vector<int32_t>> rows[] = {
       {-1, text::kNoSelection, {}, {}},
       {7, text::kNoSelection, {}, {}},
-      {0, "10.0.0.1", {}, {443, 80, 8080}},  // numeric: never looked up
+      {0, "198.51.100.1", {}, {443, 80, 8080}},  // numeric: never looked up
       {4, "192.0.2.16", {}, {443, 80, 8080}},  // nor is any other form inet_addr takes
       {1, "198.51.100.7", {"trading.invalid"}, {443, 80, 8080}},
       {2, "203.0.113.5", {"255.255.255.255"}, {443, 80, 8080}},  // INADDR_NONE to inet_addr

@@ -54,4 +54,33 @@ uint32_t Ip(int a, int b, int c, int d) {
   return value;
 }
 
+long long MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+StopAfter::StopAfter(StopFlag& stop, int ms)
+    : thread_([&stop, ms] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        stop = true;
+      }) {}
+
+StopAfter::~StopAfter() { thread_.join(); }
+
+std::string RecordingStore::GetString(std::string_view section, std::string_view key,
+                                      std::string_view fallback, std::size_t size,
+                                      const std::string& path) {
+  return SystemProfileStore().GetString(section, key, fallback, size, path);
+}
+
+int RecordingStore::GetInt(std::string_view section, std::string_view key, int fallback,
+                           const std::string& path) {
+  return SystemProfileStore().GetInt(section, key, fallback, path);
+}
+
+bool RecordingStore::WriteString(std::string_view section, std::string_view key,
+                                 std::string_view value, const std::string& path) {
+  writes.push_back({std::string(section), std::string(key), std::string(value), path});
+  return SystemProfileStore().WriteString(section, key, value, path);
+}
+
 }  // namespace rk::testing

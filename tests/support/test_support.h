@@ -1,13 +1,16 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/host_catalogue.h"
 #include "diagnostics/net_address.h"
+#include "diagnostics/stop_flag.h"
 
 namespace rk::testing {
 
@@ -39,5 +42,35 @@ struct FakeResolver final : NameResolver {
 };
 
 [[nodiscard]] uint32_t Ip(int a, int b, int c, int d);  // network byte order
+
+using Clock = std::chrono::steady_clock;
+[[nodiscard]] long long MsSince(Clock::time_point start);
+
+// Sets `stop` after `ms` from a thread of its own; joined by the destructor.
+class StopAfter {
+ public:
+  StopAfter(StopFlag& stop, int ms);
+  ~StopAfter();
+  StopAfter(const StopAfter&) = delete;
+  StopAfter& operator=(const StopAfter&) = delete;
+
+ private:
+  std::thread thread_;
+};
+
+// The platform's profile access, with every write logged in order.
+struct RecordingStore final : ProfileStore {
+  struct Write {
+    std::string section, key, value, path;
+    bool operator==(const Write&) const = default;
+  };
+  std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
+                        std::size_t size, const std::string& path) override;
+  int GetInt(std::string_view section, std::string_view key, int fallback,
+             const std::string& path) override;
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value,
+                   const std::string& path) override;
+  std::vector<Write> writes;
+};
 
 }  // namespace rk::testing
