@@ -105,39 +105,19 @@ TEST_F(ClientSettings, PreferenceRecordsNeedThreePiecesAndPortsOfZeroOrMore) {
   }
 }
 
-// Logs every write, then lets the real store do it.
-struct RecordingStore final : ProfileStore {
-  std::string GetString(std::string_view s, std::string_view k, std::string_view fallback,
-                        std::size_t size, const std::string& path) override {
-    return SystemProfileStore().GetString(s, k, fallback, size, path);
-  }
-  int GetInt(std::string_view, std::string_view, int fallback, const std::string&) override {
-    return fallback;  // never asked
-  }
-  bool WriteString(std::string_view s, std::string_view k, std::string_view value,
-                   const std::string& path) override {
-    writes.push_back(std::string(s) + "=" + std::string(value));
-    return SystemProfileStore().WriteString(s, k, value, path);
-  }
-  Strings writes;
-};
-
-TEST_F(ClientSettings, StoringWritesPriorityThenMovesAValidSuccessAside) {
-  const auto store = [this](const ConnectionPreference& chosen) {
-    RecordingStore recording;
-    EXPECT_EQ(StoreConnectionPreference(chosen, recording, paths_), std::nullopt);
-    return recording.writes;
-  };
+// The order of the writes and which Success moves aside: ConnectSettingCommand.
+TEST_F(ClientSettings, StoringWritesNothingForAnInvalidPreferenceAndTakesPortZero) {
   Write("Sys/Reachkit.ini", "[Success]\r\nCombo=South,1,2\r\n");
   EXPECT_EQ(Label(), "成功連線：South　1　2　　優先連線： - ");
-  EXPECT_EQ(store({"North", 8000, 8001}),
-            (Strings{"Priority=North,8000,8001", "LastSuccess=South,1,2", "Success= - "}));
-  for (const char* success : {"", "South,-1,2", "South,1"}) {
-    Write("Sys/Reachkit.ini", std::string("[Success]\r\nCombo=") + success);
-    EXPECT_EQ(store({"North", 0, 1}), Strings{"Priority=North,0,1"}) << success;
+  const std::pair<ConnectionPreference, Strings> rows[] = {
+      {{"", 1, 1}, {}}, {{"X", 1, -1}, {}}, {{"N", 0, 1}, {"Priority", "LastSuccess", "Success"}}};
+  for (const auto& [chosen, sections] : rows) {
+    testing::RecordingStore recording;
+    EXPECT_EQ(StoreConnectionPreference(chosen, recording, paths_), std::nullopt);
+    Strings written;
+    for (const auto& write : recording.writes) written.push_back(write.section);
+    EXPECT_EQ(written, sections) << chosen.strLocation;
   }
-  EXPECT_EQ(store({"", 1, 1}), Strings{});
-  EXPECT_EQ(store({"X", 1, -1}), Strings{});  // an invalid preference writes nothing
 }
 
 }  // namespace

@@ -133,11 +133,6 @@ TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
   EXPECT_EQ(store.GetString("S", "k", "fb", 9, path), "fb");
 }
 
-}  // namespace
-}  // namespace rk
-
-namespace rk {
-namespace {
 
 // UTF-16 text of an ASCII/UTF-8 literal, with its byte-order mark.
 std::string Utf16File(const std::string& utf8, bool bigEndian = false) {
@@ -241,11 +236,6 @@ TEST(IniProfileStore, FilesBeyondSixteenMebibytesAreRead) {
   EXPECT_EQ(store.GetString("S", "n", "fb", 260, path), "v");
 }
 
-}  // namespace
-}  // namespace rk
-
-namespace rk {
-namespace {
 
 TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
   testing::TempDir dir;

@@ -41,27 +41,5 @@ TEST(ProxySettingsRecord, StoredKeysTellMissingFromEmptyAndSurviveARoundTrip) {
   EXPECT_EQ(StoredProxyKeys(SystemProfileStore(), path), all) << "all nine keys are written";
 }
 
-TEST(ProxySettingsRecord, MasterCopyIsTheToolFileOnlyWhenItHoldsAProxyKey) {
-  const struct { const char* why; const char* tool; bool toolIsMaster; } rows[] = {
-      {"no tool file", nullptr, false},
-      {"tool file with preferences only", "[Priority]\r\nCombo=N,1,2\r\n", false},
-      {"one empty proxy key", "[DC]\r\nUserName=\r\n", true},
-      {"a full record", "[DC]\r\nProxyType=1\r\n", true},
-  };
-  for (const auto& row : rows) {
-    testing::TempDir dir;
-    dir.Write("Bin/BaseConfig.ini", "[DC]\r\nProxyType=4\r\n");
-    std::filesystem::create_directories(dir.path() / "Sys");
-    if (row.tool != nullptr) dir.Write("Sys/Reachkit.ini", row.tool);
-    const ClientPaths paths(dir.path().string());
-    const ProxyMasterCopy copy = FindProxyMasterCopy(SystemProfileStore(), paths);
-    EXPECT_EQ(copy.toolFileIsMaster, row.toolIsMaster) << row.why;
-    EXPECT_EQ(copy.masterPath, row.toolIsMaster ? paths.ToolSettingsPath() : paths.BaseConfigPath())
-        << row.why;
-    EXPECT_EQ(copy.copyPath, row.toolIsMaster ? paths.BaseConfigPath() : paths.ToolSettingsPath())
-        << row.why;
-  }
-}
-
 }  // namespace
 }  // namespace rk

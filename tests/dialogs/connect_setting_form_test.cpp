@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,25 +14,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-using Writes = std::vector<std::array<std::string, 4>>;  // section, key, value, path
-
-// The platform's real profile access, with every write logged in order.
-struct RecordingProfileStore final : ProfileStore {
-  std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
-                        std::size_t bufferSize, const std::string& path) override {
-    return SystemProfileStore().GetString(section, key, fallback, bufferSize, path);
-  }
-  int GetInt(std::string_view section, std::string_view key, int fallback,
-             const std::string& path) override {
-    return SystemProfileStore().GetInt(section, key, fallback, path);
-  }
-  bool WriteString(std::string_view section, std::string_view key, std::string_view value,
-                   const std::string& path) override {
-    writes.push_back({std::string(section), std::string(key), std::string(value), path});
-    return SystemProfileStore().WriteString(section, key, value, path);
-  }
-  Writes writes;
-};
+using Writes = std::vector<testing::RecordingStore::Write>;
 
 const std::string kTaipei = "\xA5\x78\xA5\x5F";    // 台北
 const std::string kTaichung = "\xA5\x78\xA4\xA4";  // 台中
@@ -87,7 +68,7 @@ TEST(ConnectSettingForm, OkChecksTheSelectionBeforeThePortsAndShowsOneMessage) {
 TEST(ConnectSettingCommand, OffersTheStoredPriorityCancelWritesNothingOkWritesInOrder) {
   const testing::TempDir dir;
   const ClientPaths paths(dir.path().string());
-  RecordingProfileStore profile;
+  testing::RecordingStore profile;
   dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=North, South ," + kTaipei + "\r\n");
   dir.Write("Sys/Reachkit.ini", "[Priority]\r\nCombo=south,-1,8001\r\n");
   std::optional<ConnectSettingForm> offered;
