@@ -17,31 +17,16 @@ nsx "$NS_R3" ip route add prohibit 203.0.113.72/29 && nsx "$NS_R3" ip route add 
 # Hosts: 0 Order1 target, 1 Quote1 blackholed (both on OPEN, REFUSED, FILTERED); Local 2
 # prohibited, 3 unreachable, 4 a text that is no host name, 5 no port, 6 port out of range,
 # 7 the target's open port again (a duplicate of entry 0's).
-root=$(mktemp -d /tmp/rk-net-check.XXXXXX) && net_temp_dirs+=("$root") && mkdir -p "$root/Sys" "$root/Bin"
-ini() { printf '%s\r\n' "${@:2}" >"$root/$1"; }
-ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Order1,Quote1" "[Order1]" "NMIP=$TARGET_IP" \
+net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Order1,Quote1" "[Order1]" "NMIP=$TARGET_IP" \
   "[Quote1]" "NMIP=$BLACKHOLE_IP"
-ini Sys/O_Tradedesk.ini "[Config]" "FileName=VekTradedesk.ini"
-ini Sys/VekTradedesk.ini "[Local]" "Count=6" "IP_1=$PROHIBITED_IP" "Port_1=$OPEN_PORT" \
+net_ini Sys/O_Tradedesk.ini "[Config]" "FileName=VekTradedesk.ini"
+net_ini Sys/VekTradedesk.ini "[Local]" "Count=6" "IP_1=$PROHIBITED_IP" "Port_1=$OPEN_PORT" \
   "IP_2=$UNREACHABLE_IP" "Port_2=$OPEN_PORT" "IP_3=no-such host" "Port_3=80" \
   "IP_4=$TARGET_IP" "Port_4=0" "IP_5=$TARGET_IP" "Port_5=70000" "IP_6=$TARGET_IP" "Port_6=$OPEN_PORT"
-ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$OPEN_PORT,$REFUSED_PORT,$FILTERED_PORT"
+net_ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$OPEN_PORT,$REFUSED_PORT,$FILTERED_PORT"
 
 json=$(mktemp /tmp/rk-net-check.XXXXXX) text=$(mktemp /tmp/rk-net-check.XXXXXX)
 net_temp_dirs+=("$json" "$text")
-run() {  # OUT ARGS...: sets EXIT and ELAPSED_MS
-  local out=$1 start=$(date +%s%3N); shift
-  if [ -n "$NET_WINE_EXE" ] && [ "$1" = check ] && [ "${2:-}" = --json ]; then
-    # JSON is UTF-8 on every platform: no code-page conversion of the Windows build's output.
-    nsx "$NS_CLIENT" env WINEPREFIX="$NET_WINE_PREFIX" WINEDEBUG=-all LC_ALL=zh_TW.UTF-8 \
-      WINEDLLOVERRIDES="mscoree,mshtml=" timeout 180 wine "$NET_WINE_EXE" --root "Z:${root//\//\\}" \
-      "$@" 2>/dev/null | tr -d '\r' >"$out"
-    EXIT=${PIPESTATUS[0]}
-  else
-    net_cli "$root" "$@" >"$out"; EXIT=$?
-  fi
-  ELAPSED_MS=$(($(date +%s%3N) - start))
-}
 
 # verify JSON_FILE CASE: every field of every endpoint and address, by python.
 verify() {
@@ -94,8 +79,6 @@ for i, (e, w) in enumerate(zip(doc["endpoints"], want)):
 summary = {"open": 2, "refused": 1, "timeout": 4, "unreachable": 2, "unresolved": 1, "no-port": 1,
            "error": 1, "total": 12}
 check("summary", doc["summary"], summary)
-check("client_root", doc["client_root"].replace("\\", "/").rstrip("/").split("/")[-1],
-      sys.argv[1] and doc["client_root"].replace("\\", "/").rstrip("/").split("/")[-1])
 import re
 check("started is ISO 8601 UTC", bool(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z", doc["started"])), True)
 if not doc["duration_ms"] < 2000 + 3000 + 1500: fails.append(f"duration_ms {doc['duration_ms']} too long")
@@ -126,7 +109,7 @@ sys.exit(1 if fails else 0)
 PY
 }
 
-run "$json" check --json --timeout-ms 2000
+net_run "$json" check --json --timeout-ms 2000
 net_check "check --json: every verdict and cause, field by field (target answers echo)" \
   test "$EXIT" = 1 -a -s "$json" && net_check "  fields" verify "$json" echo
 
@@ -134,7 +117,7 @@ net_check "check --json: every verdict and cause, field by field (target answers
 # each run starts with the limiter refilled.
 pause() { sleep 5; }
 pause
-run "$text" check --timeout-ms 2000
+net_run "$text" check --timeout-ms 2000
 mapfile -t lines <"$text"
 ok=1
 [[ ${lines[0]} =~ ^#\ +label\ +address:port\ +verdict\ +time$ ]] || ok=0
@@ -153,14 +136,14 @@ net_check "check: the table as verdicts arrive, the causes, the summary; exit 1"
 # The target ignores echo: its filtered port is then "nothing beyond router 3".
 nsx "$NS_TARGET" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
 pause
-run "$json" check --json --timeout-ms 2000
+net_run "$json" check --json --timeout-ms 2000
 net_check "check --json: the target ignores echo" test "$EXIT" = 1 && net_check "  fields" verify "$json" silent
 
 # Only open endpoints: exit 0, nothing diagnosed.
-ini Sys/VekTradedesk.ini "[Local]" "Count=0"
-ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$OPEN_PORT"
-ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Order1" "[Order1]" "NMIP=$TARGET_IP"
-run "$json" check --json
+net_ini Sys/VekTradedesk.ini "[Local]" "Count=0"
+net_ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$OPEN_PORT"
+net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Order1" "[Order1]" "NMIP=$TARGET_IP"
+net_run "$json" check --json
 net_check "check: every endpoint open exits 0 with no address diagnosed" test "$EXIT" = 0 -a \
   "$(python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); print(d["summary"]["open"], len(d["addresses"]))' "$json")" = "1 0"
 

@@ -8,10 +8,6 @@ net_setup $([ "$what" = trace ] && echo silent)
 out=$(mktemp /tmp/rk-net-out.XXXXXX) hole=$(mktemp /tmp/rk-net-out.XXXXXX)
 net_temp_dirs+=("$out" "$hole" "$hole.times")
 
-run() {  # OUT ARGS...: the CLI's lines into OUT; sets EXIT and ELAPSED_MS
-  local out=$1 start=$(date +%s%3N); shift
-  net_cli "$NET_ROOT" "$@" >"$out"; EXIT=$? ELAPSED_MS=$(($(date +%s%3N) - start))
-}
 # expect WHAT FILE LOW_MS HIGH_MS REGEX...: the run took LOW..HIGH ms, exited
 # with WANT_EXIT (0 unless set: the target answered) and wrote one line per REGEX, in order,
 # each matching whole.
@@ -29,7 +25,7 @@ echo_line() { echo "32 bytes from $TARGET_RE: icmp_seq = $1\. time: [0-9]+ ms"; 
 
 case $what in
 ping)
-  run "$out" ping 0
+  net_run "$out" ping 0
   expect "ping: five answered echoes 1 s apart, then the end line" "$out" 4900 8000 "$(header Ping)" \
     "$(echo_line 0)" "$(echo_line 1)" "$(echo_line 2)" "$(echo_line 3)" "$(echo_line 4)" "End " ;;
 trace)
@@ -37,15 +33,15 @@ trace)
   for kind in ${NET_WINE_EXE:+wine} ${NET_CLI:+raw ping}; do
     [ "$kind" = wine ] || nsx "$NS_CLIENT" sysctl -qw \
       net.ipv4.ping_group_range="$([ "$kind" = raw ] && echo 1 0 || echo 0 2147483647)"
-    run "$out" trace 0
+    net_run "$out" trace 0
     expect "trace ($kind): hops in order, one real 3000 ms time-out" "$out" 3000 6000 \
       "$(header TraceRT)" "$(hop 1 "$R1_RE")" "第2個路由器，要求等候逾時 Err=11010" \
       "$(hop 3 "$R3_RE")" "$(hop 4 "$TARGET_RE")" "目標到達"
   done ;;
 telnet)
   # The blackholed host runs alongside (output to files only), so the two waits overlap.
-  (run "$hole" telnet 2; echo "$EXIT $ELAPSED_MS" >"$hole.times") </dev/null >/dev/null 2>&1 & hole_pid=$!
-  run "$out" telnet 0
+  (net_run "$hole" telnet 2; echo "$EXIT $ELAPSED_MS" >"$hole.times") </dev/null >/dev/null 2>&1 & hole_pid=$!
+  net_run "$out" telnet 0
   # A refusal is reported at once on both platforms, far below the 10 s limit; under Wine the
   # bound leaves room for the process start.
   refused=(0 1000); [ -z "$NET_WINE_EXE" ] || refused=(0 6000)

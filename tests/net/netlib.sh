@@ -78,13 +78,18 @@ while True: s.accept()[0].close()
 net_client_tree() {
   NET_ROOT=$(mktemp -d /tmp/rk-net-client.XXXXXX) && net_temp_dirs+=("$NET_ROOT") || return 1
   mkdir -p "$NET_ROOT/Sys" "$NET_ROOT/Bin"
-  ini() { printf '%s\r\n' "${@:2}" >"$NET_ROOT/$1"; }
-  ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Order1,Quote1" "[Order1]" "NMIP=$TARGET_IP" \
+  net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Order1,Quote1" "[Order1]" "NMIP=$TARGET_IP" \
     "[Quote1]" "NMIP=198.51.100.6" &&
-    ini Sys/O_Tradedesk.ini "[Config]" "FileName=VekTradedesk.ini" &&
-    ini Sys/VekTradedesk.ini "[Local]" "Count=2" "IP_1=$BLACKHOLE_IP" "Port_1=$OPEN_PORT" \
+    net_ini Sys/O_Tradedesk.ini "[Config]" "FileName=VekTradedesk.ini" &&
+    net_ini Sys/VekTradedesk.ini "[Local]" "Count=2" "IP_1=$BLACKHOLE_IP" "Port_1=$OPEN_PORT" \
       "IP_2=$TARGET_IP" "Port_2=$REFUSED_PORT" &&
-    ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$REFUSED_PORT, $OPEN_PORT, 9000"
+    net_ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$REFUSED_PORT, $OPEN_PORT, 9000"
+}
+net_ini() { printf '%s\r\n' "${@:2}" >"$NET_ROOT/$1"; }  # FILE LINE...: one file of the tree
+
+net_run() {  # OUT ARGS...: the CLI on NET_ROOT, its lines into OUT; sets EXIT and ELAPSED_MS
+  local out=$1 start=$(date +%s%3N); shift
+  net_cli "$NET_ROOT" "$@" >"$out"; EXIT=$? ELAPSED_MS=$(($(date +%s%3N) - start))
 }
 
 # Sets NET_WINE_PREFIX: a copy of a template booted once (slowly) so that its server and ICMP
@@ -107,13 +112,15 @@ net_wine_prefix() {
   rm -f "$NET_WINE_PREFIX/wineserver"
 }
 
-# net_cli ROOT ARGS...: reachkit-cli in the client's namespace; UTF-8 lines on stdout.
+# net_cli ROOT ARGS...: reachkit-cli in the client's namespace; UTF-8 lines on stdout. JSON
+# (--json after the command) is UTF-8 on every platform: no code-page conversion for it.
 net_cli() {
-  local root=$1; shift
+  local root=$1 decode=(iconv -f CP950 -t UTF-8); shift
   [ -n "${NET_WINE_EXE:-}" ] || { nsx "$NS_CLIENT" timeout 180 "$NET_CLI" --root "$root" "$@"; return; }
+  [ "${2:-}" != --json ] || decode=(cat)
   nsx "$NS_CLIENT" env WINEPREFIX="$NET_WINE_PREFIX" WINEDEBUG=-all LC_ALL=zh_TW.UTF-8 \
     WINEDLLOVERRIDES="mscoree,mshtml=" timeout 180 wine "$NET_WINE_EXE" --root "Z:${root//\//\\}" \
-    "$@" 2>/dev/null | tr -d '\r' | iconv -f CP950 -t UTF-8
+    "$@" 2>/dev/null | tr -d '\r' | "${decode[@]}"
   return "${PIPESTATUS[0]}"
 }
 

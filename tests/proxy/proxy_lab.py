@@ -192,7 +192,6 @@ class ScriptedProxy:
     - "truncated": the first 6 bytes of a SOCKS5 success, then closes;
     - "silent": reads and never answers;
     - "mute-close": closes without a byte;
-    - "http401": HTTP CONNECT answered with 401;
     - "endless-header": an HTTP 200 status line and header lines without end.
     Requests seen are recorded in `requests` (bytes)."""
 
@@ -280,11 +279,6 @@ class ScriptedProxy:
 
     def _mute_close(self, c):
         self.requests.append(c.recv(512))
-        c.close()
-
-    def _http401(self, c):
-        self.requests.append(c.recv(4096))
-        c.sendall(b"HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\n")
         c.close()
 
     def _endless_header(self, c):

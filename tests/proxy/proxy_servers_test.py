@@ -38,9 +38,8 @@ class ProxyCase(unittest.TestCase):
             with self.subTest(target=target, expected=verdict):
                 self.assertEqual(got, verdict, got_reason)
                 self.assertRegex(got_reason, reason)
-        for secret in (login.get("password") or "",):
-            if secret:
-                self.assertNotIn(secret, out)
+        if login.get("password"):
+            self.assertNotIn(login["password"], out)
         return results
 
     def setUp(self):
@@ -124,12 +123,6 @@ class ScriptedProxies(ProxyCase):
             with self.subTest(behaviour=behaviour, type=proxy_type), lab.ScriptedProxy(behaviour) as p:
                 self.expect(proxy_type, p.port, [(self.open, "proxy-protocol-error", reason)])
 
-    def test_http_401_is_a_refused_login(self):
-        with lab.ScriptedProxy("http401") as proxy:
-            self.expect(1, proxy.port, [(self.open, "proxy-login-refused", "^HTTP/1.0 401 Unauthorized$")],
-                        user="agent", password="s3cret")
-            self.assertIn(b"Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n", proxy.requests[0])
-
     def test_silent_proxy_times_out(self):
         with lab.ScriptedProxy("silent") as proxy:
             for proxy_type in (1, 2, 4):
@@ -150,18 +143,6 @@ class ProxyItself(ProxyCase):
         with lab.Listener(accept=False, backlog_full=True) as stalled:
             self.expect(1, stalled.port, [(self.open, "proxy-unreachable",
                                            f"^timed out: .* within {SHORT_MS} ms")], timeout_ms=SHORT_MS)
-
-    def test_bad_stored_values_are_errors_without_traffic(self):
-        for proxy_type, host, port, reason in [
-            (9, lab.LOOPBACK, "1080", "type 9"),
-            (4, "", "1080", "host is empty"),
-            (4, lab.LOOPBACK, "socks", 'port "socks"'),
-            (2, lab.LOOPBACK, "70000", "70000"),
-        ]:
-            with self.subTest(reason=reason):
-                results, _ = run_probe(proxy_type, host, port, [self.open])
-                self.assertEqual(results[0][0], "error")
-                self.assertIn(reason, results[0][2])
 
 
 def main():
