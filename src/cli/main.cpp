@@ -1,7 +1,6 @@
 // reachkit-cli: the window's catalogue and tests, headless, for support staff
 // and scripts. Every line it prints is a line the window would show.
 #include <CLI/CLI.hpp>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -103,11 +102,10 @@ int Main(int argc, char** argv) {
   const CommandAction* action = commands.Chosen();
   if (action == nullptr) return UsageLine(std::cerr, "no command");
 
-  std::string rootText = root ? *root : ClientRootDirectory();
   // A root given with a trailing separator would double it in every path.
-  while (rootText.size() > 1 && rootText.back() == kPathSeparator) rootText.pop_back();
-  std::error_code ec;
-  if (root && !std::filesystem::is_directory(rootText, ec)) {
+  const std::string rootText(
+      WithoutTrailingSeparators(root ? *root : ClientRootDirectory(), kPathSeparator, SystemLeadByte));
+  if (root && !IsDirectory(rootText)) {
     std::cerr << "reachkit-cli: the root folder does not exist: " << rootText << "\n";
     return kExitFailed;
   }

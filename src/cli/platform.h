@@ -21,6 +21,11 @@ namespace rk::cli {
 // replaces them with U+FFFD.
 [[nodiscard]] std::string NativeTextToUtf8(std::string_view native);
 
+// Whether a folder exists at the path, given in the platform's narrow
+// encoding (UTF-8 on POSIX, the ANSI code page on Windows, which is read
+// through the wide API: the C++ library would take the bytes for UTF-8).
+[[nodiscard]] bool IsDirectory(const std::string& nativePath);
+
 // The machine's host name in UTF-8; empty when it cannot be had.
 [[nodiscard]] std::string MachineHostName();
 

@@ -42,6 +42,11 @@ std::string NativeTextToUtf8(std::string_view native) {
   return std::string(native);
 }
 
+bool IsDirectory(const std::string& nativePath) {
+  struct stat facts {};
+  return ::stat(nativePath.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
+}
+
 std::string MachineHostName() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0) return {};

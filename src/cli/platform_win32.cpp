@@ -3,6 +3,8 @@
 #include <iphlpapi.h>
 #include <windows.h>
 
+#include <climits>
+#include <string>
 #include <vector>
 
 #include "base/codepage.h"
@@ -32,6 +34,18 @@ const StopFlag& InstallInterruptHandler() {
 }
 
 std::string NativeTextToUtf8(std::string_view native) { return Cp950ToUtf8(native); }
+
+bool IsDirectory(const std::string& nativePath) {
+  if (nativePath.empty() || nativePath.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  const int size = static_cast<int>(nativePath.size());
+  const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, nativePath.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, nativePath.data(), size, wide.data(), n) != n)
+    return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
 std::string MachineHostName() {
   char name[256] = {};

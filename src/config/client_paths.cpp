@@ -38,6 +38,13 @@ std::string RootFromExecutablePath(std::string_view exePath, char separator,
   return CutAtLastSeparator(folder, separator, isLead);
 }
 
+std::string_view WithoutTrailingSeparators(std::string_view path, char separator,
+                                           LeadBytePredicate isLead) {
+  while (path.size() > 1 && FindLastChar(path, separator, isLead) == path.size() - 1)
+    path.remove_suffix(1);
+  return path;
+}
+
 const std::string& ClientRootDirectory() {
   static std::string cached;
   if (cached.empty()) cached = RootFromExecutablePath(ExecutablePath(), kPathSeparator, SystemLeadByte);

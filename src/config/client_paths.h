@@ -21,6 +21,14 @@ extern const char kPathSeparator;
 [[nodiscard]] std::string RootFromExecutablePath(std::string_view exePath, char separator,
                                                  LeadBytePredicate isLead);
 
+// The path without the separators at its end: a root typed as "C:\\Client\\"
+// names "C:\\Client".
+// * The first byte always stays (a lone "/" is the POSIX root).
+// * A trail byte 0x5C ends its character (功 is A5 5C) and is never taken for
+//   a separator.
+[[nodiscard]] std::string_view WithoutTrailingSeparators(std::string_view path, char separator,
+                                                         LeadBytePredicate isLead);
+
 // RootFromExecutablePath of this process, computed once and kept; while the
 // result is empty (an executable in a drive's root) it is computed again at
 // each call, with the same result.

@@ -1,8 +1,7 @@
 #include "config/proxy_settings.h"
 
-#include <sys/stat.h>
-
 #include "base/format.h"
+#include "config/file_io.h"
 
 namespace rk {
 
@@ -68,8 +67,7 @@ bool HoldsProxyKeys(ProfileStore& profile, const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0;
+  return !path.empty() && fileio::StatFile(path).state != fileio::FileState::Missing;
 }
 
 ProxyMasterCopy FindProxyMasterCopy(ProfileStore& profile, const ClientPaths& paths) {

@@ -16,13 +16,21 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-TEST(ClientPaths, RootIsTwoLevelsAboveTheExecutable) {
+TEST(ClientPaths, RootIsTwoLevelsAboveTheExecutableOrAsTypedWithoutEndSeparators) {
   const std::pair<const char*, const char*> rows[] = {
       {"D:\\Tools\\Net\\Reachkit.exe", "D:\\Tools"}, {"C:\\A\\Reachkit.exe", "C:"},
       {"C:\\Reachkit.exe", ""}, {"C:\\Client\\\xA6\xA8\xA5\x5C\\Reachkit.exe", "C:\\Client"},
       {"C:\\\xA6\xA8\xA5\x5C\\Bin\\Reachkit.exe", "C:\\\xA6\xA8\xA5\x5C"}};  // 成功 ends in 5C
   for (const auto& [exe, root] : rows)
     EXPECT_EQ(RootFromExecutablePath(exe, '\\', IsCp950LeadByte), root) << exe;
+  const std::tuple<const char*, char, LeadBytePredicate, const char*> typed[] = {
+      {"C:\\Client\\\\", '\\', IsCp950LeadByte, "C:\\Client"},
+      {"C:\\\xA5\x78\xA5\x5F \xA5\x5C", '\\', IsCp950LeadByte, "C:\\\xA5\x78\xA5\x5F \xA5\x5C"},  // 台北 功
+      {"C:\\\xB3\x5C\\", '\\', IsCp950LeadByte, "C:\\\xB3\x5C"},  // 許 and a separator
+      {"C:\\\xB3\x5C", '\\', NoLeadByte, "C:\\\xB3"},  // a single-byte code page
+      {"/srv/client//", '/', NoLeadByte, "/srv/client"}, {"/", '/', NoLeadByte, "/"}, {"", '/', NoLeadByte, ""}};
+  for (const auto& [path, separator, isLead, root] : typed)
+    EXPECT_EQ(WithoutTrailingSeparators(path, separator, isLead), root) << path;
   const ClientPaths windows("C:\\Client", '\\'), driveRoot("", '\\');
   EXPECT_EQ(windows.SysFilePath("X.ini") + windows.QuoteSettingsPath() + driveRoot.BaseConfigPath(),
             "C:\\Client\\Sys\\X.iniC:\\Client\\Sys\\ZentickConSet.ini\\Bin\\BaseConfig.ini");

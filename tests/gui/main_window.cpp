@@ -1,4 +1,4 @@
-// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard|looks
+// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard|looks|folder-names
 //   <client>\Reachkit\Reachkit.exe [ARG];
 // no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits.
 #include <cstdlib>
@@ -19,6 +19,7 @@ using rk::Format;
 int RunDialogs(const std::string& exe, const std::string& folder);
 int RunKeyboard(const std::string& exe, const std::string& folder);
 int RunLooks(const std::string& exe, const std::string& folder);
+int RunFolderNames(const std::string& exe, const std::string& folder);
 
 namespace {
 
@@ -239,6 +240,7 @@ int main(int argc, char** argv) {
   if (mode == "dialogs") return RunDialogs(exe, arg);
   if (mode == "keyboard") return RunKeyboard(exe, arg);
   if (mode == "looks") return RunLooks(exe, arg);
+  if (mode == "folder-names") return RunFolderNames(exe, arg);
   const rk::ClientPaths paths(exe.substr(0, exe.rfind('\\', exe.rfind('\\') - 1)), '\\');
   const rk::HostCatalogue catalogue = rk::BuildHostCatalogue(rk::SystemProfileStore(), paths);
   (mode == "window" ? WindowScenario : NoIcmpScenario)(exe, catalogue);
