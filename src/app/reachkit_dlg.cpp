@@ -11,8 +11,9 @@
 #include "config/connection_preference.h"
 #include "config/profile_store.h"
 #include "controls/owner_draw_button_win32.h"
-#include "diagnostics/check_all_lines.h"
-#include "diagnostics/reachability_check.h"
+#include "diagnostics/check_all_work.h"
+#include "diagnostics/proxy_connector.h"
+#include "diagnostics/support_report.h"
 #include "dialogs/settings_commands_win32.h"
 #include "resource.h"
 
@@ -86,12 +87,9 @@ BOOL CReachkitDlg::OnInitDialog() {
   m_catalogue = BuildHostCatalogue(SystemProfileStore(), ClientPaths::FromProcess());
   for (const std::string& label : m_catalogue.labels) m_cmbHost.AddString(label);
   m_cmbHost.SetCurSel(0);
-  m_resultActions.Attach(m_hWnd, m_lstResult.m_hWnd,
-                         [this](const LocalDateTime& when, std::span<const std::string> lines) {
-                           return WindowReportText({when, GetWindowText(),
-                                                    ClientPaths::FromProcess().root(), m_catalogue,
-                                                    lines});
-                         });
+  m_resultActions.Attach(m_hWnd, m_lstResult.m_hWnd, [this](std::vector<std::string> lines) {
+    return SupportReportLines(std::move(lines));
+  });
 
   if (!m_icmp.Initialize()) {
     // The window runs on with its template controls only: no test can start.
@@ -308,19 +306,38 @@ void CReachkitDlg::OnBnClickedTelnet() { StartTest(TestKind::Telnet); }
 void CReachkitDlg::OnBnClickedClear() { m_run.ClearResultList(); }
 
 void CReachkitDlg::OnCheckAllHosts() {
-  m_checkAll.Start([this](const LineWriter& append, const StopFlag& stop) {
+  // The stored proxy is read here, on the window's thread, which alone
+  // touches the configuration files; the worker gets the values.
+  std::optional<ProxyRoute> proxy;
+  if (ProxyRoute route = StoredProxyRoute(SystemProfileStore(), ClientPaths::FromProcess());
+      ProxyTypeName(route.type) != nullptr)
+    proxy = std::move(route);
+  m_checkAll.Start([this, proxy = std::move(proxy)](const LineWriter& append, const StopFlag& stop) {
     // The catalogue is built once at start-up and never changes afterwards.
-    if (m_catalogue.empty()) {
-      append(text::kNoHostsToCheck);
-      return;
-    }
-    ReachabilityCheck check(WindowNameResolver(), m_icmp);
-    const CheckReport report = check.Run(
-        m_catalogue, [&append](const EndpointResult& endpoint) { append(EndpointLine(endpoint)); },
-        &stop);
-    if (stop.load()) return;
-    for (std::string& line : ClosingLines(report)) append(std::move(line));
+    CheckAllSetup setup{WindowNameResolver(), m_icmp, {}, proxy, {}};
+    if (proxy) setup.attempts = ConnectorAttempts(*proxy, WindowNameResolver(), kConnectTimeoutMs);
+    std::optional<CheckRun> found = RunCheckAll(m_catalogue, setup, append, stop);
+    if (!found) return;
+    std::lock_guard lock(m_lastCheckMutex);
+    m_lastCheck = std::move(found);
   });
+}
+
+std::vector<std::string> CReachkitDlg::SupportReportLines(std::vector<std::string> lines) {
+  // The report the CLI's `report` writes, with the result list's lines. Its
+  // check is the last check of every host this window ran, not a new one: a
+  // check takes up to the connect time-out and more for its diagnosis, which
+  // this thread must not wait for, and what the user saw in the list is what
+  // the desk is to read. Without one, the report says how to run it.
+  const ClientPaths paths = ClientPaths::FromProcess();
+  ReportResult report = CollectReport(SystemProfileStore(), paths, ReadFileVersion());
+  {
+    std::lock_guard lock(m_lastCheckMutex);
+    report.check = m_lastCheck;
+  }
+  if (!report.check) report.noCheck = kNoCheckYet;
+  report.resultLines = std::move(lines);
+  return ReportTextLines(report);
 }
 
 void CReachkitDlg::AppendLine(std::string line) {

@@ -3,7 +3,10 @@
 // buttons, the host list, the four tool buttons and the result list.
 #include <windows.h>
 
+#include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/result_list_actions.h"
 #include "ui/dialog_layer_win32.h"
@@ -11,6 +14,7 @@
 #include "controls/group_layout.h"
 #include "diagnostics/icmp_echo.h"
 #include "diagnostics/check_all_run.h"
+#include "diagnostics/check_table.h"
 #include "diagnostics/test_run.h"
 
 namespace rk {
@@ -65,8 +69,13 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   void OnCopyLine() { m_resultActions.CopySelectedLine(); }
   void OnCopyAll() { m_resultActions.CopyAllLines(); }
   void OnSaveReport() { m_resultActions.SaveReport(); }
-  // The system menu's check of every host, as a run of the window.
+  // The system menu's check of every host, as a run of the window; through
+  // the stored proxy too when one of type 1..4 is stored.
   void OnCheckAllHosts();
+  // The support report's lines (UTF-8) with the result list's `lines`.
+  [[nodiscard]] std::vector<std::string> SupportReportLines(std::vector<std::string> lines);
+  static constexpr char kNoCheckYet[] =
+      "no check of every host has run in this window yet (system menu: check all hosts)";
 
   [[nodiscard]] static std::string ReadFileVersion();
   void CreateButtons();
@@ -115,6 +124,10 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   bool m_bTestRunClosed = false;
   HWND m_hFocusBeforeRun = nullptr;  // the test button that had the focus when the run began
   ResultListActions m_resultActions;
+  // The last check of every host that ran to its end: written by its worker,
+  // read by the report on the window's thread.
+  std::mutex m_lastCheckMutex;
+  std::optional<CheckRun> m_lastCheck;  // guarded by m_lastCheckMutex
   // Last, so that it stops and joins its worker before anything the worker
   // writes to is destroyed.
   TestRunController m_run;

@@ -253,8 +253,8 @@ void ResultListActions::SaveReport() const {
   // The report builder takes the lines in the window's code page.
   std::vector<std::string> lines;
   for (const std::wstring& line : Lines()) lines.push_back(Convert(line, kBig5CodePage));
-  const std::string report = m_report ? m_report(when, lines) : std::string();
-  if (!fileio::ReplaceWholeFile(path, WithUtf8Bom(report)))
+  const std::vector<std::string> report = m_report ? m_report(std::move(lines)) : lines;
+  if (!fileio::ReplaceWholeFile(path, ReportFileText(report)))
     ui::AppMessageBox(m_hDialog, Format(text::kSaveFailedFormat, path.c_str()).c_str(),
                       MB_OK | MB_ICONERROR);
 }

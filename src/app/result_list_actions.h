@@ -23,10 +23,10 @@ enum class ClipboardOutcome { Done, Busy, Failed };
 
 class ResultListActions {
  public:
-  // Builds the report's UTF-8 text (without byte-order mark) around the
-  // lines, which are in code page 950.
-  using ReportWriter =
-      std::function<std::string(const LocalDateTime& when, std::span<const std::string> lines)>;
+  // Builds the support report's UTF-8 lines around the result list's lines,
+  // which are in code page 950. Runs on the window's thread: it must not
+  // wait for the network.
+  using ReportWriter = std::function<std::vector<std::string>(std::vector<std::string> lines)>;
 
   ResultListActions() = default;
   ~ResultListActions();
@@ -41,7 +41,7 @@ class ResultListActions {
   void CopySelectedLine() const;
   void CopyAllLines() const;
   // Asks for a file name (default: the report name with date and time) and
-  // writes the report as UTF-8 with a byte-order mark. A cancelled dialog
+  // writes the report's lines, CR LF, as UTF-8 with a byte-order mark. A cancelled dialog
   // writes nothing; a failed write names the file in a message box.
   void SaveReport() const;
 

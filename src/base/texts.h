@@ -95,5 +95,11 @@ inline constexpr char kCheckSummaryFormat[] = "\xC0\xCB\xAC\x64\xA7\xB9\xA6\xA8\
 inline constexpr char kCheckCountFormat[] = "%s%d\xAD\xD3";  // %s%d個
 inline constexpr char kListComma[] = "\xA1\x41";  // ，
 inline constexpr char kViaProxyFormat[] = "\xA1\x41\xB8\x67\xA5\x4E\xB2\x7A\xA1\x47%s";  // ，經代理：%s
+inline constexpr char kProxyVerdictUnreachable[] = "\xB5\x4C\xAA\x6B\xB3\x73\xA4\x57\xA5\x4E\xB2\x7A";  // 無法連上代理
+inline constexpr char kProxyVerdictLoginRefused[] = "\xA5\x4E\xB2\x7A\xA9\xDA\xB5\xB4\xB5\x6E\xA4\x4A";  // 代理拒絕登入
+inline constexpr char kProxyVerdictRefusedTarget[] = "\xA5\x4E\xB2\x7A\xA9\xDA\xB5\xB4\xB3\x73\xBD\x75";  // 代理拒絕連線
+inline constexpr char kProxyVerdictProtocolError[] = "\xA5\x4E\xB2\x7A\xA6\x5E\xC0\xB3\xA4\xA3\xA6\x58\xA8\xF3\xA9\x77";  // 代理回應不合協定
+inline constexpr char kProxyVerdictError[] = "\xA5\x4E\xB2\x7A\xB3\x5D\xA9\x77\xBF\xF9\xBB\x7E";  // 代理設定錯誤
+inline constexpr char kCheckProxyCauseFormat[] = "%s:%d  \xB8\x67\xA5\x4E\xB2\x7A\xA1\x47%s";  // %s:%d  經代理：%s
 
 }  // namespace rk::text

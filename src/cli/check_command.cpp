@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "base/format.h"
 #include "cli/check_report.h"
@@ -26,48 +27,18 @@ int RunCheckCommand(const Context& context, const CheckCommandOptions& options) 
   std::optional<ProxyRoute> route;
   if (options.viaProxy && !(route = StoredProxyOrSay(context))) return kExitNoProxy;
 
-  const std::size_t labelWidth = LabelColumnWidth(catalogue);
-  if (!context.json) WriteLine(context, context.out, CheckTableHeading(labelWidth));
-  VerdictCallback onVerdict;
-  WaitingCallback onWaiting;
-  if (!context.json) {
-    onVerdict = [&context, labelWidth](const EndpointResult& endpoint) {
-      WriteLine(context, context.out, CheckTableLine(endpoint, labelWidth));
-    };
-    onWaiting = [&context](std::size_t waiting) {
-      WriteLine(context, context.err, Format("... waiting for %zu endpoint(s)", waiting));
-    };
-  }
-  const CheckRun run = RunCheck(catalogue, options, context.interrupted, onVerdict, onWaiting);
-  const CheckReport& report = run.report;
-  // The proxied verdicts follow the direct ones, for the same endpoints.
-  std::vector<ProxyResult> proxied;
-  if (route && !context.interrupted.load()) {
-    std::vector<ProxyTarget> targets;
-    std::vector<std::size_t> indexes;
-    std::vector<std::string> labels;
-    for (const EndpointResult& endpoint : report.endpoints) {
-      targets.push_back({endpoint.host, endpoint.port});
-      indexes.push_back(endpoint.index);
-      labels.push_back(endpoint.label);
-    }
-    if (!context.json) WriteLine(context, context.out, "");
-    proxied = RunProxiedCheck(context, *route, targets, indexes, labels, options.timeoutMs,
-                              !context.json);
-  }
-  if (context.json) {
-    nlohmann::ordered_json document = CheckJson(report, context.paths.root(), run.started);
-    if (route) document = WithProxyVerdicts(std::move(document), *route, proxied);
-    WriteJson(context, document);
-  } else {
-    for (const std::string& line : CheckClosingLines(report)) WriteLine(context, context.out, line);
-  }
+  const CheckRun run = RunCheck(context, catalogue, options, route,
+                                {!context.json, context.json ? nullptr : "... waiting for %zu endpoint(s)"});
+  if (context.json)
+    WriteJson(context, CheckJson(run, context.paths.root()));
+  else
+    for (const std::string& line : CheckClosingLines(run.report)) WriteLine(context, context.out, line);
   if (context.interrupted.load()) return kExitInterrupted;
   if (route)
-    return std::all_of(proxied.begin(), proxied.end(), [](const ProxyResult& r) {
+    return std::all_of(run.proxied.begin(), run.proxied.end(), [](const ProxyResult& r) {
              return r.verdict == ProxyVerdict::kOpenViaProxy;
            }) ? kExitOk : kExitFailed;
-  return report.AllOpen() ? kExitOk : kExitFailed;
+  return run.report.AllOpen() ? kExitOk : kExitFailed;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "cli/check_report.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <cmath>
 
 #include "base/codepage.h"
@@ -12,25 +11,6 @@
 namespace rk::cli {
 
 namespace {
-
-std::string AddressText(const EndpointResult& endpoint) {
-  return endpoint.address ? DottedIPv4(*endpoint.address) : std::string("-");
-}
-
-std::string EndpointText(const EndpointResult& endpoint) {
-  const std::string port = endpoint.port == 0 ? std::string("-") : std::to_string(endpoint.port);
-  return AddressText(endpoint) + ":" + port;
-}
-
-// Pads code page 950 text to `width` bytes: a two-byte character is two
-// columns wide, so bytes and columns agree.
-std::string Padded(std::string text, std::size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
-  return text;
-}
-
-constexpr std::size_t kMinLabelWidth = 12;
-constexpr std::size_t kMaxLabelWidth = 48;
 
 nlohmann::ordered_json Milliseconds(double ms) { return std::round(ms * 10.0) / 10.0; }
 
@@ -44,9 +24,23 @@ void AddCheckOptions(CLI::App& command, CheckRunOptions& options) {
                    "no echo or path probe for the addresses that are not open");
 }
 
-CheckRun RunCheck(const HostCatalogue& catalogue, const CheckRunOptions& options,
-                  const StopFlag& stop, const VerdictCallback& onVerdict,
-                  const WaitingCallback& onWaiting) {
+CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
+                  const CheckRunOptions& options, const std::optional<ProxyRoute>& route,
+                  const CheckProgress& progress) {
+  const std::size_t labelWidth = LabelColumnWidth(catalogue);
+  VerdictCallback onVerdict;
+  WaitingCallback onWaiting;
+  if (progress.printLines) {
+    WriteLine(context, context.out, CheckTableHeading(labelWidth));
+    onVerdict = [&context, labelWidth](const EndpointResult& endpoint) {
+      WriteLine(context, context.out, CheckTableLine(endpoint, labelWidth));
+    };
+  }
+  if (progress.waitingFormat != nullptr)
+    onWaiting = [&context, format = progress.waitingFormat](std::size_t waiting) {
+      WriteLine(context, context.err, Format(format, waiting));
+    };
+
   CheckOptions checkOptions;
   checkOptions.connectTimeoutMs = options.timeoutMs;
   checkOptions.diagnose = !options.noDiagnose;
@@ -54,64 +48,28 @@ CheckRun RunCheck(const HostCatalogue& catalogue, const CheckRunOptions& options
   ReachabilityCheck check(SystemNameResolver(), echo, checkOptions);
   CheckRun run;
   run.started = std::chrono::system_clock::now();
-  run.report = check.Run(catalogue, onVerdict, &stop, onWaiting);
+  run.report = check.Run(catalogue, onVerdict, &context.interrupted, onWaiting);
+  if (!route || context.interrupted.load()) return run;
+
+  // The proxied verdicts follow the direct ones, for the same endpoints.
+  run.proxy = route;
+  const std::vector<ProxyTarget> targets = ProxyTargets(run.report);
+  if (progress.printLines) {
+    WriteLine(context, context.out, "");
+    WriteLine(context, context.out, ProxiedTableHeading(*route, route->settingsPath));
+  } else if (progress.waitingFormat != nullptr) {
+    WriteLine(context, context.err, "... checking through the proxy");
+  }
+  ProxyConnector::ResultCallback onResult;
+  if (progress.printLines)
+    onResult = [&](std::size_t i, const ProxyResult& result) {
+      const EndpointResult& endpoint = run.report.endpoints.at(i);
+      WriteLine(context, context.out,
+                ProxiedTableLine(endpoint.index, endpoint.label, targets[i], result, labelWidth));
+    };
+  const ProxyConnector connector(*route, SystemNameResolver(), options.timeoutMs);
+  run.proxied = connector.ConnectAll(targets, onResult, &context.interrupted);
   return run;
-}
-
-std::size_t LabelColumnWidth(const HostCatalogue& catalogue) {
-  std::size_t width = kMinLabelWidth;
-  for (const std::string& label : catalogue.labels) width = std::max(width, label.size());
-  return std::min(width, kMaxLabelWidth);
-}
-
-std::string CheckTableHeading(std::size_t labelWidth) {
-  return Padded("#", 5) + Padded("label", labelWidth) + " " + Padded("address:port", 22) + " " +
-         Padded("verdict", 12) + " time";
-}
-
-std::string CheckTableLine(const EndpointResult& endpoint, std::size_t labelWidth) {
-  return Padded(std::to_string(endpoint.index), 5) + Padded(endpoint.label, labelWidth) + " " +
-         Padded(EndpointText(endpoint), 22) + " " + Padded(VerdictName(endpoint.verdict), 12) +
-         Format(" %.1f ms", endpoint.ms);
-}
-
-std::vector<std::string> CheckClosingLines(const CheckReport& report) {
-  std::vector<std::string> lines;
-  bool heading = false;
-  for (const EndpointResult& endpoint : report.endpoints) {
-    if (endpoint.cause.empty()) continue;
-    if (!heading) {
-      lines.emplace_back("");
-      lines.emplace_back("causes:");
-      heading = true;
-    }
-    lines.push_back(Padded(std::to_string(endpoint.index), 5) + EndpointText(endpoint) + "  " +
-                    endpoint.cause);
-  }
-  std::string summary = Format("%zu endpoints:", report.endpoints.size());
-  bool first = true;
-  for (std::size_t v = 0; v < kVerdictCount; ++v) {
-    if (report.counts[v] == 0) continue;
-    summary += Format("%s %zu %s", first ? "" : ",", report.counts[v],
-                      VerdictName(static_cast<Verdict>(v)));
-    first = false;
-  }
-  summary += Format(" (%.1f ms)", report.durationMs);
-  lines.emplace_back("");
-  lines.push_back(summary);
-  return lines;
-}
-
-std::vector<std::string> CheckTextLines(const CheckReport& report) {
-  std::size_t labelWidth = kMinLabelWidth;
-  for (const EndpointResult& endpoint : report.endpoints)
-    labelWidth = std::max(labelWidth, endpoint.label.size());
-  labelWidth = std::min(labelWidth, kMaxLabelWidth);
-  std::vector<std::string> lines{CheckTableHeading(labelWidth)};
-  for (const EndpointResult& endpoint : report.endpoints)
-    lines.push_back(CheckTableLine(endpoint, labelWidth));
-  for (std::string& line : CheckClosingLines(report)) lines.push_back(std::move(line));
-  return lines;
 }
 
 std::string IsoUtc(std::chrono::system_clock::time_point when) {
@@ -127,54 +85,64 @@ std::string IsoUtc(std::chrono::system_clock::time_point when) {
                 static_cast<int>(time.subseconds().count()));
 }
 
-nlohmann::ordered_json CheckJson(const CheckReport& report, const std::string& clientRoot,
-                         std::chrono::system_clock::time_point started) {
-  nlohmann::ordered_json endpoints = nlohmann::ordered_json::array();
-  for (const EndpointResult& endpoint : report.endpoints) {
-    nlohmann::ordered_json item{
+nlohmann::ordered_json CheckJson(const CheckRun& run, const std::string& clientRoot) {
+  using json = nlohmann::ordered_json;
+  const CheckReport& report = run.report;
+  json endpoints = json::array();
+  for (std::size_t i = 0; i < report.endpoints.size(); ++i) {
+    const EndpointResult& endpoint = report.endpoints[i];
+    json item{
         {"index", endpoint.index},
         {"label", Cp950ToUtf8(endpoint.label)},
         {"host", Cp950ToUtf8(endpoint.host)},
-        {"address", endpoint.address ? nlohmann::ordered_json(DottedIPv4(*endpoint.address)) : nlohmann::ordered_json()},
+        {"address", endpoint.address ? json(DottedIPv4(*endpoint.address)) : json()},
         {"port", endpoint.port},
         {"verdict", VerdictName(endpoint.verdict)},
         {"ms", Milliseconds(endpoint.ms)},
         {"cause", endpoint.cause},
-        {"reporter", endpoint.reporter != 0 ? nlohmann::ordered_json(DottedIPv4(endpoint.reporter))
-                                             : nlohmann::ordered_json()},
+        {"reporter", endpoint.reporter != 0 ? json(DottedIPv4(endpoint.reporter)) : json()},
     };
+    if (run.proxy && i < run.proxied.size()) {
+      item["proxy_verdict"] = ProxyVerdictName(run.proxied[i].verdict);
+      item["proxy_reason"] = run.proxied[i].reason;
+    }
     endpoints.push_back(std::move(item));
   }
-  nlohmann::ordered_json addresses = nlohmann::ordered_json::array();
+  json addresses = json::array();
   for (const AddressDiagnosis& diagnosis : report.addresses) {
-    nlohmann::ordered_json hops = nlohmann::ordered_json::array();
+    json hops = json::array();
     for (const PathHop& hop : diagnosis.path.hops)
       hops.push_back({{"ttl", hop.ttl}, {"address", DottedIPv4(hop.address)}, {"ms", hop.ms}});
     addresses.push_back({
         {"address", DottedIPv4(diagnosis.address)},
         {"echo",
          {{"answered", diagnosis.echoAnswered},
-          {"ms", diagnosis.echoAnswered ? nlohmann::ordered_json(diagnosis.echoMs) : nlohmann::ordered_json()}}},
+          {"ms", diagnosis.echoAnswered ? json(diagnosis.echoMs) : json()}}},
         {"path",
          {{"hops", std::move(hops)},
           {"last_ttl", diagnosis.path.lastTtl},
           {"target_reached", diagnosis.path.targetReached}}},
     });
   }
-  nlohmann::ordered_json summary = nlohmann::ordered_json::object();
+  json summary = json::object();
   for (std::size_t v = 0; v < kVerdictCount; ++v)
     summary[VerdictName(static_cast<Verdict>(v))] = report.counts[v];
   summary["total"] = report.endpoints.size();
-  return {
-      {"client_root", Cp950ToUtf8(FromConsoleText(clientRoot))},
-      {"started", IsoUtc(started)},
-      {"duration_ms", Milliseconds(report.durationMs)},
-      {"diagnosed", report.diagnosed},
-      {"icmp_available", report.icmpAvailable},
-      {"endpoints", std::move(endpoints)},
-      {"addresses", std::move(addresses)},
-      {"summary", std::move(summary)},
-  };
+  json document = json::object();
+  if (run.proxy)
+    document["proxy"] = {{"type", ProxyTypeName(run.proxy->type)},
+                         {"host", Cp950ToUtf8(run.proxy->host)},
+                         {"port", Cp950ToUtf8(run.proxy->port)},
+                         {"settings_file", NativeTextToUtf8(run.proxy->settingsPath)}};
+  document["client_root"] = Cp950ToUtf8(FromConsoleText(clientRoot));
+  document["started"] = IsoUtc(run.started);
+  document["duration_ms"] = Milliseconds(report.durationMs);
+  document["diagnosed"] = report.diagnosed;
+  document["icmp_available"] = report.icmpAvailable;
+  document["endpoints"] = std::move(endpoints);
+  document["addresses"] = std::move(addresses);
+  document["summary"] = std::move(summary);
+  return document;
 }
 
 }  // namespace rk::cli

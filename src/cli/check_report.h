@@ -1,10 +1,15 @@
 #pragma once
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "cli/cli.h"
+#include "diagnostics/check_table.h"
+#include "diagnostics/proxy_connector.h"
 #include "diagnostics/reachability_check.h"
+#include "diagnostics/support_report.h"
 
 namespace CLI {
 class App;
@@ -20,41 +25,32 @@ struct CheckRunOptions {
 // Adds --timeout-ms and --no-diagnose, bound to `options` (which must outlive the parse).
 void AddCheckOptions(CLI::App& command, CheckRunOptions& options);
 
-// A check of every endpoint of `catalogue` with the system's resolver and
-// echo service; `stop` ends its waits early. The callbacks as for
-// ReachabilityCheck::Run.
-struct CheckRun {
-  CheckReport report;
-  std::chrono::system_clock::time_point started;
+// What a check shows while it runs (text mode only).
+struct CheckProgress {
+  // The table's heading and each verdict on stdout as it arrives, then the
+  // proxied lines under their heading.
+  bool printLines = false;
+  // A note on stderr while a wait lasts ("%zu": the endpoints still waited
+  // for), and one before the proxied attempts; none when empty.
+  const char* waitingFormat = nullptr;
 };
-[[nodiscard]] CheckRun RunCheck(const HostCatalogue& catalogue, const CheckRunOptions& options,
-                                const StopFlag& stop, const VerdictCallback& onVerdict = {},
-                                const WaitingCallback& onWaiting = {});
 
-// The two renderings of a check: text lines (code page 950, like every
-// system text) and one JSON document (UTF-8). Both read only the result
-// structs; the support report reuses them.
-
-// The label column's width in bytes: the longest label of `catalogue`,
-// within 12..48, so that lines printed as they arrive still line up.
-[[nodiscard]] std::size_t LabelColumnWidth(const HostCatalogue& catalogue);
-// One table line: index, label, address:port, verdict, time.
-[[nodiscard]] std::string CheckTableLine(const EndpointResult& endpoint, std::size_t labelWidth);
-// The table's heading.
-[[nodiscard]] std::string CheckTableHeading(std::size_t labelWidth);
-// The cause lines (one per endpoint that is not open), then the summary line.
-[[nodiscard]] std::vector<std::string> CheckClosingLines(const CheckReport& report);
-// The whole table after the fact (the label column as wide as the longest
-// label of its endpoints, within the same bounds): heading, every endpoint
-// in catalogue order, then the closing lines.
-[[nodiscard]] std::vector<std::string> CheckTextLines(const CheckReport& report);
+// A check of every endpoint of `catalogue` with the system's resolver and
+// echo service, then, when `route` is given and no Ctrl+C came, of every
+// endpoint through that proxy (all at once). Ctrl+C ends the waits early.
+[[nodiscard]] CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
+                                const CheckRunOptions& options,
+                                const std::optional<ProxyRoute>& route,
+                                const CheckProgress& progress);
 
 // ISO 8601 in UTC with milliseconds: 2026-12-06T16:50:00.123Z.
 [[nodiscard]] std::string IsoUtc(std::chrono::system_clock::time_point when);
+using rk::IsoUtc;
 
-// The check as JSON; field names in docs/json.md.
+// The check as JSON (field names in docs/json.md); with a proxy, "proxy"
+// {"type", "host", "port", "settings_file"} comes first (never a login) and
+// each endpoint has "proxy_verdict" and "proxy_reason".
 // `clientRoot` is in the terminal's encoding, as the command line gave it.
-[[nodiscard]] nlohmann::ordered_json CheckJson(const CheckReport& report, const std::string& clientRoot,
-                                       std::chrono::system_clock::time_point started);
+[[nodiscard]] nlohmann::ordered_json CheckJson(const CheckRun& run, const std::string& clientRoot);
 
 }  // namespace rk::cli

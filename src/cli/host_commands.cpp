@@ -9,13 +9,13 @@ namespace rk::cli {
 namespace {
 
 int RunHosts(const Context& context) {
-  const HostsResult result = CollectHosts(context);
+  const HostsResult result = CollectHosts(context.profile, context.paths);
   Render(context, result);
   return result.hosts.empty() ? NoHosts(context) : kExitOk;
 }
 
 int RunPreference(const Context& context) {
-  Render(context, CollectPreference(context));
+  Render(context, CollectPreference(context.profile, context.paths));
   return kExitOk;
 }
 

@@ -1,5 +1,4 @@
 #include <CLI/CLI.hpp>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -8,6 +7,7 @@
 #include "base/format.h"
 #include "cli/check_report.h"
 #include "cli/cli.h"
+#include "cli/proxy_check.h"
 #include "cli/platform.h"
 #include "cli/results.h"
 #include "config/host_catalogue.h"
@@ -16,52 +16,19 @@ namespace rk::cli {
 
 namespace {
 
-// Local time minus UTC now, in minutes: the UTC clock fields read back as
-// local time give the offset's opposite.
-int LocalOffsetMinutes(std::time_t now) {
-  std::tm utc{};
-  if (const std::tm* fields = std::gmtime(&now)) utc = *fields;
-  utc.tm_isdst = -1;
-  const std::time_t utcAsLocal = std::mktime(&utc);
-  if (utcAsLocal == static_cast<std::time_t>(-1)) return 0;
-  return static_cast<int>(std::difftime(now, utcAsLocal) / 60);
-}
-
-// The report's check: every endpoint of the host list with its diagnosis,
-// none without hosts. Nothing is printed while it runs but a note on stderr
-// when a wait lasts (the text comes in one piece, possibly into a file).
-std::optional<CheckRun> CheckEveryEndpoint(const Context& context, const CheckRunOptions& options) {
-  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
-  if (catalogue.empty()) return std::nullopt;
-  WaitingCallback onWaiting;
-  if (!context.json)
-    onWaiting = [&context](std::size_t waiting) {
-      WriteLine(context, context.err, Format("... checking: waiting for %zu endpoint(s)", waiting));
-    };
-  return RunCheck(catalogue, options, context.interrupted, {}, onWaiting);
-}
-
+// The report of the client's configuration, with a check of every endpoint
+// (through the stored proxy too, when one of type 1..4 is stored); none
+// without hosts. Nothing is printed while the check runs but a note on
+// stderr when a wait lasts (the text comes in one piece, possibly into a file).
 ReportResult CollectReport(const Context& context, const CheckRunOptions& checkOptions) {
-  const std::time_t now = std::time(nullptr);
-  ReportResult report;
-  report.generatedUnix = static_cast<int64_t>(now);
-  report.localOffsetMinutes = LocalOffsetMinutes(now);
-  report.version = REACHKIT_VERSION;
-  report.hostName = MachineHostName();
-  report.ipv4Addresses = MachineIPv4Addresses();
-  report.clientRoot = context.paths.root();
-  const ClientPaths& paths = context.paths;
-  for (const auto& [name, path] :
-       {std::pair{"quote_settings", paths.QuoteSettingsPath()},
-        std::pair{"platform_settings", paths.SysFilePath("O_Tradedesk.ini")},
-        std::pair{"host_file", paths.PlatformHostFilePath(context.profile)},
-        std::pair{"base_configuration", paths.BaseConfigPath()},
-        std::pair{"tool_settings", paths.ToolSettingsPath()}})
-    report.files.push_back({name, path, ReadFileFacts(path)});
-  report.hosts = CollectHosts(context);
-  report.preference = CollectPreference(context);
-  report.proxy = CollectProxy(context, false);
-  report.check = CheckEveryEndpoint(context, checkOptions);
+  ReportResult report = rk::CollectReport(context.profile, context.paths, REACHKIT_VERSION);
+  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
+  if (catalogue.empty()) {
+    report.noCheck = "no hosts to check";
+    return report;
+  }
+  report.check = RunCheck(context, catalogue, checkOptions, StoredProxy(context),
+                          {false, context.json ? nullptr : "... checking: waiting for %zu endpoint(s)"});
   return report;
 }
 

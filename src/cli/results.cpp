@@ -15,16 +15,7 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr char kHiddenPassword[] = "********";
-
 std::string Utf8(std::string_view cp950) { return Cp950ToUtf8(cp950); }
-
-json PreferenceJson(const ConnectionPreference& record) {
-  if (!record.IsValid()) return nullptr;
-  return {{"location", Utf8(record.strLocation)},
-          {"nm_port", record.nNmPort},
-          {"ps_port", record.nPsPort}};
-}
 
 const char* TestName(TestKind kind) {
   switch (kind) {
@@ -41,80 +32,9 @@ json AddressOrNull(uint32_t address) {
 
 }  // namespace
 
-HostsResult CollectHosts(const Context& context) {
-  const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
-  HostsResult result{context.paths.root(), {}};
-  for (std::size_t i = 0; i < catalogue.size(); ++i) {
-    const HostEntry entry = catalogue.Entry(i);
-    HostRow row{i, catalogue.labels[i], entry.host, entry.group == HostGroup::LocalSection, {}};
-    if (!row.local)
-      row.ports = catalogue.nmPorts;
-    else if (entry.port != 0)
-      row.ports.push_back(entry.port);
-    result.hosts.push_back(std::move(row));
-  }
-  return result;
-}
-
-PreferenceResult CollectPreference(const Context& context) {
-  PreferenceResult result;
-  result.line = PreferenceLabelText(context.profile, context.paths);
-  ReadConnectionPreference(result.success, false, context.profile, context.paths);
-  ReadConnectionPreference(result.priority, true, context.profile, context.paths);
-  return result;
-}
-
-ProxySettingsResult CollectProxy(const Context& context, bool showPasswords) {
-  ProxySettingsResult result;
-  result.showPasswords = showPasswords;
-  result.masterCopy = FindProxyMasterCopy(context.profile, context.paths).masterPath;
-  for (const auto& [name, path] : {std::pair{"tool_settings", context.paths.ToolSettingsPath()},
-                                   std::pair{"base_configuration", context.paths.BaseConfigPath()}})
-    result.files.push_back({name, path, LoadProxySettings(context.profile, path),
-                            StoredProxyKeys(context.profile, path)});
-  return result;
-}
-
 void WriteJson(const Context& context, const json& document) {
   context.out << document.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
   context.out.flush();
-}
-
-void to_json(json& j, const HostsResult& result) {
-  j = {{"client_root", NativeTextToUtf8(result.clientRoot)}, {"hosts", json::array()}};
-  for (const HostRow& row : result.hosts)
-    j["hosts"].push_back({{"index", row.index},
-                          {"label", Utf8(row.label)},
-                          {"host", Utf8(row.host)},
-                          {"group", row.local ? "local" : "server"},
-                          {"ports", row.ports}});
-}
-
-void to_json(json& j, const PreferenceResult& result) {
-  j = {{"line", Utf8(result.line)},
-       {"success", PreferenceJson(result.success)},
-       {"priority", PreferenceJson(result.priority)}};
-}
-
-void to_json(json& j, const ProxySettingsResult& result) {
-  j = {{"master_copy", NativeTextToUtf8(result.masterCopy)}, {"files", json::array()}};
-  for (const ProxyFile& file : result.files) {
-    const ProxySettings& s = file.settings;
-    json stored = json::object();
-    for (std::size_t i = 0; i < kProxyKeys.size(); ++i) stored[kProxyKeys[i]] = file.stored[i];
-    j["files"].push_back({{"name", file.name},
-                          {"path", NativeTextToUtf8(file.path)},
-                          {"proxy_type", s.m_nProxyType},
-                          {"proxy_server_name", Utf8(s.m_strProxyServerName)},
-                          {"proxy_port", Utf8(s.m_strProxyPort)},
-                          {"user_name", Utf8(s.m_strUserName)},
-                          {"user_password_set", !s.m_strUserPassword.empty()},
-                          {"socks_proxy_server_name", Utf8(s.m_strSocksProxyServerName)},
-                          {"socks_proxy_port", Utf8(s.m_strSocksProxyPort)},
-                          {"socks_user_name", Utf8(s.m_strSocksUserName)},
-                          {"socks_user_password_set", !s.m_strSocksUserPassword.empty()},
-                          {"stored", std::move(stored)}});
-  }
 }
 
 void to_json(json& j, const SetPreferenceResult& result) {
@@ -175,57 +95,6 @@ void to_json(json& j, const TestResult& result) {
   j["lines"] = std::move(lines);
 }
 
-std::string IsoUtc(int64_t unixSeconds) {
-  // Civil date from days since 1970-01-01 (proleptic Gregorian), so no
-  // platform time function with its own range or locking is involved.
-  int64_t days = unixSeconds / 86400;
-  int64_t rest = unixSeconds % 86400;
-  if (rest < 0) {
-    rest += 86400;
-    --days;
-  }
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t mp = (5 * dayOfYear + 2) / 153;
-  const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  return Format("%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
-                static_cast<long long>(month), static_cast<long long>(day),
-                static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60),
-                static_cast<long long>(rest % 60));
-}
-
-std::string UtcOffsetText(int minutes) {
-  const int magnitude = minutes < 0 ? -minutes : minutes;
-  return Format("%c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
-}
-
-void to_json(json& j, const ReportResult& result) {
-  j = {{"generated", IsoUtc(result.generatedUnix)},
-       {"local_offset", UtcOffsetText(result.localOffsetMinutes)},
-       {"version", result.version},
-       {"host_name", result.hostName},
-       {"ipv4_addresses", result.ipv4Addresses},
-       {"client_root", NativeTextToUtf8(result.clientRoot)},
-       {"files", json::array()}};
-  for (const ConfigFile& file : result.files)
-    j["files"].push_back(
-        {{"name", file.name},
-         {"path", NativeTextToUtf8(file.path)},
-         {"exists", file.facts.exists},
-         {"size", file.facts.exists ? json(file.facts.size) : json(nullptr)},
-         {"modified", file.facts.exists ? json(IsoUtc(file.facts.modifiedUnix)) : json(nullptr)}});
-  j["hosts"] = json(result.hosts)["hosts"];
-  j["preference"] = result.preference;
-  j["proxy"] = json(result.proxy)["files"];
-  j["check"] = result.check ? CheckJson(result.check->report, result.clientRoot, result.check->started)
-                            : json(nullptr);
-}
-
 namespace {
 
 void WriteText(const Context& context, const HostsResult& result) {
@@ -248,19 +117,8 @@ void WriteText(const Context& context, const ProxySettingsResult& result) {
     context.out << (file.name == std::string("tool_settings") ? "tool settings"
                                                               : "base configuration")
                 << ": " << (context.utf8 ? NativeTextToUtf8(file.path) : file.path) << '\n';
-    for (std::size_t i = 0; i < kProxyKeys.size(); ++i) {
-      const std::string key = kProxyKeys[i];
-      if (!file.stored[i]) {
-        WriteListLine(context, context.out, key + " (missing)");
-        continue;
-      }
-      std::string value = file.settings.ValueText(i);
-      // An empty password is shown as empty: whether one is set is what the
-      // support desk asks, and it gives nothing away.
-      const bool password = key == "UserPassword" || key == "SOCKSUserPassword";
-      if (password && !result.showPasswords && !value.empty()) value = kHiddenPassword;
-      WriteListLine(context, context.out, key + "=" + value);
-    }
+    for (const std::string& line : ProxyKeyLines(result, file))
+      WriteListLine(context, context.out, line);
   }
   context.out.flush();
 }
@@ -296,36 +154,9 @@ void Render(const Context& context, const ReportResult& result) {
     WriteJson(context, json(result));
     return;
   }
-  std::ostream& out = context.out;
-  out << "Reachkit support report\n"
-      << "generated: " << IsoUtc(result.generatedUnix) << " (local offset "
-      << UtcOffsetText(result.localOffsetMinutes) << ")\n"
-      << "version: " << result.version << '\n'
-      << "host name: " << result.hostName << '\n'
-      << "IPv4 addresses:";
-  for (const std::string& address : result.ipv4Addresses) out << ' ' << address;
-  out << "\nclient root: " << NativeTextToUtf8(result.clientRoot) << "\n\nconfiguration files:\n";
-  for (const ConfigFile& file : result.files) {
-    out << "  " << file.name << ": " << NativeTextToUtf8(file.path);
-    if (file.facts.exists)
-      out << " (" << file.facts.size << " bytes, modified " << IsoUtc(file.facts.modifiedUnix) << ")\n";
-    else
-      out << " (missing)\n";
-  }
-  out << "\nhosts:\n";
-  WriteText(context, result.hosts);
-  out << "\npreference:\n";
-  WriteText(context, result.preference);
-  out << "\nproxy:\n";
-  WriteText(context, result.proxy);
-  out << "\ncheck of every endpoint:\n";
-  if (result.check) {
-    for (const std::string& line : CheckTextLines(result.check->report))
-      WriteLine(context, out, line);
-  } else {
-    out << "no hosts to check\n";
-  }
-  out.flush();
+  // UTF-8 on every platform: the lines are that already.
+  for (const std::string& line : ReportTextLines(result)) context.out << line << '\n';
+  context.out.flush();
 }
 
 void Render(const Context& context, const TestResult& result) {
@@ -333,3 +164,82 @@ void Render(const Context& context, const TestResult& result) {
 }
 
 }  // namespace rk::cli
+
+// The shared results live in rk (diagnostics/support_report.h): their JSON
+// forms go beside them for argument-dependent lookup.
+namespace rk {
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+std::string Utf8(std::string_view cp950) { return Cp950ToUtf8(cp950); }
+
+json PreferenceJson(const ConnectionPreference& record) {
+  if (!record.IsValid()) return nullptr;
+  return {{"location", Utf8(record.strLocation)},
+          {"nm_port", record.nNmPort},
+          {"ps_port", record.nPsPort}};
+}
+
+}  // namespace
+
+void to_json(json& j, const HostsResult& result) {
+  j = {{"client_root", NativeTextToUtf8(result.clientRoot)}, {"hosts", json::array()}};
+  for (const HostRow& row : result.hosts)
+    j["hosts"].push_back({{"index", row.index},
+                          {"label", Utf8(row.label)},
+                          {"host", Utf8(row.host)},
+                          {"group", row.local ? "local" : "server"},
+                          {"ports", row.ports}});
+}
+
+void to_json(json& j, const PreferenceResult& result) {
+  j = {{"line", Utf8(result.line)},
+       {"success", PreferenceJson(result.success)},
+       {"priority", PreferenceJson(result.priority)}};
+}
+
+void to_json(json& j, const ProxySettingsResult& result) {
+  j = {{"master_copy", NativeTextToUtf8(result.masterCopy)}, {"files", json::array()}};
+  for (const ProxyFile& file : result.files) {
+    const ProxySettings& s = file.settings;
+    json stored = json::object();
+    for (std::size_t i = 0; i < kProxyKeys.size(); ++i) stored[kProxyKeys[i]] = file.stored[i];
+    j["files"].push_back({{"name", file.name},
+                          {"path", NativeTextToUtf8(file.path)},
+                          {"proxy_type", s.m_nProxyType},
+                          {"proxy_server_name", Utf8(s.m_strProxyServerName)},
+                          {"proxy_port", Utf8(s.m_strProxyPort)},
+                          {"user_name", Utf8(s.m_strUserName)},
+                          {"user_password_set", !s.m_strUserPassword.empty()},
+                          {"socks_proxy_server_name", Utf8(s.m_strSocksProxyServerName)},
+                          {"socks_proxy_port", Utf8(s.m_strSocksProxyPort)},
+                          {"socks_user_name", Utf8(s.m_strSocksUserName)},
+                          {"socks_user_password_set", !s.m_strSocksUserPassword.empty()},
+                          {"stored", std::move(stored)}});
+  }
+}
+
+void to_json(json& j, const ReportResult& result) {
+  j = {{"generated", IsoUtc(result.generatedUnix)},
+       {"local_offset", UtcOffsetText(result.localOffsetMinutes)},
+       {"version", result.version},
+       {"host_name", result.hostName},
+       {"ipv4_addresses", result.ipv4Addresses},
+       {"client_root", NativeTextToUtf8(result.clientRoot)},
+       {"files", json::array()}};
+  for (const ConfigFile& file : result.files)
+    j["files"].push_back(
+        {{"name", file.name},
+         {"path", NativeTextToUtf8(file.path)},
+         {"exists", file.facts.exists},
+         {"size", file.facts.exists ? json(file.facts.size) : json(nullptr)},
+         {"modified", file.facts.exists ? json(IsoUtc(file.facts.modifiedUnix)) : json(nullptr)}});
+  j["hosts"] = json(result.hosts)["hosts"];
+  j["preference"] = result.preference;
+  j["proxy"] = json(result.proxy)["files"];
+  j["check"] = result.check ? cli::CheckJson(*result.check, result.clientRoot) : json(nullptr);
+}
+
+}  // namespace rk

@@ -68,7 +68,7 @@ int RunSetPreference(const Context& context, const std::string& locationArgument
 int RunProxy(const Context& context, bool showPasswords) {
   if (context.json && showPasswords)
     return UsageError(context, "--show-passwords is for text: passwords never appear in JSON");
-  Render(context, CollectProxy(context, showPasswords));
+  Render(context, CollectProxy(context.profile, context.paths, showPasswords));
   return kExitOk;
 }
 

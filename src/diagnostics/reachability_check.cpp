@@ -306,13 +306,8 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
   return {};
 }
 
-CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const VerdictCallback& onVerdict,
-                                   const StopFlag* stop, const WaitingCallback& onWaiting) {
-  const Clock::time_point checkStart = Clock::now();
-  CheckReport report;
-  report.diagnosed = options_.diagnose;
-
-  // The endpoints, in catalogue order.
+std::vector<EndpointResult> CheckEndpoints(const HostCatalogue& catalogue) {
+  std::vector<EndpointResult> endpoints;
   for (std::size_t i = 0; i < catalogue.size(); ++i) {
     const HostEntry entry = catalogue.Entry(i);
     std::vector<int32_t> ports;
@@ -327,9 +322,19 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
       endpoint.label = entry.label;
       endpoint.host = entry.host;
       endpoint.port = port;
-      report.endpoints.push_back(std::move(endpoint));
+      endpoints.push_back(std::move(endpoint));
     }
   }
+  return endpoints;
+}
+
+CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const VerdictCallback& onVerdict,
+                                   const StopFlag* stop, const WaitingCallback& onWaiting) {
+  const Clock::time_point checkStart = Clock::now();
+  CheckReport report;
+  report.diagnosed = options_.diagnose;
+
+  report.endpoints = CheckEndpoints(catalogue);
 
   Clock::time_point lastNews = Clock::now();
   const auto deliver = [&](EndpointResult& endpoint) {

@@ -90,6 +90,11 @@ using VerdictCallback = std::function<void(const EndpointResult&)>;
 // with the number of connects still waiting.
 using WaitingCallback = std::function<void(std::size_t waiting)>;
 
+// The endpoints of a catalogue, before any verdict: entry by entry, each
+// entry's ports in list order (an entry without a port has one, port 0).
+// The check's report lists them in this order.
+[[nodiscard]] std::vector<EndpointResult> CheckEndpoints(const HostCatalogue& catalogue);
+
 // Every endpoint of a catalogue checked at once.
 // * Each entry resolves as the host selection does: a numeric address as it
 //   is, else through `resolver`; look-ups run in parallel, each bounded by

@@ -1,8 +1,5 @@
 #include "diagnostics/result_export.h"
 
-#include <cstdlib>
-
-#include "base/codepage.h"
 #include "base/format.h"
 
 namespace rk {
@@ -38,41 +35,8 @@ bool RetryWithin(const std::function<bool()>& attempt, uint32_t budgetMs, uint32
   }
 }
 
-namespace {
-
-std::string OffsetText(int minutes) {
-  const int magnitude = std::abs(minutes);
-  return Format("UTC%c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
-}
-
-}  // namespace
-
-std::string WindowReportText(const WindowReportInput& input) {
-  const LocalDateTime& t = input.when;
-  std::string text = "Reachkit support report\r\n";
-  text += Format("Time: %04d-%02d-%02d %02d:%02d:%02d (%s)\r\n", t.year, t.month, t.day, t.hour,
-                 t.minute, t.second, OffsetText(t.utcOffsetMinutes).c_str());
-  text += "Program: " + Cp950ToUtf8(input.program) + "\r\n";
-  text += "Client root: " + Cp950ToUtf8(input.clientRoot) + "\r\n";
-
-  const HostCatalogue& catalogue = input.catalogue;
-  text += Format("Endpoints (%zu hosts):\r\n", catalogue.size());
-  for (size_t i = 0; i < catalogue.size(); ++i) {
-    const HostEntry entry = catalogue.Entry(i);
-    const std::string head =
-        Format("  %zu. %s  ", i + 1, Cp950ToUtf8(entry.label).c_str()) + Cp950ToUtf8(entry.host);
-    if (entry.group == HostGroup::LocalSection) {
-      text += head + (entry.port != 0 ? Format(":%d", entry.port) : std::string(" (no port)"));
-      text += "\r\n";
-      continue;
-    }
-    if (catalogue.nmPorts.empty()) text += head + " (no port)\r\n";
-    for (int32_t port : catalogue.nmPorts) text += head + Format(":%d\r\n", port);
-  }
-
-  text += Format("Result list (%zu lines):\r\n", input.resultLines.size());
-  for (const std::string& line : input.resultLines) text += "  " + Cp950ToUtf8(line) + "\r\n";
-  return text;
+std::string ReportFileText(std::span<const std::string> utf8Lines) {
+  return WithUtf8Bom(JoinLinesCrLf(utf8Lines) + "\r\n");
 }
 
 }  // namespace rk

@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "config/host_catalogue.h"
 
 namespace rk {
 
@@ -38,18 +37,9 @@ inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 [[nodiscard]] bool RetryWithin(const std::function<bool()>& attempt, uint32_t budgetMs,
                                uint32_t stepMs, const std::function<void(uint32_t)>& pause);
 
-// What the window knows when it saves a report. Texts are code page 950.
-struct WindowReportInput {
-  LocalDateTime when;
-  std::string program;  // the window title: name and version
-  std::string clientRoot;
-  const HostCatalogue& catalogue;
-  std::span<const std::string> resultLines;
-};
-
-// The support report as UTF-8 with CR LF line ends (no byte-order mark):
-// time, program, client root, every endpoint (label, host, port each), then
-// the result list's lines as shown.
-[[nodiscard]] std::string WindowReportText(const WindowReportInput& input);
+// The saved report's file: the lines of the support report
+// (support_report.h, UTF-8) joined by CR LF, with a UTF-8 byte-order mark in
+// front so that Notepad shows the Chinese.
+[[nodiscard]] std::string ReportFileText(std::span<const std::string> utf8Lines);
 
 }  // namespace rk

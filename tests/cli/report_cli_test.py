@@ -3,11 +3,16 @@ included; passwords never appear."""
 import calendar
 import json
 import os
+import pathlib
 import re
 import socket
+import sys
 import time
 
 import cli_test as h
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "proxy"))
+import proxy_lab as lab  # noqa: E402
 
 
 class ReportCliTest(h.CliCase):
@@ -95,6 +100,106 @@ class ReportCliTest(h.CliCase):
         code, out, err = self.run_cli("--root", empty, "report")
         self.assertEqual((code, err), (0, b""))
         self.assertTrue(out.decode("utf-8").endswith("\ncheck of every endpoint:\nno hosts to check\n"))
+
+
+    def test_a_stored_proxy_adds_the_proxied_check_in_text_and_json(self):
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
+        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=1\nIP_1=127.0.0.1\nPort_1=%d\n" % self.open)
+        settings = self.host_path(self.dir / "Bin" / "BaseConfig.ini")
+        secrets = ("Http-Secret-3", "Socks-Secret-4")
+        logins = "UserName=agent\nUserPassword=%s\nSOCKSUserName=agent\nSOCKSUserPassword=%s\n" % secrets
+        refused, opened = (0, self.closed), (0, self.open)
+        # Per proxy: the stored type, the server, and the proxied verdict of (entry, port); the
+        # reason's start where the proxy gives its own.
+        cases = [
+            ("SOCKS5", 4, lambda: lab.microsocks(lab.free_port(), "agent", secrets[1]),
+             {refused: ("proxy-refused-target", "SOCKS5 5: connection refused"),
+              opened: ("open-via-proxy", "the SOCKS5 proxy")}),
+            ("HTTP", 1, lambda: lab.tinyproxy(lab.free_port(), [self.open], ("agent", secrets[0])),
+             {refused: ("proxy-refused-target", "HTTP/1."), opened: ("open-via-proxy", "the HTTP proxy")}),
+            ("SOCKS4", 2, lambda: lab.danted(lab.free_port()),
+             {refused: ("proxy-refused-target", "SOCKS4 91"), opened: ("open-via-proxy", "the SOCKS4 proxy")}),
+            ("SOCKS4a", 3, lambda: _scripted("socks4a"),
+             {refused: ("proxy-refused-target", "SOCKS4 91"), opened: ("open-via-proxy", "the SOCKS4a proxy")}),
+            ("SOCKS5", 4, lambda: _scripted("silent"),
+             {refused: ("timeout", ""), opened: ("timeout", "")}),
+        ]
+        for kind, type_, server, verdicts in cases:
+            with self.subTest(proxy=kind, type=type_), server() as port:
+                host_keys = ("ProxyServerName", "ProxyPort") if type_ == 1 else (
+                    "SOCKSProxyServerName", "SOCKSProxyPort")
+                self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\nProxyType=%d\n"
+                           "%s=127.0.0.1\n%s=%d\n%s" % (self.closed, self.open, type_, host_keys[0],
+                                                        host_keys[1], port, logins))
+                code, out, err = self.run_cli("--root", self.root, "--json", "report", "--no-diagnose",
+                                              "--timeout-ms", "1500")
+                self.assertEqual((code, err), (0, b""))
+                for secret in secrets:
+                    self.assertNotIn(secret.encode(), out)
+                check = json.loads(out)["check"]
+                self.assertEqual(list(check)[0], "proxy")
+                self.assertEqual(check["proxy"], {"type": kind, "host": "127.0.0.1", "port": str(port),
+                                                  "settings_file": settings})
+                expected = [(0, self.closed, "refused") + verdicts[refused],
+                            (0, self.open, "open") + verdicts[opened],
+                            (1, self.open, "open") + verdicts[opened]]
+                got = [(e["index"], e["port"], e["verdict"], e["proxy_verdict"], e["proxy_reason"])
+                       for e in check["endpoints"]]
+                self.assertEqual([g[:4] for g in got], [x[:4] for x in expected])
+                for g, x in zip(got, expected):
+                    self.assertTrue(g[4].startswith(x[4]), (g, x))
+
+                # The text: the direct table, then the proxied lines under a heading that names
+                # the proxy and the file, then the causes and the summary.
+                out_file = self.dir / "report.txt"
+                self.assertEqual(self.run_cli("--root", self.root, "report", "--no-diagnose", "--out",
+                                              self.host_path(out_file), "--timeout-ms", "1500"),
+                                 (0, b"", b"... checking through the proxy\n"))
+                text = out_file.read_text(encoding="utf-8")
+                for secret in secrets:
+                    self.assertNotIn(secret, text)
+                table = text[text.index("\ncheck of every endpoint:\n"):]
+                heading = "\nthrough the %s proxy 127.0.0.1:%d (%s):\n" % (kind, port, settings)
+                self.assertIn(heading, table)
+                direct, proxied = table.split(heading)
+                for index, target, verdict, proxy_verdict, reason in expected:
+                    self.assertRegex(direct, r"\n%d +\S.* 127\.0\.0\.1:%d +%s +\d+\.\d ms\n"
+                                     % (index, target, verdict))
+                    self.assertRegex(proxied, r"(^|\n)%d +\S.* 127\.0\.0\.1:%d +%s +\d+\.\d ms  %s"
+                                     % (index, target, proxy_verdict, re.escape(reason)))
+                self.assertRegex(proxied, r"\n3 endpoints: 2 open, 1 refused \(\d+\.\d ms\)\n$")
+
+    def test_without_a_stored_proxy_the_report_has_no_proxied_check(self):
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
+        for proxy in ("", "ProxyType=0\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d\n" % self.open,
+                      "ProxyType=9\nProxyServerName=127.0.0.1\nProxyPort=%d\n" % self.open):
+            with self.subTest(proxy=proxy):
+                self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n%s" % (self.open, proxy))
+                code, out, err = self.run_cli("--root", self.root, "--json", "report", "--no-diagnose")
+                self.assertEqual((code, err), (0, b""))
+                check = json.loads(out)["check"]
+                self.assertNotIn("proxy", check)
+                self.assertEqual([sorted(e) for e in check["endpoints"]],
+                                 [sorted(["index", "label", "host", "address", "port", "verdict", "ms",
+                                          "cause", "reporter"])])
+                code, out, err = self.run_cli("--root", self.root, "report", "--no-diagnose")
+                self.assertEqual((code, err), (0, b""))
+                self.assertNotIn(b"through the", out)
+                self.assertRegex(out.decode("utf-8"), r"\n1 endpoints: 1 open \(\d+\.\d ms\)\n$")
+
+
+def _scripted(behaviour):
+    """The scripted proxy as a context that gives its port, like the servers'."""
+    proxy = lab.ScriptedProxy(behaviour)
+
+    class Port:
+        def __enter__(self):
+            return proxy.port
+
+        def __exit__(self, *exc):
+            proxy.close()
+
+    return Port()
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@
 
 #include "base/codepage.h"
 #include "base/texts.h"
+#include "diagnostics/support_report.h"
 
 namespace rk {
 namespace {
@@ -60,37 +61,72 @@ TEST(ResultExport, RetriesAreBoundedInCountAndPause) {
   }
 }
 
-TEST(ResultExport, ReportNamesRootEveryEndpointAndTheLinesInUtf8) {
-  // Two server entries on two shared ports, a Local entry with a port and one without.
-  const HostCatalogue catalogue{{"127.0.0.1", "quote.invalid", "127.0.0.2", "127.0.0.3"},
-                                {std::string(text::kTradingHost) + "-A : 127.0.0.1", "Q", "L1", "L2"},
-                                {7001, 7002},
-                                {7003, 0},
-                                2};
-  const Strings lines = {text::kTargetReached, "Telnet 127.0.0.1 [127.0.0.1]"};
-  const std::string report = WindowReportText(
-      {{2026, 12, 6, 9, 5, 7, -90}, "Reachkit v4.0.1", "C:\\Client\\\xA5\\", catalogue, lines});
+// The saved report is the support report with the result list's lines at its end: the
+// client root, hosts, the proxy with its password masked, the last check with its proxied
+// verdicts and causes, then every line of the list in UTF-8; CR LF throughout, one BOM.
+TEST(ResultExport, SavedReportIsTheSupportReportWithTheListsLines) {
+  ReportResult report;
+  report.generatedUnix = 1'765'011'907;  // 2025-12-06T09:05:07Z
+  report.localOffsetMinutes = -90;
+  report.version = "4.0.1.0";
+  report.clientRoot = "C:\\Client";
+  report.hosts.hosts.push_back({0, std::string(text::kTradingHost) + "-A : 127.0.0.1", "127.0.0.1",
+                                false, {7001, 7002}});
+  ProxyFile base{"base_configuration", "C:\\Client\\Bin\\BaseConfig.ini", {}, {}};
+  base.settings.m_nProxyType = 4;
+  base.settings.m_strSocksUserPassword = "s3cret-Pass";
+  base.stored.fill(true);
+  report.proxy.files.push_back(base);
+  CheckRun run;
+  for (int32_t port : {7001, 7002}) {
+    EndpointResult e;
+    e.label = report.hosts.hosts[0].label, e.host = "127.0.0.1", e.address = 0x0100007F;
+    e.port = port, e.verdict = port == 7001 ? Verdict::Open : Verdict::Refused;
+    e.cause = port == 7001 ? "" : "the host answers, but nothing listens on port 7002";
+    run.report.counts[static_cast<std::size_t>(e.verdict)]++;
+    run.report.endpoints.push_back(e);
+  }
+  run.proxy = ProxyRoute{4, "127.0.0.1", "1080", "agent", "s3cret-Pass", base.path};
+  run.proxied = {{ProxyVerdict::kOpenViaProxy, "connected", base.path, 1.5},
+                 {ProxyVerdict::kProxyRefusedTarget, "SOCKS5 5: connection refused", base.path, 2.0}};
+  report.check = run;
+  report.resultLines = Strings{text::kTargetReached, "Telnet 127.0.0.1 [127.0.0.1]"};
+
+  const Strings lines = ReportTextLines(report);
+  const std::string file = ReportFileText(lines);
+  ASSERT_TRUE(file.starts_with(kUtf8Bom));
+  const std::string text = file.substr(kUtf8Bom.size());
   const Strings expected = {
-      "Time: 2026-12-06 09:05:07 (UTC-01:30)\r\n",
-      "Program: Reachkit v4.0.1\r\n",
-      "Client root: C:\\Client\\\xE5\x8A\x9F\r\n",  // 功: its trail byte is a backslash
-      "  1. \xE4\xBA\xA4\xE6\x98\x93\xE4\xB8\xBB\xE6\xA9\x9F-A : 127.0.0.1  127.0.0.1:7001\r\n",
-      "  1. \xE4\xBA\xA4\xE6\x98\x93\xE4\xB8\xBB\xE6\xA9\x9F-A : 127.0.0.1  127.0.0.1:7002\r\n",
-      "  2. Q  quote.invalid:7001\r\n",
-      "  2. Q  quote.invalid:7002\r\n",
-      "  3. L1  127.0.0.2:7003\r\n",
-      "  4. L2  127.0.0.3 (no port)\r\n",
-      "Result list (2 lines):\r\n  \xE7\x9B\xAE\xE6\xA8\x99\xE5\x88\xB0\xE9\x81\x94\r\n"
-      "  Telnet 127.0.0.1 [127.0.0.1]\r\n",
+      "Reachkit support report\r\n",
+      "generated: 2025-12-06T09:05:07Z (local offset -01:30)\r\n",
+      "client root: C:\\Client\r\n",
+      "0\t\xE4\xBA\xA4\xE6\x98\x93\xE4\xB8\xBB\xE6\xA9\x9F-A : 127.0.0.1\r\n",
+      "SOCKSUserPassword=********\r\n",
+      "check of every endpoint:\r\n",
+      "127.0.0.1:7002         refused",
+      "through the SOCKS5 proxy 127.0.0.1:1080 (C:\\Client\\Bin\\BaseConfig.ini):\r\n",
+      "127.0.0.1:7002         proxy-refused-target 2.0 ms  SOCKS5 5: connection refused\r\n",
+      "127.0.0.1:7002  the host answers, but nothing listens on port 7002\r\n",
+      "2 endpoints: 1 open, 1 refused",
+      "result list (2 lines):\r\n\xE7\x9B\xAE\xE6\xA8\x99\xE5\x88\xB0\xE9\x81\x94\r\n"
+      "Telnet 127.0.0.1 [127.0.0.1]\r\n",
   };
   size_t from = 0;
   for (const std::string& piece : expected) {  // in this order
-    const size_t at = report.find(piece, from);
-    ASSERT_NE(at, std::string::npos) << piece << "\nin\n" << report;
+    const size_t at = text.find(piece, from);
+    ASSERT_NE(at, std::string::npos) << piece << "\nin\n" << text;
     from = at + piece.size();
   }
-  EXPECT_EQ(report.find('\n'), report.find("\r\n") + 1);  // CR LF throughout
-  EXPECT_FALSE(report.starts_with(kUtf8Bom));
+  EXPECT_EQ(text.find("s3cret"), std::string::npos);
+  EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);  // CR LF throughout
+  EXPECT_TRUE(text.ends_with("\r\n"));
+
+  // No check ran: the reason stands where the check would be; no list, no list section.
+  report.check.reset();
+  report.noCheck = "no check of every host has run in this window yet";
+  report.resultLines.reset();
+  const std::string bare = JoinLinesCrLf(ReportTextLines(report));
+  EXPECT_TRUE(bare.ends_with("check of every endpoint:\r\n" + report.noCheck)) << bare;
 }
 
 TEST(ResultExport, MenuAndMessageTextsAreTheirBig5Forms) {
