@@ -343,11 +343,35 @@ std::vector<std::string> CReachkitDlg::SupportReportLines(std::vector<std::strin
 void CReachkitDlg::AppendLine(std::string line) {
   HWND list = m_lstResult.m_hWnd;
   SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  WidenListFor(line);
   const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
   if (count > 0) SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
 }
 
-void CReachkitDlg::Clear() { SendMessageA(m_lstResult.m_hWnd, LB_RESETCONTENT, 0, 0); }
+void CReachkitDlg::WidenListFor(const std::string& line) {
+  // The list scrolls sideways to its widest line, so that a long line (a
+  // check's line with its verdict through the proxy) can be read to its end.
+  HWND list = m_lstResult.m_hWnd;
+  HDC dc = GetDC(list);
+  if (dc == nullptr) return;
+  const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0));
+  const HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
+  SIZE size{};
+  const bool measured =
+      GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size) != FALSE;
+  if (old != nullptr) SelectObject(dc, old);
+  ReleaseDC(list, dc);
+  const int width = size.cx + 2 * GetSystemMetrics(SM_CXEDGE);
+  if (!measured || width <= m_nListExtent.load()) return;
+  m_nListExtent = width;
+  SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
+}
+
+void CReachkitDlg::Clear() {
+  SendMessageA(m_lstResult.m_hWnd, LB_RESETCONTENT, 0, 0);
+  m_nListExtent = 0;
+  SendMessageA(m_lstResult.m_hWnd, LB_SETHORIZONTALEXTENT, 0, 0);
+}
 
 void CReachkitDlg::SetTestButtonsEnabled(bool enabled) {
   if (GetWindowThreadProcessId(m_hWnd, nullptr) != GetCurrentThreadId()) {

@@ -3,6 +3,7 @@
 // buttons, the host list, the four tool buttons and the result list.
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -106,6 +107,8 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   // the list when a worker's append returns.
   void AppendLine(std::string line) override;
   void Clear() override;
+  // Lets the list scroll sideways as far as `line` is wide.
+  void WidenListFor(const std::string& line);
   // TestButtons: Ping, TraceRT, Telnet.
   void SetTestButtonsEnabled(bool enabled) override;
 
@@ -122,7 +125,8 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   HostCatalogue m_catalogue;
   IcmpEchoService m_icmp;
   bool m_bTestRunClosed = false;
-  HWND m_hFocusBeforeRun = nullptr;  // the test button that had the focus when the run began
+  HWND m_hFocusBeforeRun = nullptr;
+  std::atomic<int> m_nListExtent{0};  // the list's horizontal extent in pixels  // the test button that had the focus when the run began
   ResultListActions m_resultActions;
   // The last check of every host that ran to its end: written by its worker,
   // read by the report on the window's thread.

@@ -19,14 +19,44 @@ std::string MachineHostName() {
   return NativeTextToUtf8(std::string_view(name, size));
 }
 
+namespace {
+
+// The IP helper library, loaded when asked for: the program starts (and says
+// what it lacks) on a system where the library cannot be had, as it does for
+// ICMP.DLL.
+class IpHelper {
+ public:
+  IpHelper() : module_(LoadLibraryA("iphlpapi.dll")) {}
+  ~IpHelper() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  IpHelper(const IpHelper&) = delete;
+  IpHelper& operator=(const IpHelper&) = delete;
+
+  using GetAdaptersAddressesFn = ULONG(WINAPI*)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
+  [[nodiscard]] GetAdaptersAddressesFn AdaptersAddresses() const {
+    if (module_ == nullptr) return nullptr;
+    return reinterpret_cast<GetAdaptersAddressesFn>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "GetAdaptersAddresses")));
+  }
+
+ private:
+  HMODULE module_;  // owned
+};
+
+}  // namespace
+
 std::vector<std::string> MachineIPv4Addresses() {
   std::vector<std::string> addresses;
+  const IpHelper helper;
+  const auto getAdaptersAddresses = helper.AdaptersAddresses();
+  if (getAdaptersAddresses == nullptr) return addresses;
   ULONG size = 16 * 1024;
   std::vector<unsigned char> buffer;
   ULONG rc = ERROR_BUFFER_OVERFLOW;
   for (int attempt = 0; attempt < 3 && rc == ERROR_BUFFER_OVERFLOW; ++attempt) {
     buffer.resize(size);
-    rc = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST |
+    rc = getAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST |
                                            GAA_FLAG_SKIP_DNS_SERVER,
                               nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
                               &size);

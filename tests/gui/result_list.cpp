@@ -387,6 +387,17 @@ void CheckAllViaProxy(const Window& w, const Ports& ports, int proxyPort, const 
   Sleep(300);
   Check(Grab(RectIn(nullptr, w.main()), shots + "\\check-all-proxy.png").saved,
         "screenshot of the proxied check");
+  // The lines are wider than the list: it scrolls sideways to the end of the widest.
+  RECT client{};
+  GetClientRect(w.List(), &client);
+  const LRESULT extent = SendMessageW(w.List(), LB_GETHORIZONTALEXTENT, 0, 0);
+  Check(extent > client.right, Format("the list scrolls sideways (%ld px of %ld)", long(extent),
+                                       long(client.right)));
+  SendMessageW(w.List(), WM_HSCROLL, SB_RIGHT, 0);
+  Sleep(300);
+  Check(Grab(RectIn(nullptr, w.main()), shots + "\\check-all-proxy-right.png").saved,
+        "screenshot of the lines' ends");
+  SendMessageW(w.List(), WM_HSCROLL, SB_LEFT, 0);
 
   const std::string folder = root + "\\saved", path = folder + "\\report.txt";
   CreateDirectoryA(folder.c_str(), nullptr);
