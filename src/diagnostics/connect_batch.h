@@ -80,8 +80,17 @@ struct Begun {
 
 [[nodiscard]] Begun BeginConnect(uint32_t address, uint16_t port);
 
-// The platform's numbers for the errors a settlement tells apart, and the
-// reason text of any other.
+// Waits up to waitMs for any of `handles` to settle; writes the indices of
+// the settled ones into `ready` (cleared first).
+void WaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs, std::vector<std::size_t>& ready);
+
+// The outcome of a settled attempt: its pending error, and on platforms that
+// queue the network's reports, the reporting router.
+[[nodiscard]] ConnectSettlement ReadOutcome(intptr_t handle);
+
+// Shared by the backends, portable (connect_batch.cpp): the platform's
+// numbers for the errors a settlement tells apart, and the reason text of
+// any other.
 struct ErrorCodes {
   int refused;
   int timedOut;
@@ -99,14 +108,6 @@ struct ErrorCodes {
 // any other settles the attempt at once.
 [[nodiscard]] Begun BegunAfterConnect(TcpSocket socket, int error, bool inProgress,
                                       const ErrorCodes& codes);
-
-// Waits up to waitMs for any of `handles` to settle; writes the indices of
-// the settled ones into `ready` (cleared first).
-void WaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs, std::vector<std::size_t>& ready);
-
-// The outcome of a settled attempt: its pending error, and on platforms that
-// queue the network's reports, the reporting router.
-[[nodiscard]] ConnectSettlement ReadOutcome(intptr_t handle);
 
 }  // namespace connect_backend
 

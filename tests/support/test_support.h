@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,9 @@ struct RecordingStore final : ProfileStore {
   struct Write {
     std::string section, key, value, path;
     bool operator==(const Write&) const = default;
+    friend void PrintTo(const Write& w, std::ostream* os) {
+      *os << "[" << w.section << "] " << w.key << "=" << w.value << " in " << w.path;
+    }
   };
   std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
                         std::size_t size, const std::string& path) override;
