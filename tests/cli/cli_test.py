@@ -23,6 +23,13 @@ class CliCase(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.dir)
         self.root = self.host_path(self.dir)
 
+    def loopback_ports(self):
+        """A port that listens on 127.0.0.1 for the whole test, and one that refuses there."""
+        listener = socket.create_server(("127.0.0.1", 0))
+        self.addCleanup(listener.close)
+        with socket.create_server(("127.0.0.1", 0)) as spare:
+            return listener.getsockname()[1], spare.getsockname()[1]
+
     def host_path(self, path):
         return "Z:" + str(path).replace("/", "\\") if self.windows else str(path)
 
@@ -57,11 +64,7 @@ def main():  # arguments: --cli PROGRAM [--wine LAUNCHER]
 class CliTest(CliCase):
     def setUp(self):
         super().setUp()
-        listener = socket.create_server(("127.0.0.1", 0))
-        self.addCleanup(listener.close)
-        self.open = listener.getsockname()[1]
-        with socket.create_server(("127.0.0.1", 0)) as spare:
-            self.closed = spare.getsockname()[1]
+        self.open, self.closed = self.loopback_ports()
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1,台北Quote,\n"
                    "[Order1]\nNMIP=127.0.0.1\n[台北Quote]\nNMIP=localhost\n")
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d,%d\n"

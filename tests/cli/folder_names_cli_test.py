@@ -7,7 +7,6 @@ import json
 import os
 import pathlib
 import shutil
-import socket
 
 import cli_test as h
 from cli_test import big5
@@ -20,11 +19,7 @@ FOLDERS = (("台北 功/sub 許", "工具 蓋"), ("蓋", "功"), ("client files/
 class FolderNamesCliTest(h.CliCase):
     def setUp(self):
         super().setUp()
-        listener = socket.create_server(("127.0.0.1", 0))
-        self.addCleanup(listener.close)
-        self.open = listener.getsockname()[1]
-        with socket.create_server(("127.0.0.1", 0)) as spare:
-            self.closed = spare.getsockname()[1]
+        self.open, self.closed = self.loopback_ports()
 
     def client(self, folder):
         """The demo tree in `folder`, its ports those of this test; returns the root for --root."""

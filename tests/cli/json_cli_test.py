@@ -1,7 +1,6 @@
 """--json on every command: one UTF-8 document on stdout, the same findings as the lines, field by
 field; no password ever appears."""
 import json
-import socket
 
 import cli_test as h
 
@@ -9,11 +8,7 @@ import cli_test as h
 class JsonCliTest(h.CliCase):
     def setUp(self):
         super().setUp()
-        listener = socket.create_server(("127.0.0.1", 0))
-        self.addCleanup(listener.close)
-        self.open = listener.getsockname()[1]
-        with socket.create_server(("127.0.0.1", 0)) as spare:
-            self.closed = spare.getsockname()[1]
+        self.open, self.closed = self.loopback_ports()
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=台北,Loop\n[台北]\nNMIP=127.0.0.1\n"
                    "[Loop]\nNMIP=localhost\n")
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\nProxyType=1\n"

@@ -5,7 +5,6 @@ import json
 import os
 import pathlib
 import re
-import socket
 import sys
 import time
 
@@ -18,11 +17,7 @@ import proxy_lab as lab  # noqa: E402
 class ReportCliTest(h.CliCase):
     def setUp(self):
         super().setUp()
-        listener = socket.create_server(("127.0.0.1", 0))
-        self.addCleanup(listener.close)
-        self.open = listener.getsockname()[1]
-        with socket.create_server(("127.0.0.1", 0)) as spare:
-            self.closed = spare.getsockname()[1]
+        self.open, self.closed = self.loopback_ports()
 
     def test_report_names_every_file_read_and_masks_passwords_in_text_and_json(self):
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=台北\n[台北]\nNMIP=127.0.0.1\n")
