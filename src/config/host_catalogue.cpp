@@ -1,6 +1,8 @@
 #include "config/host_catalogue.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <string_view>
 
 #include "base/format.h"
@@ -43,6 +45,16 @@ void AddServerEntries(HostCatalogue& catalogue, ProfileStore& profile, const std
   }
 }
 
+// "IP_12" and the like, without a format: the catalogue asks two of them per
+// Local entry.
+std::string NumberedKey(std::string_view prefix, int32_t number) {
+  std::array<char, 12> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+  std::string key(prefix);
+  key.append(digits.data(), end);
+  return key;
+}
+
 void AddLocalEntries(HostCatalogue& catalogue, ProfileStore& profile, const std::string& hostPath) {
   const int32_t count = std::min(profile.GetInt("Local", "Count", 0, hostPath), kMaxLocalEntries);
   if (count <= 0) return;
@@ -52,8 +64,8 @@ void AddLocalEntries(HostCatalogue& catalogue, ProfileStore& profile, const std:
   catalogue.localPorts.reserve(n);
   for (int32_t i = 1; i <= count; ++i) {
     std::string host =
-        profile.GetString("Local", Format("IP_%d", i), "", kProfileBufferSize, hostPath);
-    const int32_t port = profile.GetInt("Local", Format("Port_%d", i), 0, hostPath);
+        profile.GetString("Local", NumberedKey("IP_", i), "", kProfileBufferSize, hostPath);
+    const int32_t port = profile.GetInt("Local", NumberedKey("Port_", i), 0, hostPath);
     catalogue.labels.push_back(Format(text::kLocalEntryLabelFormat, i, host.c_str(), port));
     catalogue.hostTexts.push_back(std::move(host));
     catalogue.localPorts.push_back(port);

@@ -54,10 +54,13 @@ std::size_t FindSectionEnd(std::string_view text, LeadBytePredicate isLead) {
 // EqualsIgnoreAsciiCase pairs them), so that names equal under
 // EqualsIgnoreAsciiCase(a, b, isLead) hash alike. FNV-1a.
 std::uint64_t NameHash(std::string_view name, LeadBytePredicate isLead) {
+  // Every name of every lookup passes here: code page 950's rule is tested
+  // inline rather than through the pointer.
+  const bool cp950 = isLead == IsCp950LeadByte;
   std::uint64_t hash = 14695981039346656037ull;
   for (std::size_t i = 0; i < name.size(); ++i) {
     auto byte = static_cast<unsigned char>(name[i]);
-    if (isLead(byte) && i + 1 < name.size()) {
+    if ((cp950 ? byte >= 0x81 && byte <= 0xFE : isLead(byte)) && i + 1 < name.size()) {
       hash = (hash ^ byte) * 1099511628211ull;
       byte = static_cast<unsigned char>(name[++i]);
     } else if (byte >= 'A' && byte <= 'Z') {
@@ -139,8 +142,9 @@ void IniDocument::Parse() {
   bool inSection = false;
   std::size_t pos = 0;
   while (pos < all.size()) {
-    std::size_t contentEnd = all.find_first_of("\r\n", pos);
-    if (contentEnd == std::string_view::npos) contentEnd = all.size();
+    std::size_t contentEnd = pos;
+    while (contentEnd < all.size() && all[contentEnd] != '\r' && all[contentEnd] != '\n')
+      ++contentEnd;
     std::size_t end = contentEnd;
     std::uint8_t lineBreak = 0;
     if (contentEnd < all.size()) {
@@ -187,7 +191,7 @@ void IniDocument::Parse() {
     const std::string_view name = Trim(content.substr(0, eq));
     if (name.empty()) continue;
     KeyEntry key;
-    key.hash = NameHash(name, lead);
+    key.hash = static_cast<std::uint32_t>(NameHash(name, lead));
     key.section = static_cast<std::uint32_t>(sections_.size() - 1);
     key.nameBegin = offset(content);
     key.equals = key.nameBegin + static_cast<std::uint32_t>(eq);
@@ -203,10 +207,20 @@ void IniDocument::Parse() {
   std::sort(sectionOrder_.begin(), sectionOrder_.end(), [&](std::uint32_t a, std::uint32_t b) {
     return sections_[a].hash != sections_[b].hash ? sections_[a].hash < sections_[b].hash : a < b;
   });
-  std::sort(keys_.begin(), keys_.end(), [](const KeyEntry& a, const KeyEntry& b) {
-    if (a.section != b.section) return a.section < b.section;
-    return a.hash != b.hash ? a.hash < b.hash : a.nameBegin < b.nameBegin;
-  });
+  std::size_t slots = 8;
+  while (slots < keys_.size() + keys_.size() / 2) slots *= 2;
+  keyTable_.assign(slots, 0);
+  for (std::uint32_t i = 0; i < keys_.size(); ++i) {
+    std::size_t slot = KeySlot(keys_[i].section, keys_[i].hash);
+    while (keyTable_[slot] != 0) slot = (slot + 1) & (slots - 1);
+    keyTable_[slot] = i + 1;
+  }
+}
+
+std::size_t IniDocument::KeySlot(std::uint32_t section, std::uint32_t hash) const {
+  const std::uint64_t mixed =
+      ((std::uint64_t{section} << 32) | hash) * 0x9E3779B97F4A7C15ull;
+  return static_cast<std::size_t>(mixed >> 32) & (keyTable_.size() - 1);
 }
 
 std::optional<std::uint32_t> IniDocument::FindSection(std::string_view trimmedName) const {
@@ -224,15 +238,15 @@ std::optional<std::uint32_t> IniDocument::FindSection(std::string_view trimmedNa
 
 const IniDocument::KeyEntry* IniDocument::FindKey(std::uint32_t section,
                                                   std::string_view trimmedKey) const {
-  const std::uint64_t hash = NameHash(trimmedKey, isLead());
-  auto it = std::lower_bound(keys_.begin(), keys_.end(), std::pair(section, hash),
-                             [](const KeyEntry& k, const std::pair<std::uint32_t, std::uint64_t>& v) {
-                               return k.section != v.first ? k.section < v.first : k.hash < v.second;
-                             });
-  for (; it != keys_.end() && it->section == section && it->hash == hash; ++it) {
+  if (keyTable_.empty()) return nullptr;  // a text too large to index
+  const auto hash = static_cast<std::uint32_t>(NameHash(trimmedKey, isLead()));
+  const std::size_t mask = keyTable_.size() - 1;
+  for (std::size_t slot = KeySlot(section, hash); keyTable_[slot] != 0; slot = (slot + 1) & mask) {
+    const KeyEntry& key = keys_[keyTable_[slot] - 1];
+    if (key.section != section || key.hash != hash) continue;
     const std::string_view name =
-        Trim(std::string_view(text()).substr(it->nameBegin, it->equals - it->nameBegin));
-    if (EqualsIgnoreAsciiCase(name, trimmedKey, isLead())) return &*it;
+        Trim(std::string_view(text()).substr(key.nameBegin, key.equals - key.nameBegin));
+    if (EqualsIgnoreAsciiCase(name, trimmedKey, isLead())) return &key;
   }
   return nullptr;
 }

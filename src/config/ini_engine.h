@@ -97,7 +97,7 @@ class IniDocument {
     std::uint8_t lineBreak = 0;       // last break seen in the section (kBreak*), 0: none
   };
   struct KeyEntry {
-    std::uint64_t hash = 0;  // of the folded name
+    std::uint32_t hash = 0;  // of the folded name, its low half (20 bytes a key)
     std::uint32_t section = 0;
     std::uint32_t nameBegin = 0;  // first non-blank byte of the line
     std::uint32_t equals = 0;
@@ -109,7 +109,12 @@ class IniDocument {
   bool decodedExactly_ = true;
   std::vector<SectionEntry> sections_;       // in file order
   std::vector<std::uint32_t> sectionOrder_;  // by hash, file order among equals
-  std::vector<KeyEntry> keys_;               // by (section, hash), file order among equals
+  std::vector<KeyEntry> keys_;               // in file order
+  // Open addressing over keys_ by (section, hash), linear probing: entries
+  // are index + 1 (0: free), a power-of-two count at least 1.5 times the keys.
+  // Keys that start at the same slot lie along the probe in file order, so
+  // the first match is the first of duplicate names.
+  std::vector<std::uint32_t> keyTable_;
   std::string lineBreak_;                    // the file's own line-break style
   bool lastLineUnended_ = false;
   [[nodiscard]] const std::string& text() const {
@@ -123,6 +128,7 @@ class IniDocument {
                                                         std::string_view key) const;
   [[nodiscard]] std::optional<std::uint32_t> FindSection(std::string_view trimmedName) const;
   [[nodiscard]] const KeyEntry* FindKey(std::uint32_t section, std::string_view trimmedKey) const;
+  [[nodiscard]] std::size_t KeySlot(std::uint32_t section, std::uint32_t hash) const;
   [[nodiscard]] std::string EditedText(std::string_view section, std::string_view key,
                                        std::string_view value) const;
 };
