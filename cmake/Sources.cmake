@@ -1,6 +1,6 @@
 # The one place that decides which platform backends are built.
 #
-# The portable core is every .cpp under src/base, src/config, src/diagnostics,
+# The portable core is every .cpp under src/base, src/config, src/probes, src/runs,
 # plus the non-suffixed files of src/ui, src/dialogs and src/controls (the
 # forms and the arithmetic of the window pieces). A file named *_posix.cpp or
 # *_win32.cpp is a backend of the interface beside it; only the backend of this
@@ -14,13 +14,14 @@ endif()
 
 set(_src ${CMAKE_CURRENT_SOURCE_DIR}/src)
 file(GLOB REACHKIT_CORE_SOURCES CONFIGURE_DEPENDS
-  ${_src}/base/*.cpp ${_src}/config/*.cpp ${_src}/diagnostics/*.cpp
+  ${_src}/base/*.cpp ${_src}/config/*.cpp ${_src}/probes/*.cpp ${_src}/runs/*.cpp
   ${_src}/ui/*.cpp ${_src}/dialogs/*.cpp ${_src}/controls/*.cpp)
 list(FILTER REACHKIT_CORE_SOURCES EXCLUDE REGEX "_(posix|win32)\\.cpp$")
 file(GLOB REACHKIT_CORE_BACKENDS CONFIGURE_DEPENDS
   ${_src}/base/*_${REACHKIT_BACKEND}.cpp
   ${_src}/config/*_${REACHKIT_BACKEND}.cpp
-  ${_src}/diagnostics/*_${REACHKIT_BACKEND}.cpp)
+  ${_src}/probes/*_${REACHKIT_BACKEND}.cpp
+  ${_src}/runs/*_${REACHKIT_BACKEND}.cpp)
 list(APPEND REACHKIT_CORE_SOURCES ${REACHKIT_CORE_BACKENDS})
 
 file(GLOB REACHKIT_GUI_SOURCES CONFIGURE_DEPENDS

@@ -3,7 +3,7 @@
 
 #include "ui/dialog_layer_win32.h"
 #include "app/reachkit_dlg.h"
-#include "diagnostics/socket_startup.h"
+#include "probes/socket_startup.h"
 #include "resource.h"
 
 namespace rk {

@@ -11,9 +11,9 @@
 #include "config/connection_preference.h"
 #include "config/profile_store.h"
 #include "controls/owner_draw_button_win32.h"
-#include "diagnostics/check_all_work.h"
-#include "diagnostics/proxy_connector.h"
-#include "diagnostics/support_report.h"
+#include "runs/check_all_work.h"
+#include "probes/proxy_connector.h"
+#include "runs/support_report.h"
 #include "dialogs/settings_commands_win32.h"
 #include "resource.h"
 

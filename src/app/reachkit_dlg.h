@@ -13,10 +13,10 @@
 #include "ui/dialog_layer_win32.h"
 #include "config/host_catalogue.h"
 #include "controls/group_layout.h"
-#include "diagnostics/icmp_echo.h"
-#include "diagnostics/check_all_run.h"
-#include "diagnostics/check_table.h"
-#include "diagnostics/test_run.h"
+#include "probes/icmp_echo.h"
+#include "runs/check_all_run.h"
+#include "runs/check_table.h"
+#include "runs/probe_run.h"
 
 namespace rk {
 

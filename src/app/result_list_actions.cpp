@@ -11,7 +11,7 @@
 #include "base/format.h"
 #include "base/texts.h"
 #include "config/file_io.h"
-#include "diagnostics/result_export.h"
+#include "runs/result_export.h"
 #include "resource.h"
 
 namespace rk {

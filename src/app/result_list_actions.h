@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/result_export.h"
+#include "runs/result_export.h"
 
 namespace rk {
 

@@ -2,7 +2,7 @@
 // The name look-up of the window's tests and checks.
 #include <cstdlib>
 
-#include "diagnostics/net_address.h"
+#include "probes/net_address.h"
 
 namespace rk {
 

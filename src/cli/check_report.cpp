@@ -5,8 +5,8 @@
 
 #include "base/codepage.h"
 #include "base/format.h"
-#include "diagnostics/icmp_echo.h"
-#include "diagnostics/net_address.h"
+#include "probes/icmp_echo.h"
+#include "probes/net_address.h"
 
 namespace rk::cli {
 

@@ -6,10 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli.h"
-#include "diagnostics/check_table.h"
-#include "diagnostics/proxy_connector.h"
-#include "diagnostics/reachability_check.h"
-#include "diagnostics/support_report.h"
+#include "runs/check_table.h"
+#include "probes/proxy_connector.h"
+#include "runs/reachability_check.h"
+#include "runs/support_report.h"
 
 namespace CLI {
 class App;

@@ -7,7 +7,7 @@
 
 #include "config/client_paths.h"
 #include "config/profile_store.h"
-#include "diagnostics/stop_flag.h"
+#include "probes/stop_flag.h"
 
 namespace CLI {
 class App;

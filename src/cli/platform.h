@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "diagnostics/machine_facts.h"
-#include "diagnostics/stop_flag.h"
+#include "probes/machine_facts.h"
+#include "probes/stop_flag.h"
 
 // What reachkit-cli needs from the platform beyond the portable core.
 namespace rk::cli {
@@ -23,6 +23,6 @@ namespace rk::cli {
 [[nodiscard]] bool IsDirectory(const std::string& nativePath);
 
 // NativeTextToUtf8, MachineHostName, MachineIPv4Addresses and ReadFileFacts
-// come from diagnostics/machine_facts.h (the window's report needs them too).
+// come from probes/machine_facts.h (the window's report needs them too).
 
 }  // namespace rk::cli

@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "cli/cli.h"
-#include "diagnostics/proxy_connector.h"
+#include "probes/proxy_connector.h"
 
 namespace rk::cli {
 

@@ -5,7 +5,7 @@
 #include "base/texts.h"
 #include "cli/cli.h"
 #include "config/host_catalogue.h"
-#include "diagnostics/proxy_connector.h"
+#include "probes/proxy_connector.h"
 
 namespace rk::cli {
 

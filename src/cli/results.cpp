@@ -7,7 +7,7 @@
 #include "base/format.h"
 #include "cli/platform.h"
 #include "config/host_catalogue.h"
-#include "diagnostics/net_address.h"
+#include "probes/net_address.h"
 
 namespace rk::cli {
 
@@ -165,7 +165,7 @@ void Render(const Context& context, const TestResult& result) {
 
 }  // namespace rk::cli
 
-// The shared results live in rk (diagnostics/support_report.h): their JSON
+// The shared results live in rk (runs/support_report.h): their JSON
 // forms go beside them for argument-dependent lookup.
 namespace rk {
 

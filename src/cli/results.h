@@ -13,12 +13,12 @@
 #include "config/connection_preference.h"
 #include "config/profile_store.h"
 #include "config/proxy_settings.h"
-#include "diagnostics/support_report.h"
-#include "diagnostics/test_run.h"
+#include "runs/support_report.h"
+#include "runs/probe_run.h"
 
 namespace rk::cli {
 
-// The commands' results (the shared ones in diagnostics/support_report.h,
+// The commands' results (the shared ones in runs/support_report.h,
 // which the window's report uses too). Each command builds its result once; the text lines
 // and the JSON document (field names in docs/json.md) are two renderings of
 // it, both written here. Texts are kept as the system's code page 950 bytes

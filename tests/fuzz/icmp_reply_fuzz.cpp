@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "diagnostics/icmp_packet.h"
+#include "probes/icmp_packet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace rk::icmp;

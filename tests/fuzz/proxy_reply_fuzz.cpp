@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "diagnostics/proxy_protocol.h"
+#include "probes/proxy_protocol.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/proxy_connector.h"
+#include "probes/proxy_connector.h"
 
 int main(int argc, char** argv) {
   if (argc < 8) {

@@ -1,7 +1,7 @@
 // The only test file that speaks to the socket and process APIs directly.
 #include "support/os_probe.h"
 
-#include "diagnostics/socket_startup.h"
+#include "probes/socket_startup.h"
 
 #ifdef _WIN32
 #include <winsock2.h>

@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "diagnostics/tcp_connect.h"
+#include "probes/tcp_connect.h"
 
 namespace rk::testing {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "config/host_catalogue.h"
-#include "diagnostics/net_address.h"
-#include "diagnostics/stop_flag.h"
+#include "probes/net_address.h"
+#include "probes/stop_flag.h"
 
 namespace rk::testing {
 

@@ -1,0 +1,52 @@
+#pragma once
+// What the window's check of every host does on its worker: the direct check
+// and, when a proxy is stored, every endpoint through that proxy, both at
+// once; a line per endpoint in the result list as soon as its verdicts are
+// in, then the closing lines.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "config/host_catalogue.h"
+#include "runs/check_table.h"
+#include "probes/proxy_connector.h"
+#include "runs/reachability_check.h"
+#include "probes/stop_flag.h"
+#include "runs/probe_target.h"
+
+namespace rk {
+
+// Tries every target through the proxy; as ProxyConnector::ConnectAll.
+using ProxyAttempts = std::function<std::vector<ProxyResult>(
+    const std::vector<ProxyTarget>& targets, const ProxyConnector::ResultCallback& onResult,
+    const StopFlag* stop)>;
+
+// Attempts through a ProxyConnector over `route`.
+[[nodiscard]] ProxyAttempts ConnectorAttempts(const ProxyRoute& route, NameResolver& resolver,
+                                              uint32_t timeoutMs);
+
+struct CheckAllSetup {
+  NameResolver& resolver;  // not owned
+  EchoService& echo;       // not owned
+  CheckOptions options;
+  std::optional<ProxyRoute> proxy;  // a stored proxy of type 1..4, or none
+  ProxyAttempts attempts;           // through `proxy`; unused without it
+};
+
+// Runs the check of every host of `catalogue`, writing through `append`:
+// * An empty catalogue: kNoHostsToCheck alone.
+// * Without a proxy, each endpoint's line as its verdict arrives; with one,
+//   as soon as the endpoint has both verdicts (an endpoint without a usable
+//   port is not tried through the proxy and keeps the direct line alone).
+//   `append` is never called by two threads at once.
+// * The proxied attempts run on a thread of their own, concurrently with the
+//   direct check; both end their waits when `stop` is set, and both have
+//   ended when this returns.
+// * Stopped: no closing lines, nothing returned. Else the closing lines, and
+//   what was found (the saved report holds it).
+[[nodiscard]] std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue,
+                                                  const CheckAllSetup& setup,
+                                                  const LineWriter& append, const StopFlag& stop);
+
+}  // namespace rk

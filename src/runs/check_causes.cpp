@@ -1,0 +1,92 @@
+#include "runs/check_causes.h"
+
+#include "base/format.h"
+
+namespace rk {
+
+namespace {
+
+const char* UnreachableText(UnreachableKind kind) {
+  switch (kind) {
+    case UnreachableKind::Network:
+      return "the network is unreachable";
+    case UnreachableKind::Prohibited:
+      return "the traffic is administratively prohibited";
+    case UnreachableKind::Host:
+      break;
+  }
+  return "the host is unreachable";
+}
+
+
+}  // namespace
+
+PathProbe ReadPath(uint32_t target, const std::vector<EchoResult>& results) {
+  PathProbe path;
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    const EchoResult& answer = results[i];
+    if (answer.errorCode != 0) continue;
+    const int ttl = static_cast<int>(i) + 1;
+    // No router sits at two hops in a row: the same answer again means the
+    // path ends there (the router reports the target unreachable).
+    if (!path.hops.empty() && path.hops.back().ttl == ttl - 1 &&
+        path.hops.back().address == answer.replyAddress) {
+      path.endsWithReport = true;
+      break;
+    }
+    path.hops.push_back({ttl, answer.replyAddress, answer.roundTripMs});
+    path.lastTtl = ttl;
+    if (answer.replyAddress == target) {
+      path.targetReached = true;
+      break;
+    }
+  }
+  return path;
+}
+
+std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diagnosis,
+                    bool icmpAvailable) {
+  switch (endpoint.verdict) {
+    case Verdict::Open:
+      return {};
+    case Verdict::Refused:
+      return Format("the host answers, but nothing listens on port %d", endpoint.port);
+    case Verdict::Unreachable: {
+      uint32_t reporter = endpoint.reporter;
+      // Where the platform keeps no reporter, the router that ends the path
+      // probe is the one that says so.
+      if (reporter == 0 && diagnosis != nullptr && diagnosis->path.endsWithReport)
+        reporter = diagnosis->path.hops.back().address;
+      if (reporter == 0)
+        return Format("the network says %s (the reporting router is not known)",
+                      UnreachableText(endpoint.unreachable));
+      return Format("router %s says %s", DottedIPv4(reporter).c_str(),
+                    UnreachableText(endpoint.unreachable));
+    }
+    case Verdict::Timeout: {
+      if (!icmpAvailable) {
+        const std::string hint = IcmpPermissionHint();
+        return "no answer to the connection request; finding where it stops needs ICMP" +
+               (hint.empty() ? std::string() : " (" + hint + ")");
+      }
+      if (diagnosis == nullptr) return "no answer to the connection request";
+      if (diagnosis->echoAnswered || diagnosis->path.targetReached)
+        return Format("the host answers echo, so port %d is filtered on the host or in front of it",
+                      endpoint.port);
+      for (auto hop = diagnosis->path.hops.rbegin(); hop != diagnosis->path.hops.rend(); ++hop) {
+        if (hop->address == diagnosis->address) continue;
+        return Format("nothing answers beyond router %d (%s)", hop->ttl,
+                      DottedIPv4(hop->address).c_str());
+      }
+      return "nothing answers, not even the first router";
+    }
+    case Verdict::Unresolved:
+    case Verdict::Error:
+      return endpoint.reason;
+    case Verdict::NoPort:
+      return "the entry has no port to test";
+  }
+  return {};
+}
+
+}  // namespace rk

@@ -1,0 +1,457 @@
+#include "runs/reachability_check.h"
+#include "runs/check_causes.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "base/format.h"
+#include "support/os_probe.h"
+#include "support/test_support.h"
+
+namespace rk {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Clock;
+using testing::ClosedLoopbackPort;
+using ::testing::HasSubstr;
+using testing::Ip;
+using testing::LoopbackListener;
+using testing::MsSince;
+using testing::StalledListener;
+
+// Server entries share `nmPorts`; each Local entry is {host, port}.
+HostCatalogue Catalogue(const std::vector<std::string>& servers, std::vector<int32_t> nmPorts,
+                        const std::vector<std::pair<std::string, int32_t>>& locals = {}) {
+  HostCatalogue catalogue;
+  for (const std::string& host : servers) {
+    catalogue.hostTexts.push_back(host);
+    catalogue.labels.push_back(Format("S%zu", catalogue.labels.size()));
+  }
+  catalogue.serverSectionCount = static_cast<int32_t>(servers.size());
+  catalogue.nmPorts = std::move(nmPorts);
+  for (const auto& [host, port] : locals) {
+    catalogue.hostTexts.push_back(host);
+    catalogue.labels.push_back(Format("L%zu", catalogue.labels.size()));
+    catalogue.localPorts.push_back(port);
+  }
+  return catalogue;
+}
+
+// Echo answers from a table: per destination, the router (or 0: silent) at
+// each TTL, whether the destination itself answers and from which TTL on.
+// An unanswered echo takes `silentMs`, an answered one 5 ms.
+class FakeEcho final : public EchoService {
+ public:
+  struct Path {
+    std::vector<uint32_t> routers;  // TTL 1.. ; the destination answers beyond them
+    bool destinationAnswers = true;
+  };
+  bool Initialize() override { return available; }
+  int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs, int,
+               int noOptions, const StopFlag*) override {
+    if (!available) return 0;
+    {
+      const std::lock_guard lock(mutex);
+      ++sent;
+    }
+    const auto found = paths.find(destination);
+    uint32_t answerer = 0;
+    if (found != paths.end()) {
+      const Path& path = found->second;
+      const auto hop = static_cast<std::size_t>(ttl);
+      if (noOptions == 0 && hop >= 1 && hop <= path.routers.size())
+        answerer = path.routers[hop - 1];
+      else if (path.destinationAnswers)
+        answerer = destination;
+    }
+    if (answerer == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::min(silentMs, timeoutMs)));
+      result.errorCode = kIpReqTimedOut;
+      return 1;
+    }
+    std::this_thread::sleep_for(5ms);
+    result.errorCode = 0;
+    result.replyAddress = answerer;
+    result.roundTripMs = 5;
+    return 1;
+  }
+
+  bool available = true;
+  uint32_t silentMs = 300;
+  std::map<uint32_t, Path> paths;
+  std::mutex mutex;
+  int sent = 0;
+};
+
+TEST(ReachabilityCheck, TimesAreRoundedToATenthOfAMillisecond) {
+  EXPECT_DOUBLE_EQ(TenthsOfMs(std::chrono::microseconds(12345)), 12.3);
+  EXPECT_DOUBLE_EQ(TenthsOfMs(std::chrono::microseconds(12350)), 12.4);
+  EXPECT_DOUBLE_EQ(TenthsOfMs(std::chrono::microseconds(49)), 0.0);
+  EXPECT_DOUBLE_EQ(TenthsOfMs(-std::chrono::microseconds(5)), 0.0);
+}
+
+// Verdicts decided before any connection: look-up failures, missing ports,
+// ports outside 1..65535 (never wrapped onto a real port).
+TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
+  testing::FakeResolver resolver;
+  resolver.Answer("known.test", Ip(127, 0, 0, 1));
+  FakeEcho echo;
+  const HostCatalogue catalogue =
+      Catalogue({"unknown.test", "known.test"}, {0, 65536, -1, 70000},
+                {{"127.0.0.1", 0}, {"also-unknown.test", 80}, {"no-such host", 80}});
+  std::vector<std::size_t> seen;
+  const CheckReport report = ReachabilityCheck(resolver, echo).Run(
+      catalogue, [&](const EndpointResult& e) { seen.push_back(e.index); });
+  struct Want {
+    std::size_t index;
+    int32_t port;
+    Verdict verdict;
+    const char* cause;
+  };
+  const std::vector<Want> want = {
+      {0, 0, Verdict::Unresolved, "the name does not resolve"},
+      {0, 65536, Verdict::Unresolved, "the name does not resolve"},
+      {0, -1, Verdict::Unresolved, "the name does not resolve"},
+      {0, 70000, Verdict::Unresolved, "the name does not resolve"},
+      {1, 0, Verdict::NoPort, "the entry has no port to test"},
+      {1, 65536, Verdict::Error, "port 65536 is outside 1..65535"},
+      {1, -1, Verdict::Error, "port -1 is outside 1..65535"},
+      {1, 70000, Verdict::Error, "port 70000 is outside 1..65535"},
+      {2, 0, Verdict::NoPort, "the entry has no port to test"},
+      {3, 80, Verdict::Unresolved, "the name does not resolve"},
+      {4, 80, Verdict::Unresolved, "this is not a host name (not looked up)"},
+  };
+  ASSERT_EQ(report.endpoints.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    const EndpointResult& e = report.endpoints[i];
+    EXPECT_EQ(e.index, want[i].index) << i;
+    EXPECT_EQ(e.port, want[i].port) << i;
+    EXPECT_EQ(VerdictName(e.verdict), VerdictName(want[i].verdict)) << i;
+    EXPECT_EQ(e.cause, want[i].cause) << i;
+  }
+  EXPECT_EQ(seen.size(), want.size()) << "every endpoint is reported once";
+  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Unresolved)], 6u);
+  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Error)], 3u);
+  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::NoPort)], 2u);
+  EXPECT_FALSE(report.AllOpen());
+  EXPECT_TRUE(report.addresses.empty()) << "nothing was connected, so nothing is diagnosed";
+  // Each name once; numeric texts and texts that are no host name never.
+  EXPECT_THAT(resolver.asked, ::testing::UnorderedElementsAre("unknown.test", "known.test",
+                                                           "also-unknown.test"));
+  EXPECT_EQ(echo.sent, 0);
+}
+
+// A resolver that never answers in time: the check gives up at its bound.
+struct SlowResolver final : NameResolver {
+  std::optional<uint32_t> FirstIPv4(const std::string&) override {
+    std::this_thread::sleep_for(1500ms);
+    return Ip(127, 0, 0, 1);
+  }
+};
+
+TEST(ReachabilityCheck, LookUpsRunTogetherAndEachIsBounded) {
+  static SlowResolver resolver;  // outlives the abandoned look-ups
+  FakeEcho echo;
+  CheckOptions options;
+  options.lookupTimeoutMs = 400;
+  const auto start = Clock::now();
+  const CheckReport report = ReachabilityCheck(resolver, echo, options)
+                                 .Run(Catalogue({"a.test", "b.test", "c.test", "d.test"}, {80}));
+  EXPECT_LT(MsSince(start), 1200);
+  ASSERT_EQ(report.endpoints.size(), 4u);
+  for (const EndpointResult& e : report.endpoints) {
+    EXPECT_EQ(e.verdict, Verdict::Unresolved);
+    EXPECT_EQ(e.cause, "the name look-up took longer than 400 ms");
+  }
+}
+
+// Open, refused and a real 10 s time-out in one run on loopback; the
+// refusal and the connection come at once, the time-out at its limit.
+TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
+  LoopbackListener listener;
+  StalledListener stalled;
+  ASSERT_TRUE(stalled.stalled());
+  const int refused = ClosedLoopbackPort();
+  testing::FakeResolver resolver;
+  FakeEcho echo;
+  echo.paths[Ip(127, 0, 0, 1)] = {};  // answers echo at TTL 1
+  const HostCatalogue catalogue = Catalogue(
+      {"127.0.0.1"}, {listener.port(), refused},
+      {{"127.0.0.1", stalled.port()}, {"localhost.invalid.example", 1}});
+  resolver.Answer("localhost.invalid.example", Ip(127, 0, 0, 1));
+  std::vector<std::pair<Verdict, long long>> arrivals;
+  std::vector<std::size_t> waiting;
+  const auto start = Clock::now();
+  const CheckReport report = ReachabilityCheck(resolver, echo).Run(
+      catalogue, [&](const EndpointResult& e) { arrivals.emplace_back(e.verdict, MsSince(start)); },
+      nullptr, [&](std::size_t count) { waiting.push_back(count); });
+  const long long total = MsSince(start);
+  ASSERT_EQ(report.endpoints.size(), 4u);
+  EXPECT_EQ(report.endpoints[0].verdict, Verdict::Open);
+  EXPECT_EQ(report.endpoints[1].verdict, Verdict::Refused);
+  EXPECT_EQ(report.endpoints[2].verdict, Verdict::Timeout);
+  EXPECT_EQ(report.endpoints[3].verdict, Verdict::Refused) << "port 1 on loopback";
+  EXPECT_LT(report.endpoints[0].ms, 1000);
+  EXPECT_LT(report.endpoints[1].ms, 1000) << "a refusal is reported at once";
+  EXPECT_GE(report.endpoints[2].ms, 9990);
+  EXPECT_LT(report.endpoints[2].ms, 10500);
+  EXPECT_LT(total, 11000);
+  // Live delivery: the quick verdicts arrived long before the time-out.
+  ASSERT_EQ(arrivals.size(), 4u);
+  EXPECT_EQ(arrivals.back().first, Verdict::Timeout);
+  EXPECT_LT(arrivals.front().second, 1000);
+  // Alive meanwhile: about once a second, one connect still waiting.
+  EXPECT_GE(waiting.size(), 8u);
+  EXPECT_LE(waiting.size(), 10u);
+  for (const std::size_t count : waiting) EXPECT_EQ(count, 1u);
+  // The address was diagnosed once, while the slow connect was still waiting.
+  ASSERT_EQ(report.addresses.size(), 1u);
+  EXPECT_TRUE(report.addresses[0].echoAnswered);
+  EXPECT_EQ(report.endpoints[1].cause,
+            Format("the host answers, but nothing listens on port %d", refused));
+  EXPECT_EQ(report.endpoints[2].cause,
+            Format("the host answers echo, so port %d is filtered on the host or in front of it",
+                   stalled.port()));
+  EXPECT_EQ(report.endpoints[0].cause, "");
+}
+
+TEST(ReachabilityCheck, DuplicateEndpointsAreConnectedOnceAndReportedForEveryEntry) {
+  LoopbackListener listener;
+  testing::FakeResolver resolver;
+  resolver.Answer("loop.test", Ip(127, 0, 0, 1));
+  FakeEcho echo;
+  const std::string port = std::to_string(listener.port());
+  const HostCatalogue catalogue =
+      Catalogue({"127.0.0.1", "loop.test", "127.0.0.1"}, {listener.port(), listener.port()},
+                {{"127.0.0.1", listener.port()}});
+  int reported = 0;
+  const CheckReport report =
+      ReachabilityCheck(resolver, echo).Run(catalogue, [&](const EndpointResult&) { ++reported; });
+  EXPECT_EQ(reported, 7);
+  ASSERT_EQ(report.endpoints.size(), 7u);
+  for (const EndpointResult& e : report.endpoints) EXPECT_EQ(e.verdict, Verdict::Open);
+  EXPECT_TRUE(report.AllOpen());
+  EXPECT_EQ(listener.DrainQueued(), 1) << "one connection for seven endpoints";
+  EXPECT_EQ(echo.sent, 0) << "an address fully open is not diagnosed";
+}
+
+// The socket cap: 32 unanswered endpoints with at most 8 in flight take four
+// time-outs in a row; the callback never sees more sockets open than 8.
+TEST(ReachabilityCheck, NeverMoreSocketsThanTheCapAndTheRestWaitTheirTurn) {
+  std::vector<std::unique_ptr<StalledListener>> stalled;
+  std::vector<std::pair<std::string, int32_t>> locals;
+  for (int i = 0; i < 32; ++i) {
+    stalled.push_back(std::make_unique<StalledListener>());
+    ASSERT_TRUE(stalled.back()->stalled());
+    locals.emplace_back("127.0.0.1", stalled.back()->port());
+  }
+  testing::FakeResolver resolver;
+  FakeEcho echo;
+  for (const std::size_t cap : {std::size_t{8}, std::size_t{256}}) {
+    CheckOptions options;
+    options.connectTimeoutMs = 200;
+    options.maxOpenSockets = cap;
+    options.diagnose = false;
+    const int before = testing::OpenHandleCount();
+    int mostOpen = 0;
+    const auto start = Clock::now();
+    const CheckReport report = ReachabilityCheck(resolver, echo, options)
+                                   .Run(Catalogue({}, {}, locals), [&](const EndpointResult&) {
+                                     mostOpen = std::max(mostOpen, testing::OpenHandleCount() - before);
+                                   });
+    const long long elapsed = MsSince(start);
+    EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Timeout)], 32u) << cap;
+    if (cap == 8) {
+      EXPECT_GE(elapsed, 780);
+      EXPECT_LE(mostOpen, 8);
+    } else {
+      EXPECT_LT(elapsed, 700) << "all 32 wait together";
+    }
+    EXPECT_EQ(testing::OpenHandleCount(), before) << "every socket is closed";
+    EXPECT_EQ(report.endpoints[0].cause, "no answer to the connection request");
+  }
+}
+
+TEST(ReachabilityCheck, StopEndsEveryWaitAndLeavesTimeOuts) {
+  StalledListener stalled;
+  ASSERT_TRUE(stalled.stalled());
+  testing::FakeResolver resolver;
+  FakeEcho echo;
+  echo.paths[Ip(127, 0, 0, 1)] = {};
+  StopFlag stop{false};
+  const testing::StopAfter stopper(stop, 300);
+  const auto start = Clock::now();
+  const CheckReport report = ReachabilityCheck(resolver, echo)
+                                 .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}), {}, &stop);
+  EXPECT_LT(MsSince(start), 1500);
+  ASSERT_EQ(report.endpoints.size(), 1u);
+  EXPECT_EQ(report.endpoints[0].verdict, Verdict::Timeout);
+}
+
+TEST(ReachabilityCheck, HostNameSyntax) {
+  for (const char* good : {"", "localhost", "a.b-c.example.", "x_1.test", "0.example",
+                           "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijk.test"})
+    EXPECT_TRUE(IsHostNameSyntax(good)) << good;
+  for (const char* bad : {"no such", "a..b", ".a", "-a.test", "a-.test", "a.test..", ".",
+                          "h\xa5\x5c", "a/b", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijkl.test"})
+    EXPECT_FALSE(IsHostNameSyntax(bad)) << bad;
+  std::string longest;
+  for (const char c : {'a', 'b', 'c'}) longest.append(63, c).push_back('.');
+  longest.append(61, 'd');
+  EXPECT_TRUE(IsHostNameSyntax(longest)) << "253 bytes";
+  longest.push_back('d');
+  EXPECT_FALSE(IsHostNameSyntax(longest)) << "254 bytes";
+}
+
+// The path is read from answers to TTL 1..N sent together.
+TEST(ReachabilityCheck, PathReading) {
+  const uint32_t target = Ip(203, 0, 113, 2);
+  const uint32_t r1 = Ip(192, 0, 2, 2), r2 = Ip(198, 51, 100, 2), r3 = Ip(198, 51, 100, 6);
+  const auto answer = [](uint32_t from) { return EchoResult{0, from, 7}; };
+  const EchoResult none{kIpReqTimedOut, 0, 0};
+  struct Case {
+    const char* what;
+    std::vector<EchoResult> answers;
+    std::vector<std::pair<int, uint32_t>> hops;
+    int lastTtl;
+    bool reached;
+    bool report = false;
+  };
+  const std::vector<Case> cases = {
+      {"all answer", {answer(r1), answer(r2), answer(r3), answer(target), answer(target)},
+       {{1, r1}, {2, r2}, {3, r3}, {4, target}}, 4, true},
+      {"a silent router", {answer(r1), none, answer(r3), answer(target)},
+       {{1, r1}, {3, r3}, {4, target}}, 4, true},
+      {"nothing beyond router 3", {answer(r1), answer(r2), answer(r3), none, none},
+       {{1, r1}, {2, r2}, {3, r3}}, 3, false},
+      {"router 3 reports the rest unreachable", {answer(r1), answer(r2), answer(r3), answer(r3), answer(r3)},
+       {{1, r1}, {2, r2}, {3, r3}}, 3, false, true},
+      {"nothing at all", {none, none, none}, {}, 0, false},
+  };
+  for (const Case& c : cases) {
+    const PathProbe path = ReadPath(target, c.answers);
+    std::vector<std::pair<int, uint32_t>> hops;
+    for (const PathHop& hop : path.hops) hops.emplace_back(hop.ttl, hop.address);
+    EXPECT_EQ(hops, c.hops) << c.what;
+    EXPECT_EQ(path.lastTtl, c.lastTtl) << c.what;
+    EXPECT_EQ(path.targetReached, c.reached) << c.what;
+    EXPECT_EQ(path.endsWithReport, c.report) << c.what;
+  }
+}
+
+TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
+  const uint32_t target = Ip(203, 0, 113, 2);
+  const uint32_t r1 = Ip(192, 0, 2, 2), r3 = Ip(198, 51, 100, 6);
+  const auto endpoint = [&](Verdict verdict, uint32_t reporter = 0,
+                            UnreachableKind kind = UnreachableKind::Network) {
+    EndpointResult e;
+    e.address = target;
+    e.port = 8443;
+    e.verdict = verdict;
+    e.reporter = reporter;
+    e.unreachable = kind;
+    return e;
+  };
+  AddressDiagnosis beyond3{target, false, 0, {{{1, r1, 1}, {3, r3, 2}}, 3, false, false}};
+  AddressDiagnosis reportedBy3 = beyond3;
+  reportedBy3.path.endsWithReport = true;
+  AddressDiagnosis silent{target, false, 0, {}};
+  const std::string hint = IcmpPermissionHint();
+  struct Case {
+    EndpointResult endpoint;
+    const AddressDiagnosis* diagnosis;
+    bool icmp;
+    std::string cause;
+  };
+  // Open, refused, filtered and "beyond router 3" come from the loopback runs above and below.
+  const std::vector<Case> cases = {
+      {endpoint(Verdict::Refused), &silent, true, "the host answers, but nothing listens on port 8443"},
+      {endpoint(Verdict::Timeout), &silent, true, "nothing answers, not even the first router"},
+      {endpoint(Verdict::Timeout), nullptr, true, "no answer to the connection request"},
+      {endpoint(Verdict::Timeout), nullptr, false,
+       hint.empty() ? std::string("no answer to the connection request; finding where it stops needs ICMP")
+                    : Format("no answer to the connection request; finding where it stops needs ICMP (%s)",
+                             hint.c_str())},
+      {endpoint(Verdict::Unreachable, r3), &beyond3, true,
+       "router 198.51.100.6 says the network is unreachable"},
+      {endpoint(Verdict::Unreachable, r3, UnreachableKind::Prohibited), nullptr, true,
+       "router 198.51.100.6 says the traffic is administratively prohibited"},
+      {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &reportedBy3, true,
+       "router 198.51.100.6 says the host is unreachable"},
+      {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &beyond3, true,
+       "the network says the host is unreachable (the reporting router is not known)"},
+      {endpoint(Verdict::Unreachable), nullptr, true,
+       "the network says the network is unreachable (the reporting router is not known)"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(CauseOf(c.endpoint, c.diagnosis, c.icmp), c.cause) << VerdictName(c.endpoint.verdict);
+#ifndef _WIN32
+  EXPECT_THAT(hint, HasSubstr("net.ipv4.ping_group_range"));
+#endif
+}
+
+TEST(ReachabilityCheck, UnreachableCodesByWhatTheySayAbout) {
+  const std::map<uint8_t, UnreachableKind> want = {
+      {0, UnreachableKind::Network},    {1, UnreachableKind::Host},
+      {6, UnreachableKind::Network},    {7, UnreachableKind::Host},
+      {9, UnreachableKind::Prohibited}, {10, UnreachableKind::Prohibited},
+      {11, UnreachableKind::Network},   {12, UnreachableKind::Host},
+      {13, UnreachableKind::Prohibited}};
+  for (const auto& [code, kind] : want) EXPECT_EQ(UnreachableKindOfCode(code), kind) << int{code};
+}
+
+// Without ICMP the check still runs, and says what the diagnosis needs.
+TEST(ReachabilityCheck, WithoutIcmpTheConnectsStillRun) {
+  StalledListener stalled;
+  ASSERT_TRUE(stalled.stalled());
+  testing::FakeResolver resolver;
+  FakeEcho echo;
+  echo.available = false;
+  CheckOptions options;
+  options.connectTimeoutMs = 300;
+  const CheckReport report = ReachabilityCheck(resolver, echo, options)
+                                 .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}));
+  EXPECT_FALSE(report.icmpAvailable);
+  ASSERT_EQ(report.endpoints.size(), 1u);
+  EXPECT_EQ(report.endpoints[0].verdict, Verdict::Timeout);
+  EXPECT_THAT(report.endpoints[0].cause, HasSubstr("needs ICMP"));
+}
+
+// The diagnosis: a path whose second router is silent and whose target
+// ignores echo ends "beyond router 3"; the 31 echoes of a batch are in flight
+// together, so the whole takes one silent wait, not 31.
+TEST(ReachabilityCheck, DiagnosisSendsThePathProbeAtOnce) {
+  StalledListener stalled;
+  ASSERT_TRUE(stalled.stalled());
+  testing::FakeResolver resolver;
+  FakeEcho echo;
+  echo.silentMs = 400;
+  echo.paths[Ip(127, 0, 0, 1)] = {{Ip(192, 0, 2, 2), 0, Ip(198, 51, 100, 6), 0, 0}, false};
+  CheckOptions options;
+  options.connectTimeoutMs = 200;
+  options.suspectAfterMs = 100;
+  const auto start = Clock::now();
+  const CheckReport report = ReachabilityCheck(resolver, echo, options)
+                                 .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}));
+  EXPECT_LT(MsSince(start), 1000);
+  EXPECT_EQ(echo.sent, 31);
+  ASSERT_EQ(report.addresses.size(), 1u);
+  const AddressDiagnosis& d = report.addresses[0];
+  EXPECT_FALSE(d.echoAnswered);
+  EXPECT_FALSE(d.path.targetReached);
+  EXPECT_EQ(d.path.lastTtl, 3);
+  ASSERT_EQ(d.path.hops.size(), 2u);
+  EXPECT_EQ(d.path.hops[0].ttl, 1);
+  EXPECT_EQ(d.path.hops[1].ttl, 3);
+  EXPECT_EQ(report.endpoints[0].cause, "nothing answers beyond router 3 (198.51.100.6)");
+}
+
+}  // namespace
+}  // namespace rk
