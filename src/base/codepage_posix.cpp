@@ -41,14 +41,35 @@ class Converter {
   iconv_t cd_;
 };
 
+bool IsAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// One converter per direction and thread, opened on first use: opening one
+// costs more than converting a line, and lists convert thousands of lines.
+Converter& ToUtf8() {
+  thread_local Converter conv("UTF-8", "CP950");
+  return conv;
+}
+Converter& ToCp950() {
+  thread_local Converter conv("CP950", "UTF-8");
+  return conv;
+}
+
 }  // namespace
 
-std::string Cp950ToUtf8(std::string_view cp950) {
-  Converter conv("UTF-8", "CP950");
+namespace {
+
+// Converts one run of bytes at or above 0x80 (with the trail bytes of its
+// two-byte characters): a byte that does not convert becomes U+FFFD.
+std::string ConvertCp950Run(std::string_view cp950) {
+  Converter& conv = ToUtf8();
   std::string out;
   if (!conv.ok()) {
-    for (char c : cp950) {
-      if (static_cast<unsigned char>(c) < 0x80) out += c;
+    for (const char c : cp950) {
+      if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
       else out += kReplacement;
     }
     return out;
@@ -63,8 +84,38 @@ std::string Cp950ToUtf8(std::string_view cp950) {
   return out;
 }
 
+}  // namespace
+
+std::string Cp950ToUtf8(std::string_view cp950) {
+  // ASCII passes as it is; the runs of two-byte characters between go to the
+  // converter, and the last run is remembered, since a list repeats the same
+  // words on every line ("交易主機-1", "交易主機-2", ...).
+  thread_local std::string lastRun, lastUtf8;
+  std::string out;
+  out.reserve(cp950.size() + cp950.size() / 2);
+  std::size_t i = 0;
+  while (i < cp950.size()) {
+    std::size_t j = i;
+    while (j < cp950.size() && static_cast<unsigned char>(cp950[j]) < 0x80) ++j;
+    out.append(cp950.substr(i, j - i));
+    if (j == cp950.size()) break;
+    i = j;
+    while (j < cp950.size() && static_cast<unsigned char>(cp950[j]) >= 0x80)
+      j += IsCp950LeadByte(static_cast<unsigned char>(cp950[j])) && j + 1 < cp950.size() ? std::size_t{2} : std::size_t{1};
+    const std::string_view run = cp950.substr(i, j - i);
+    if (run != lastRun) {
+      lastUtf8 = ConvertCp950Run(run);
+      lastRun = run;
+    }
+    out += lastUtf8;
+    i = j;
+  }
+  return out;
+}
+
 std::string Utf8ToCp950(std::string_view utf8) {
-  Converter conv("CP950", "UTF-8");
+  if (IsAscii(utf8)) return std::string(utf8);
+  Converter& conv = ToCp950();
   std::string out;
   if (!conv.ok()) return std::string(utf8);
   while (!utf8.empty()) {

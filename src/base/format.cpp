@@ -5,13 +5,23 @@
 namespace rk {
 
 std::string FormatV(const char* format, va_list args) {
-  va_list probe;
-  va_copy(probe, args);
-  const int needed = std::vsnprintf(nullptr, 0, format, probe);
-  va_end(probe);
-  if (needed <= 0) return {};
+  // Most lines fit a small buffer: one pass then, a second only for long ones
+  // (a catalogue of 10,000 labels spends its time here otherwise).
+  char small[256];
+  va_list retry;
+  va_copy(retry, args);
+  const int needed = std::vsnprintf(small, sizeof small, format, args);
+  if (needed <= 0) {
+    va_end(retry);
+    return {};
+  }
+  if (static_cast<std::size_t>(needed) < sizeof small) {
+    va_end(retry);
+    return std::string(small, static_cast<std::size_t>(needed));
+  }
   std::string out(static_cast<std::size_t>(needed) + 1, '\0');
-  std::vsnprintf(out.data(), out.size(), format, args);
+  std::vsnprintf(out.data(), out.size(), format, retry);
+  va_end(retry);
   out.resize(static_cast<std::size_t>(needed));
   return out;
 }
