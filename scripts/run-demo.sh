@@ -3,8 +3,10 @@
 # if needed, copies demo/ into build/demo-client (the repository's files stay
 # untouched), places the programs in a sub-folder of that client root as in
 # the field, and shows the host list, the preference and each test against the
-# demo hosts, then opens the window under Wine. A TCP listener on 127.0.0.1:47811 stands in for the trading
-# server, so one demo port connects and the other (47812) fails.
+# demo hosts, checks every endpoint at once and writes the support report, then opens the window
+# under Wine and checks there too. A TCP listener on 127.0.0.1:47811 stands in for the trading
+# server, so one demo port connects, the other (47812) is refused, and 47813 goes unanswered as
+# behind a filtering firewall.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/common.sh"
@@ -23,12 +25,26 @@ cp build/linux/src/reachkit-cli "$client/Reachkit/"
 
 python3 - <<'PY' &
 import socket, time
-s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.1", 47811)); s.listen(16); s.settimeout(1.0)
-end = time.time() + 600  # never outlives the demo by much
+def listener(port, backlog):
+    s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.bind(("127.0.0.1", port)); s.listen(backlog); s.settimeout(1.0)
+    return s
+server = listener(47811, 16)
+# 47813 never accepts, and two connections of our own fill its queue of one: the kernel then
+# drops every further request unanswered, as a filtering firewall would.
+filtered = listener(47813, 0)
+fill = []
+for _ in range(2):
+    c = socket.socket(); c.setblocking(False)
+    try:
+        c.connect(("127.0.0.1", 47813))
+    except BlockingIOError:
+        pass
+    fill.append(c)
+end = time.time() + 900  # never outlives the demo by much
 while time.time() < end:
     try:
-        c, _ = s.accept(); c.close()
+        c, _ = server.accept(); c.close()
     except OSError:
         pass
 PY
@@ -50,6 +66,13 @@ echo "== reachkit-cli telnet 0"
 "$cli" telnet 0 || true
 echo "== reachkit-cli telnet 5 (a Local host without a port)"
 "$cli" telnet 5 || true
+
+echo "== reachkit-cli check --timeout-ms 3000 (every endpoint at once, with the causes)"
+"$cli" check --timeout-ms 3000 || true
+echo "== reachkit-cli report --timeout-ms 3000 --out $client/support-report.txt"
+"$cli" report --timeout-ms 3000 --out "$client/support-report.txt" || true
+sed -n '1,12p' "$client/support-report.txt"
+echo "   ... ($(wc -l <"$client/support-report.txt") lines in all)"
 
 echo "== Reachkit.exe under Wine"
 "$here/run-window.sh" "$client"

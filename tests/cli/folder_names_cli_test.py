@@ -41,7 +41,8 @@ class FolderNamesCliTest(h.CliCase):
         return [big5(line) for line in (
             "0\t交易主機-Order1 : 127.0.0.1", "1\t交易主機-台北Order2 : localhost",
             "2\t報價主機-Quote1 : 127.0.0.2", "3\t交易主機-1 : 127.0.0.1:%d" % o,
-            "4\t交易主機-2 : 127.0.0.2:%d" % c, "5\t交易主機-3 : localhost:0")]
+            "4\t交易主機-2 : 127.0.0.2:%d" % c, "5\t交易主機-3 : localhost:0",
+            "6\t交易主機-4 : 127.0.0.1:47813")]
 
     def preference(self, location, nm, ps, success=True):
         """The line; a stored preference moves the last success aside (" - ")."""
@@ -63,7 +64,7 @@ class FolderNamesCliTest(h.CliCase):
         doc = self.document(*root_args, "hosts", program=program)
         self.assertEqual((doc["client_root"], [e["host"] for e in doc["hosts"]]),
                          (root, ["127.0.0.1", "localhost", "127.0.0.2", "127.0.0.1", "127.0.0.2",
-                                 "localhost"]))
+                                 "localhost", "127.0.0.1"]))
         self.assertEqual(self.document(*root_args, "preference", program=program)["priority"],
                          {"location": "台北Order2", "nm_port": self.open, "ps_port": self.closed})
         sep = "\\" if self.windows else "/"
