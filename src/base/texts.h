@@ -60,6 +60,8 @@ inline constexpr char kConnectFailedFormat[] = "\xB3\x73\xBD\x75\xA5\xA2\xB1\xD1
 inline constexpr char kConnectSettingPrompt[] = "\xB3\x5D\xA9\x77\xC0\x75\xA5\xFD\xB3\x73\xBD\x75\xAA\xBA\xA6\xEC\xB8\x6D\xBB\x50Port";  // 設定優先連線的位置與Port
 inline constexpr char kNoLocationChosen[] = "\xA8\x53\xA6\xB3\xBF\xEF\xBE\xDC\xB3\x73\xBD\x75\xA6\xEC\xB8\x6D";  // 沒有選擇連線位置
 inline constexpr char kPortMustBePositive[] = "Port\xA5\xB2\xB6\xB7\xAC\x4F\xA5\xBF\xBE\xE3\xBC\xC6";  // Port必須是正整數
+inline constexpr char kNmPortOutOfRange[] = "NM Port\xA5\xB2\xB6\xB7\xA4\xB6\xA9\xF3" "1\xA8\xEC" "65535";  // NM Port必須介於1到65535
+inline constexpr char kPsPortOutOfRange[] = "PS Port\xA5\xB2\xB6\xB7\xA4\xB6\xA9\xF3" "1\xA8\xEC" "65535";  // PS Port必須介於1到65535
 
 // Proxy-setting dialog.
 // A save that did not stick: the file, then the reason.
@@ -68,6 +70,7 @@ inline constexpr char kEnterUserId[] = "\xBD\xD0\xBF\xE9\xA4\x4AUserID";  // 請
 inline constexpr char kEnterUserPassword[] = "\xBD\xD0\xBF\xE9\xA4\x4AUserPassword";  // 請輸入UserPassword
 inline constexpr char kEnterProxyHost[] = "\xBD\xD0\xBF\xE9\xA4\x4AProxyHost";  // 請輸入ProxyHost
 inline constexpr char kEnterProxyPort[] = "\xBD\xD0\xBF\xE9\xA4\x4AProxyPort";  // 請輸入ProxyPort
+inline constexpr char kPortOutOfRange[] = "Port\xA5\xB2\xB6\xB7\xA4\xB6\xA9\xF3" "1\xA8\xEC" "65535";  // Port必須介於1到65535
 
 // Result list: its context menu, the clipboard and the saved report.
 inline constexpr char kCopyLineItem[] = "\xBD\xC6\xBB\x73(&C)";  // 複製(&C)

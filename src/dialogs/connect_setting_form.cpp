@@ -42,6 +42,12 @@ std::optional<std::size_t> InitialLocationIndex(const std::vector<std::string>& 
   return 0;
 }
 
+std::optional<uint16_t> ParsePortNumber(std::string_view text) {
+  const std::optional<int32_t> value = ParsePositiveInteger(text);
+  if (!value || *value > 65535) return std::nullopt;
+  return static_cast<uint16_t>(*value);
+}
+
 std::string InitialPortText(int32_t port) { return port > 0 ? Format("%d", port) : std::string(); }
 
 ConnectSettingForm::ConnectSettingForm(std::vector<std::string> locations, std::string strLocation,
@@ -61,6 +67,8 @@ const char* ConnectSettingForm::OnOK(int selection, std::string_view nmPortText,
   const std::optional<int32_t> ps = ParsePositiveInteger(psPortText);
   if (ps) m_nPsPort = *ps;
   if (!nm || !ps) return text::kPortMustBePositive;
+  if (*nm > 65535) return text::kNmPortOutOfRange;
+  if (*ps > 65535) return text::kPsPortOutOfRange;
   return nullptr;
 }
 

@@ -27,6 +27,10 @@ namespace rk {
   return ParsePositiveInteger(text).has_value();
 }
 
+// A TCP port as typed in a settings dialog: a text that ParsePositiveInteger
+// accepts whose value is at most 65535; nothing otherwise.
+[[nodiscard]] std::optional<uint16_t> ParsePortNumber(std::string_view text);
+
 // Index of the entry that the location combo box selects when it opens: the
 // first entry that begins with `stored`, ASCII letters compared without case
 // and two-byte characters compared exactly; index 0 when none begins with it
@@ -57,6 +61,8 @@ class ConnectSettingForm {
   //   list) means nothing is selected, which is refused before the ports.
   // * An accepted port text is taken into its member even when the other
   //   port is refused; the caller reads the members only after OK.
+  // * After those checks a port above 65535 is refused, the NM port first:
+  //   the client could never connect to it, so it is not stored.
   [[nodiscard]] const char* OnOK(int selection, std::string_view nmPortText,
                                  std::string_view psPortText);
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/texts.h"
+#include "dialogs/connect_setting_form.h"
 
 namespace rk {
 
@@ -78,6 +79,9 @@ const char* ProxySettingForm::OnOK(const ProxyInput& input) {
     // Blanks count as text here: only an edit with no characters is empty.
     if (input.host.empty()) return text::kEnterProxyHost;
     if (input.port.empty()) return text::kEnterProxyPort;
+    // Checked before anything is taken: a port the proxy cannot have is
+    // never written to either file.
+    if (!ParsePortNumber(input.port)) return text::kPortOutOfRange;
     const bool login = loginOffered && input.needLogin;
     if (type == kProxyHttp11) {
       m_settings.m_strProxyServerName = input.host;

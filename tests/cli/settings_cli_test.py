@@ -13,13 +13,14 @@ class SettingsCliTest(h.CliCase):
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Northeast,North,台北\n")
         for args, message in ((("north", "80", "81"), "沒有選擇連線位置"),  # only the exact name
                               (("West", "0", "8"), "沒有選擇連線位置"), (("North", "0", "8"), "Port必須是正整數"),
-                              (("North", "80", "8o"), "Port必須是正整數")):
+                              (("North", "80", "8o"), "Port必須是正整數"),
+                              (("North", "80", "70000"), "PS Port必須介於1到65535")):
             self.assertEqual(self.run_cli("--raw", "--root", self.root, "set-preference", *args),
                              (1, b"", big5(message + "\n")), args)
         self.assertIsNone(self.read("Sys/Reachkit.ini"))
-        self.assertEqual(self.lines("--root", self.root, "set-preference", "台北", "080", "70000"),
-                         (0, [big5("成功連線： - 　　優先連線：台北　80　70000")], b""))
-        self.assertIn(big5("[Priority]\r\nCombo=台北,80,70000\r\n"), self.read("Sys/Reachkit.ini"))
+        self.assertEqual(self.lines("--root", self.root, "set-preference", "台北", "080", "65535"),
+                         (0, [big5("成功連線： - 　　優先連線：台北　80　65535")], b""))
+        self.assertIn(big5("[Priority]\r\nCombo=台北,80,65535\r\n"), self.read("Sys/Reachkit.ini"))
 
     def test_set_preference_refuses_a_location_without_an_exact_big5_form(self):
         if self.windows:

@@ -57,7 +57,10 @@ TEST(ConnectSettingForm, OkChecksTheSelectionBeforeThePortsAndShowsOneMessage) {
       {"selection past the list", list, 2, "80", "81", text::kNoLocationChosen},
       {"NM port", list, 0, "0", "81", text::kPortMustBePositive},
       {"PS port", list, 0, "80", "", text::kPortMustBePositive},
-      {"accepted", list, 1, "080", "70000", nullptr},
+      {"NM port beyond TCP, after the positive check", list, 0, "65536", "0", text::kPortMustBePositive},
+      {"NM port beyond TCP", list, 0, "65536", "70000", text::kNmPortOutOfRange},
+      {"PS port beyond TCP", list, 0, "65535", "70000", text::kPsPortOutOfRange},
+      {"accepted", list, 1, "080", "65535", nullptr},
   };
   for (const auto& row : rows) {
     ConnectSettingForm form(row.locations, "North", 1, 2);

@@ -115,7 +115,7 @@ TEST(ShowProxyType, EachTypeShowsItsFamilyAndTheStoredUserNameDecidesTheLogin) {
     EXPECT_EQ(ShowProxyType(row.settings, row.type), row.expected) << row.type;
 }
 
-TEST(ProxySettingOk, ChecksLoginThenHostThenPortWritesNothingWhenRefusedAndRefillsOnTypeChange) {
+TEST(ProxySettingOk, ChecksLoginThenHostThenPortAndItsRangeWritesNothingWhenRefusedAndRefillsOnTypeChange) {
   Client c(BaseBytes(kClient), ToolBytes(kClient));
   ProxySettingForm form = c.Open();
   const struct { ProxyInput input; const char* message; } rows[] = {
@@ -127,6 +127,9 @@ TEST(ProxySettingOk, ChecksLoginThenHostThenPortWritesNothingWhenRefusedAndRefil
       {{4, false, "h", "", "", ""}, text::kEnterProxyPort},
       {{2, true, "", "", "", ""}, text::kEnterProxyHost},  // no login for SOCKS4/4a
       {{3, true, "h", "", "", ""}, text::kEnterProxyPort},
+      {{1, false, "h", "65536", "", ""}, text::kPortOutOfRange},
+      {{2, false, "h", "0", "", ""}, text::kPortOutOfRange},
+      {{4, false, "h", " 80", "", ""}, text::kPortOutOfRange},
   };
   for (const auto& row : rows)
     EXPECT_STREQ(form.OnOK(row.input), row.message) << row.input.selection;

@@ -65,9 +65,12 @@ void ConnectSetting(const std::string& exe, const std::string& root) {
   d.Type(dlg::kConnectNmPortEdit, "080");
   d.Type(dlg::kConnectPsPortEdit, "70000");
   d.Press(IDOK);
+  Check(p.TakeMessageBox() == rk::text::kPsPortOutOfRange, "a port beyond 65535: the message");
+  d.Type(dlg::kConnectPsPortEdit, "65535");
+  d.Press(IDOK);
   const rk::ClientPaths paths(root, '\\');  // stored, then shown: once shown, it is stored
   Check(d.Gone() && WaitFor([&] { return Text(label) != labelBefore; }) &&
-            Ini(tool, "Priority", "Combo") == taipei + ",80,70000" &&
+            Ini(tool, "Priority", "Combo") == taipei + ",80,65535" &&
             Text(label) == rk::PreferenceLabelText(rk::SystemProfileStore(), paths),
         "OK stores the preference, the label shows it");
   p.Close();
