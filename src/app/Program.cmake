@@ -34,6 +34,6 @@ set_target_properties(Reachkit PROPERTIES OUTPUT_NAME Reachkit)
 target_include_directories(Reachkit PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${_res})
 target_compile_options(Reachkit PRIVATE $<$<COMPILE_LANGUAGE:RC>:--codepage=950>)
 target_link_libraries(Reachkit PRIVATE reachkit_core reachkit_warnings
-  gdiplus msimg32 comctl32 version ole32 ws2_32 iphlpapi comdlg32)
+  gdiplus msimg32 comctl32 version ole32 ws2_32 iphlpapi comdlg32 shell32)
 # Stripped: the symbols would triple the size of what users copy around.
 target_link_options(Reachkit PRIVATE -mwindows -static $<$<NOT:$<CONFIG:Debug>>:-s>)

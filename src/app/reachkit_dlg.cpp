@@ -100,7 +100,26 @@ BOOL CReachkitDlg::OnInitDialog() {
   CreateButtons();
   CreatePreferenceLabel();
   LayOut();
-  return TRUE;
+  OrderTabStops();
+  // The focus starts on the host combo, not on the first tab stop (a settings
+  // button), so that Enter never opens a settings dialog by surprise.
+  ::SetFocus(m_cmbHost.m_hWnd);
+  return FALSE;
+}
+
+void CReachkitDlg::OrderTabStops() {
+  // Tab follows what the eye reads, top to bottom and left to right; the
+  // buttons made at run time would otherwise come after the template's
+  // controls. The z-order is the tab order.
+  const HWND order[] = {m_pBtnProxySetting->GetSafeHwnd(), m_pBtnConnectSetting->GetSafeHwnd(),
+                        m_cmbHost.m_hWnd,                  m_pBtnPing->GetSafeHwnd(),
+                        m_pBtnTraceRt->GetSafeHwnd(),      m_pBtnTelnet->GetSafeHwnd(),
+                        m_pBtnClear->GetSafeHwnd(),        m_lstResult.m_hWnd};
+  HWND after = HWND_TOP;
+  for (const HWND control : order) {
+    SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = control;
+  }
 }
 
 void CReachkitDlg::CreateButtons() {

@@ -80,6 +80,7 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
 
   [[nodiscard]] static std::string ReadFileVersion();
   void CreateButtons();
+  void OrderTabStops();
   void CreatePreferenceLabel();
   void RefreshPreferenceLabel();
   // Moves separator `lineId` beside title `titleId` and returns the group's

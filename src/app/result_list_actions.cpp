@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 #include <windowsx.h>
 
 #include <cstring>
@@ -244,6 +245,11 @@ void ResultListActions::SaveReport() const {
   request.lpstrFile = path.data();
   request.nMaxFile = static_cast<DWORD>(path.size());
   request.lpstrDefExt = "txt";
+  // The user's Documents folder, where people look for what they saved, not
+  // wherever the last dialog of some program happened to be.
+  char documents[MAX_PATH] = {};
+  if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)))
+    request.lpstrInitialDir = documents;
   // The write itself says when the folder cannot take the file, naming it.
   request.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
                   OFN_NOTESTFILECREATE | OFN_HIDEREADONLY | OFN_EXPLORER;
@@ -255,7 +261,8 @@ void ResultListActions::SaveReport() const {
   for (const std::wstring& line : Lines()) lines.push_back(Convert(line, kBig5CodePage));
   const std::vector<std::string> report = m_report ? m_report(std::move(lines)) : lines;
   if (!fileio::ReplaceWholeFile(path, ReportFileText(report)))
-    ui::AppMessageBox(m_hDialog, Format(text::kSaveFailedFormat, path.c_str()).c_str(),
+    ui::AppMessageBox(m_hDialog,
+                      Format(text::kSaveFailedFormat, path.c_str(), fileio::LastWriteFailure().c_str()).c_str(),
                       MB_OK | MB_ICONERROR);
 }
 

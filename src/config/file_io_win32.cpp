@@ -139,9 +139,25 @@ namespace {
 
 thread_local std::string g_lastWriteFailure;
 
+// The system's own words for an error (access denied, disk full, ...), in
+// the ANSI code page like every other text of the window; its number where
+// the system has none.
+std::string SystemMessage(DWORD error) {
+  char* buffer = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : std::string();
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
+                           text.back() == '.'))
+    text.pop_back();
+  return text.empty() ? "error " + std::to_string(error) : text;
+}
+
 bool Fail(const char* what, DWORD error) {
   g_lastWriteFailure = what;
-  if (error != 0) g_lastWriteFailure += ": error " + std::to_string(error);
+  if (error != 0) g_lastWriteFailure += ": " + SystemMessage(error);
   return false;
 }
 

@@ -14,29 +14,18 @@ namespace rk {
 
 namespace {
 
-// Pairs each endpoint's direct verdict with its proxied one and writes the
-// line once both are in. Called from the check's thread and the proxied
-// attempts' thread.
+// Writes each endpoint's line once both of its verdicts are in.
 class LinePairing {
  public:
   LinePairing(const std::vector<EndpointResult>& endpoints, bool proxied, const LineWriter& append,
               const StopFlag& stop)
       : append_(append), stop_(stop), slots_(endpoints.size()) {
-    for (std::size_t i = 0; i < endpoints.size(); ++i) {
-      const EndpointResult& endpoint = endpoints[i];
-      slots_[i].waitsForProxy = proxied && UsablePort(endpoint.port);
-      free_[{endpoint.index, endpoint.port}].push_back(i);
-    }
+    for (std::size_t i = 0; i < endpoints.size(); ++i)
+      slots_[i].waitsForProxy = proxied && TriedViaProxy(endpoints[i].port);
   }
 
-  static bool UsablePort(int32_t port) { return port >= 1 && port <= 65535; }
-
-  void Direct(const EndpointResult& endpoint) {
+  void Direct(std::size_t slot, const EndpointResult& endpoint) {
     std::lock_guard lock(mutex_);
-    auto found = free_.find({endpoint.index, endpoint.port});
-    if (found == free_.end() || found->second.empty()) return;
-    const std::size_t slot = found->second.front();
-    found->second.erase(found->second.begin());
     slots_[slot].direct = endpoint;
     WriteIfComplete(slot);
   }
@@ -64,8 +53,28 @@ class LinePairing {
   const LineWriter& append_;
   const StopFlag& stop_;
   std::mutex mutex_;
-  std::vector<Slot> slots_;                                             // guarded by mutex_
-  std::map<std::pair<std::size_t, int32_t>, std::vector<std::size_t>> free_;  // guarded by mutex_
+  std::vector<Slot> slots_;  // guarded by mutex_
+};
+
+// The check reports an endpoint by its entry and port; the slot is its place
+// in CheckEndpoints. Entries may share a port list, so each (entry, port)
+// takes its slots in order.
+class SlotFinder {
+ public:
+  explicit SlotFinder(const std::vector<EndpointResult>& endpoints) {
+    for (std::size_t i = 0; i < endpoints.size(); ++i)
+      free_[{endpoints[i].index, endpoints[i].port}].push_back(i);
+  }
+  std::optional<std::size_t> Take(const EndpointResult& endpoint) {
+    auto found = free_.find({endpoint.index, endpoint.port});
+    if (found == free_.end() || found->second.empty()) return std::nullopt;
+    const std::size_t slot = found->second.front();
+    found->second.erase(found->second.begin());
+    return slot;
+  }
+
+ private:
+  std::map<std::pair<std::size_t, int32_t>, std::vector<std::size_t>> free_;
 };
 
 }  // namespace
@@ -79,34 +88,28 @@ ProxyAttempts ConnectorAttempts(const ProxyRoute& route, NameResolver& resolver,
   };
 }
 
-std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckAllSetup& setup,
-                                    const LineWriter& append, const StopFlag& stop) {
-  if (catalogue.empty()) {
-    append(text::kNoHostsToCheck);
-    return std::nullopt;
-  }
+CheckRun RunCheckEach(const HostCatalogue& catalogue, const CheckAllSetup& setup,
+                      const CheckEvents& events, const StopFlag& stop) {
   const std::vector<EndpointResult> endpoints = CheckEndpoints(catalogue);
   const bool viaProxy = setup.proxy.has_value() && setup.attempts;
-  LinePairing pairing(endpoints, viaProxy, append, stop);
 
   // The proxied attempts: only endpoints with a usable port; slots[k] is the
   // endpoint of target k.
   std::vector<ProxyTarget> targets;
   std::vector<std::size_t> slots;
   for (std::size_t i = 0; viaProxy && i < endpoints.size(); ++i) {
-    if (!LinePairing::UsablePort(endpoints[i].port)) continue;
+    if (!TriedViaProxy(endpoints[i].port)) continue;
     targets.push_back({endpoints[i].host, endpoints[i].port});
     slots.push_back(i);
   }
+  const auto onProxied = [&](std::size_t k, const ProxyResult& r) {
+    if (events.proxied) events.proxied(slots[k], r);
+  };
   std::vector<ProxyResult> proxied;
   std::thread proxyThread;
   if (!targets.empty()) {
     try {
-      proxyThread = std::thread([&] {
-        proxied = setup.attempts(
-            targets, [&](std::size_t k, const ProxyResult& r) { pairing.Proxied(slots[k], r); },
-            &stop);
-      });
+      proxyThread = std::thread([&] { proxied = setup.attempts(targets, onProxied, &stop); });
     } catch (const std::system_error&) {
       // No thread: the attempts run after the direct check instead.
     }
@@ -115,14 +118,18 @@ std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckA
   CheckRun run;
   run.started = std::chrono::system_clock::now();
   ReachabilityCheck check(setup.resolver, setup.echo, setup.options);
+  SlotFinder finder(endpoints);  // the check's thread only
   run.report = check.Run(
-      catalogue, [&pairing](const EndpointResult& endpoint) { pairing.Direct(endpoint); }, &stop);
+      catalogue,
+      [&](const EndpointResult& endpoint) {
+        if (const std::optional<std::size_t> slot = finder.Take(endpoint); slot && events.direct)
+          events.direct(*slot, endpoint);
+      },
+      &stop);
   if (proxyThread.joinable())
     proxyThread.join();
   else if (!targets.empty())
-    proxied = setup.attempts(
-        targets, [&](std::size_t k, const ProxyResult& r) { pairing.Proxied(slots[k], r); }, &stop);
-  if (stop.load()) return std::nullopt;
+    proxied = setup.attempts(targets, onProxied, &stop);
 
   if (viaProxy) {
     run.proxy = setup.proxy;
@@ -133,6 +140,23 @@ std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckA
     for (std::size_t k = 0; k < slots.size() && k < proxied.size(); ++k)
       run.proxied[slots[k]] = proxied[k];
   }
+  return run;
+}
+
+std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckAllSetup& setup,
+                                    const LineWriter& append, const StopFlag& stop) {
+  if (catalogue.empty()) {
+    append(text::kNoHostsToCheck);
+    return std::nullopt;
+  }
+  const bool viaProxy = setup.proxy.has_value() && setup.attempts;
+  LinePairing pairing(CheckEndpoints(catalogue), viaProxy, append, stop);
+  CheckRun run = RunCheckEach(
+      catalogue, setup,
+      {[&](std::size_t slot, const EndpointResult& e) { pairing.Direct(slot, e); },
+       [&](std::size_t slot, const ProxyResult& r) { pairing.Proxied(slot, r); }},
+      stop);
+  if (stop.load()) return std::nullopt;
   for (std::string& line : ClosingLines(run.report, viaProxy ? &run.proxied : nullptr))
     append(std::move(line));
   return run;

@@ -34,6 +34,25 @@ struct CheckAllSetup {
   ProxyAttempts attempts;           // through `proxy`; unused without it
 };
 
+// What a check of every host reports as it goes, by slot: the index of the
+// endpoint in CheckEndpoints(catalogue). `direct` is called on the check's
+// thread, `proxied` on the proxied attempts' thread: the two may overlap.
+struct CheckEvents {
+  std::function<void(std::size_t slot, const EndpointResult& endpoint)> direct;
+  std::function<void(std::size_t slot, const ProxyResult& result)> proxied;
+};
+
+// Whether an endpoint with this port is tried through the proxy.
+[[nodiscard]] inline bool TriedViaProxy(int32_t port) { return port >= 1 && port <= 65535; }
+
+// Runs the check of every host of `catalogue` (not empty), each verdict
+// through `events` as it arrives, the proxied attempts (with a proxy) on a
+// thread of their own alongside the direct check. Both end their waits when
+// `stop` is set and have ended when this returns. Returns what was found,
+// also when stopped (the caller decides what a stopped run is worth).
+[[nodiscard]] CheckRun RunCheckEach(const HostCatalogue& catalogue, const CheckAllSetup& setup,
+                                    const CheckEvents& events, const StopFlag& stop);
+
 // Runs the check of every host of `catalogue`, writing through `append`:
 // * An empty catalogue: kNoHostsToCheck alone.
 // * Without a proxy, each endpoint's line as its verdict arrives; with one,

@@ -1,6 +1,7 @@
 #include "runs/check_causes.h"
 
 #include "base/format.h"
+#include "base/texts.h"
 
 namespace rk {
 
@@ -18,6 +19,33 @@ const char* UnreachableText(UnreachableKind kind) {
   return "the host is unreachable";
 }
 
+
+const char* UnreachableWords(UnreachableKind kind) {
+  switch (kind) {
+    case UnreachableKind::Network:
+      return text::kUnreachableNetwork;
+    case UnreachableKind::Prohibited:
+      return text::kUnreachableProhibited;
+    case UnreachableKind::Host:
+      break;
+  }
+  return text::kUnreachableHost;
+}
+
+// The router that says so: the one that reported it, else the one that ends
+// the path probe (where the platform keeps no reporter); 0 when unknown.
+uint32_t ReportingRouter(const EndpointResult& endpoint, const AddressDiagnosis* diagnosis) {
+  if (endpoint.reporter != 0) return endpoint.reporter;
+  if (diagnosis != nullptr && diagnosis->path.endsWithReport) return diagnosis->path.hops.back().address;
+  return 0;
+}
+
+// The last router that answered the path probe short of the target.
+const PathHop* LastRouter(const AddressDiagnosis& diagnosis) {
+  for (auto hop = diagnosis.path.hops.rbegin(); hop != diagnosis.path.hops.rend(); ++hop)
+    if (hop->address != diagnosis.address) return &*hop;
+  return nullptr;
+}
 
 }  // namespace
 
@@ -52,11 +80,7 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
     case Verdict::Refused:
       return Format("the host answers, but nothing listens on port %d", endpoint.port);
     case Verdict::Unreachable: {
-      uint32_t reporter = endpoint.reporter;
-      // Where the platform keeps no reporter, the router that ends the path
-      // probe is the one that says so.
-      if (reporter == 0 && diagnosis != nullptr && diagnosis->path.endsWithReport)
-        reporter = diagnosis->path.hops.back().address;
+      const uint32_t reporter = ReportingRouter(endpoint, diagnosis);
       if (reporter == 0)
         return Format("the network says %s (the reporting router is not known)",
                       UnreachableText(endpoint.unreachable));
@@ -73,11 +97,9 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
       if (diagnosis->echoAnswered || diagnosis->path.targetReached)
         return Format("the host answers echo, so port %d is filtered on the host or in front of it",
                       endpoint.port);
-      for (auto hop = diagnosis->path.hops.rbegin(); hop != diagnosis->path.hops.rend(); ++hop) {
-        if (hop->address == diagnosis->address) continue;
+      if (const PathHop* hop = LastRouter(*diagnosis))
         return Format("nothing answers beyond router %d (%s)", hop->ttl,
                       DottedIPv4(hop->address).c_str());
-      }
       return "nothing answers, not even the first router";
     }
     case Verdict::Unresolved:
@@ -85,6 +107,38 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
       return endpoint.reason;
     case Verdict::NoPort:
       return "the entry has no port to test";
+  }
+  return {};
+}
+
+std::string CauseWords(const EndpointResult& endpoint, const AddressDiagnosis* diagnosis,
+                       bool icmpAvailable) {
+  switch (endpoint.verdict) {
+    case Verdict::Open:
+      return {};
+    case Verdict::Refused:
+      return Format(text::kCauseRefusedFormat, endpoint.port);
+    case Verdict::Unreachable: {
+      const uint32_t reporter = ReportingRouter(endpoint, diagnosis);
+      if (reporter == 0) return Format(text::kCauseReportedUnknownFormat, UnreachableWords(endpoint.unreachable));
+      return Format(text::kCauseReportedFormat, DottedIPv4(reporter).c_str(),
+                    UnreachableWords(endpoint.unreachable));
+    }
+    case Verdict::Timeout:
+      if (!icmpAvailable) return text::kCauseNeedsIcmp;
+      if (diagnosis == nullptr) return text::kCauseNoAnswer;
+      if (diagnosis->echoAnswered || diagnosis->path.targetReached)
+        return Format(text::kCauseFilteredFormat, endpoint.port);
+      if (const PathHop* hop = LastRouter(*diagnosis))
+        return Format(text::kCauseBeyondRouterFormat, hop->ttl, DottedIPv4(hop->address).c_str());
+      return text::kCauseNothingAnswers;
+    case Verdict::Unresolved:
+      return text::kCauseNameNotFound;
+    case Verdict::Error:
+      if (endpoint.port < 1 || endpoint.port > 65535) return Format(text::kCausePortOutOfRangeFormat, endpoint.port);
+      return text::kCauseError;
+    case Verdict::NoPort:
+      return text::kCauseNoPortSet;
   }
   return {};
 }

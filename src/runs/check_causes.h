@@ -13,6 +13,11 @@ namespace rk {
 [[nodiscard]] std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diagnosis,
                                   bool icmpAvailable);
 
+// The same cause in Traditional Chinese (code page 950), for the window; kept
+// branch for branch beside CauseOf so that the two never tell different stories.
+[[nodiscard]] std::string CauseWords(const EndpointResult& endpoint, const AddressDiagnosis* diagnosis,
+                                     bool icmpAvailable);
+
 // The path probe's reading of one batch of answers, results[i] for TTL i+1.
 [[nodiscard]] PathProbe ReadPath(uint32_t target, const std::vector<EchoResult>& results);
 

@@ -134,7 +134,7 @@ TEST(ResultExport, MenuAndMessageTextsAreTheirBig5Forms) {
   const std::pair<const char*, const char*> rows[] = {
       {kCopyLineItem, "複製(&C)"}, {kCopyAllItem, "全部複製(&A)"},
       {kSaveReportItem, "儲存報告(&S)..."}, {kClipboardBusy, "剪貼簿正被其他程式使用，請稍後再試。"},
-      {kSaveFailedFormat, "無法寫入檔案：%s"}, {kTextFilesFilter, "文字檔 (*.txt)"},
+      {kSaveFailedFormat, "無法寫入檔案：%s（%s）"}, {kTextFilesFilter, "文字檔 (*.txt)"},
       {kAllFilesFilter, "所有檔案 (*.*)"}};
   for (const auto& [stored, utf8] : rows) EXPECT_EQ(std::string(stored), Utf8ToCp950(utf8)) << utf8;
 }
