@@ -40,6 +40,17 @@
 #define IDC_STATIC (-1)
 #endif
 
+// The check window: every endpoint of the host list at once.
+#define IDD_CHECK_WINDOW 150
+#define IDC_CHECK_CONCLUSION 1100
+#define IDC_CHECK_PROGRESS 1101
+#define IDC_CHECK_LIST 1102
+#define IDC_CHECK_STOP 1103
+#define IDC_CHECK_AGAIN 1104
+#define IDC_CHECK_COPY 1105
+#define IDC_CHECK_SAVE 1106
+#define IDC_CHECK_CLOSE 1107
+
 // The About item of the system menu.
 #define IDM_ABOUTBOX 0x0010
 

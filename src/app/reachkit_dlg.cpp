@@ -1,5 +1,7 @@
 #include "app/reachkit_dlg.h"
 
+#include "app/check_window.h"
+
 #include <optional>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "config/connection_preference.h"
 #include "config/profile_store.h"
 #include "controls/owner_draw_button_win32.h"
+#include "runs/check_all_lines.h"
 #include "runs/check_all_work.h"
 #include "probes/proxy_connector.h"
 #include "runs/support_report.h"
@@ -57,6 +60,7 @@ std::span<const ui::CommandEntry> CReachkitDlg::GetCommandMap() const {
       ui::OnCommand<&CReachkitDlg::OnCopyLine>(IDM_COPY_LINE),
       ui::OnCommand<&CReachkitDlg::OnCopyAll>(IDM_COPY_ALL),
       ui::OnCommand<&CReachkitDlg::OnSaveReport>(IDM_SAVE_REPORT),
+      ui::OnCommand<&CReachkitDlg::OnCheckAllHosts>(IDM_CHECK_ALL, 0),
   };
   return kCommands;
 }
@@ -297,7 +301,6 @@ void CReachkitDlg::CloseTestRun() {
   // A worker may be blocked in a synchronous append or button change that
   // only this thread can answer: take in sent messages while waiting. The
   // check goes first: it ends its run through the controller.
-  m_checkAll.Close(&CReachkitDlg::WaitServingSentMessages);
   m_run.CloseStep();
 }
 
@@ -327,19 +330,26 @@ void CReachkitDlg::OnBnClickedClear() { m_run.ClearResultList(); }
 void CReachkitDlg::OnCheckAllHosts() {
   // The stored proxy is read here, on the window's thread, which alone
   // touches the configuration files; the worker gets the values.
-  std::optional<ProxyRoute> proxy;
-  if (ProxyRoute route = StoredProxyRoute(SystemProfileStore(), ClientPaths::FromProcess());
-      ProxyTypeName(route.type) != nullptr)
-    proxy = std::move(route);
-  m_checkAll.Start([this, proxy = std::move(proxy)](const LineWriter& append, const StopFlag& stop) {
-    // The catalogue is built once at start-up and never changes afterwards.
-    CheckAllSetup setup{WindowNameResolver(), m_icmp, {}, proxy, {}};
-    if (proxy) setup.attempts = ConnectorAttempts(*proxy, WindowNameResolver(), kConnectTimeoutMs);
-    std::optional<CheckRun> found = RunCheckAll(m_catalogue, setup, append, stop);
-    if (!found) return;
-    std::lock_guard lock(m_lastCheckMutex);
-    m_lastCheck = std::move(found);
-  });
+  CheckWindow::Hooks hooks;
+  hooks.setup = [this] {
+    CheckAllSetup setup{WindowNameResolver(), m_icmp, {}, std::nullopt, {}};
+    if (ProxyRoute route = StoredProxyRoute(SystemProfileStore(), ClientPaths::FromProcess());
+        ProxyTypeName(route.type) != nullptr) {
+      setup.attempts = ConnectorAttempts(route, WindowNameResolver(), kConnectTimeoutMs);
+      setup.proxy = std::move(route);
+    }
+    return setup;
+  };
+  hooks.finished = [this](const CheckRun& run) {
+    // The main list keeps one line per check: what it found, in counts.
+    const std::vector<std::string> closing = ClosingLines(run.report, run.proxy ? &run.proxied : nullptr);
+    m_run.AppendResultLine(closing.back());
+    const std::lock_guard lock(m_lastCheckMutex);
+    m_lastCheck = run;
+  };
+  hooks.saveReport = [this](HWND owner) { m_resultActions.SaveReport(owner); };
+  CheckWindow window(m_hWnd, m_catalogue, std::move(hooks));
+  window.DoModal();
 }
 
 std::vector<std::string> CReachkitDlg::SupportReportLines(std::vector<std::string> lines) {

@@ -14,7 +14,6 @@
 #include "config/host_catalogue.h"
 #include "controls/group_layout.h"
 #include "probes/icmp_echo.h"
-#include "runs/check_all_run.h"
 #include "runs/check_table.h"
 #include "runs/probe_run.h"
 
@@ -137,7 +136,6 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   // writes to is destroyed.
   TestRunController m_run;
   // After the run controller, which it goes through: stopped and joined first.
-  CheckAllRun m_checkAll{m_run};
 };
 
 }  // namespace rk

@@ -187,6 +187,8 @@ void ResultListActions::ShowMenu(POINT screen, bool fromKeyboard) const {
   AppendMenuA(menu, MF_STRING | (any ? 0u : MF_GRAYED), IDM_COPY_ALL, text::kCopyAllItem);
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(menu, MF_STRING, IDM_SAVE_REPORT, text::kSaveReportItem);
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, IDM_CHECK_ALL, text::kCheckAllItem);
   // The chosen item arrives at the dialog as WM_COMMAND, like a posted one.
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
                  m_hDialog, nullptr);
@@ -231,7 +233,8 @@ void ResultListActions::CopyAllLines() const {
   Copy(Widen(JoinLinesCrLf(utf8), CP_UTF8));
 }
 
-void ResultListActions::SaveReport() const {
+void ResultListActions::SaveReport(HWND owner) const {
+  if (owner == nullptr) owner = m_hDialog;
   const LocalDateTime when = Now();
   std::string path = ReportFileName(when);
   path.resize(4096, '\0');
@@ -239,7 +242,7 @@ void ResultListActions::SaveReport() const {
                        text::kAllFilesFilter + '\0' + "*.*" + '\0';
   OPENFILENAMEA request{};
   request.lStructSize = sizeof request;
-  request.hwndOwner = m_hDialog;
+  request.hwndOwner = owner;
   request.lpstrFilter = filter.c_str();
   request.nFilterIndex = 1;
   request.lpstrFile = path.data();
@@ -261,7 +264,7 @@ void ResultListActions::SaveReport() const {
   for (const std::wstring& line : Lines()) lines.push_back(Convert(line, kBig5CodePage));
   const std::vector<std::string> report = m_report ? m_report(std::move(lines)) : lines;
   if (!fileio::ReplaceWholeFile(path, ReportFileText(report)))
-    ui::AppMessageBox(m_hDialog,
+    ui::AppMessageBox(owner,
                       Format(text::kSaveFailedFormat, path.c_str(), fileio::LastWriteFailure().c_str()).c_str(),
                       MB_OK | MB_ICONERROR);
 }

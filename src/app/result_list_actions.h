@@ -42,8 +42,9 @@ class ResultListActions {
   void CopyAllLines() const;
   // Asks for a file name (default: the report name with date and time) and
   // writes the report's lines, CR LF, as UTF-8 with a byte-order mark. A cancelled dialog
-  // writes nothing; a failed write names the file in a message box.
-  void SaveReport() const;
+  // writes nothing; a failed write names the file and the system's reason in
+  // a message box. `owner` owns the dialogs (the main window when null).
+  void SaveReport(HWND owner = nullptr) const;
 
   // The menu at `screen` (a keyboard request: below the selected line).
   void ShowMenu(POINT screen, bool fromKeyboard) const;

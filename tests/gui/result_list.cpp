@@ -1,7 +1,8 @@
 // result_list_harness.exe CLIENT_ROOT RO_FOLDER SHOT_FOLDER [SOCKS5_PORT]: the result list's
-// copy and save commands, its context menu and the check of every host, on a client tree of
-// loopback hosts that this harness writes (one port listening, one refused, one name that must
-// not resolve); with a port, the check again through the scripted SOCKS5 proxy listening there.
+// copy and save commands, its context menu and the check window, on a client tree of loopback
+// hosts that this harness writes (one port listening, one refused, one name that must not
+// resolve, and apart one port that never answers); with a port, the check again through the
+// scripted SOCKS5 proxy listening there.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -104,10 +105,11 @@ size_t FilesIn(const std::string& folder) {
   return count;
 }
 
-// A listening loopback socket (open) and a port nothing listens on (refused).
+// A listening loopback socket (open), a port nothing listens on (refused), and one that never
+// answers (filtered).
 struct Ports {
-  SOCKET listener = INVALID_SOCKET;
-  int open = 0, refused = 0;
+  SOCKET listener = INVALID_SOCKET, unanswered = INVALID_SOCKET, fillers[2] = {};
+  int open = 0, refused = 0, filtered = 0;
   Ports() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
@@ -123,11 +125,28 @@ struct Ports {
     listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     open = bound(listener);
     listen(listener, 64);
+    // Never accepted, its queue of one filled by two connections of our own: the kernel then
+    // drops further requests unanswered, as a filtering firewall would.
+    unanswered = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    filtered = bound(unanswered);
+    listen(unanswered, 0);
+    for (SOCKET& fill : fillers) {
+      fill = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      u_long nonBlocking = 1;
+      ioctlsocket(fill, static_cast<long>(static_cast<unsigned long>(FIONBIO)), &nonBlocking);
+      sockaddr_in to{};
+      to.sin_family = AF_INET;
+      to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      to.sin_port = htons(u_short(filtered));
+      connect(fill, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
     SOCKET closed = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     refused = bound(closed);
     closesocket(closed);
   }
   ~Ports() {
+    for (SOCKET fill : fillers) closesocket(fill);
+    closesocket(unanswered);
     closesocket(listener);
     WSACleanup();
   }
@@ -136,14 +155,15 @@ struct Ports {
 // The client tree: one server host (both ports), then three Local hosts: open, refused,
 // and a name that the program is told not to resolve. Returns the program's path.
 std::string WriteClient(const std::string& exe, const std::string& root, const Ports& ports,
-                        bool noHosts, const std::string& proxy = "") {
+                        bool noHosts, const std::string& proxy = "", bool onlyFiltered = false) {
   for (const char* sub : {"", "\\Sys", "\\Bin", "\\Reachkit"})
     CreateDirectoryA((root + sub).c_str(), nullptr);
   const std::pair<const char*, std::string> files[] = {
       {"\\Sys\\ZentickConSet.ini",
-       noHosts ? "" : "[Tradedesk]\r\nName=Order1\r\n[Order1]\r\nNMIP=127.0.0.1\r\n"},
+       noHosts || onlyFiltered ? "" : "[Tradedesk]\r\nName=Order1\r\n[Order1]\r\nNMIP=127.0.0.1\r\n"},
       {"\\Sys\\VekTradedesk.ini",
-       noHosts ? ""
+       onlyFiltered ? Format("[Local]\r\nCount=1\r\nIP_1=127.0.0.1\r\nPort_1=%d\r\n", ports.filtered)
+       : noHosts    ? ""
                : Format("[Local]\r\nCount=3\r\nIP_1=127.0.0.1\r\nPort_1=%d\r\nIP_2=127.0.0.1\r\n"
                         "Port_2=%d\r\nIP_3=unresolvable.invalid\r\nPort_3=%d\r\n",
                         ports.open, ports.refused, ports.open)},
@@ -251,10 +271,17 @@ void CopyAndMenu(const Window& w, const std::string& shots) {
 }
 
 // The save dialog of the program: its file-name field set to `path` and OK pressed (or
-// Cancel when `path` is empty). Returns the default name the dialog offered.
-std::string Save(const Window& w, const std::string& path) {
-  w.Command(IDM_SAVE_REPORT);
-  HWND dialog = w.Popup("#32770");
+// Cancel when `path` is empty). Returns the default name the dialog offered. The main window's
+// command opens it, unless `over` (a window whose button already asked for it) is given.
+std::string Save(const Window& w, const std::string& path, HWND over = nullptr) {
+  if (!over) w.Command(IDM_SAVE_REPORT);
+  HWND dialog = nullptr;
+  WaitFor([&] {
+    for (HWND d = nullptr; (d = FindWindowExA(nullptr, d, "#32770", nullptr)) != nullptr;)
+      if (d != over && IsWindowVisible(d) && GetWindow(d, GW_OWNER) == (over ? over : w.main()))
+        return (dialog = d) != nullptr;
+    return false;
+  }, 5000);
   if (!dialog) return "<no save dialog>";
   HWND name = nullptr;
   WaitFor([&] { return (name = GetDlgItem(dialog, 0x47c)) || (name = GetDlgItem(dialog, 0x480)); });
@@ -312,107 +339,152 @@ void SaveReport(const Window& w, const std::string& root, const std::string& rea
   Check(ReadFile(blocked) == "<missing>", "and writes nothing there");
 }
 
-// The check of every host from the system menu: one line per endpoint, the causes, the
-// summary last; the test buttons off during the run and on after it.
-void CheckAll(const Window& w, const Ports& ports, const std::string& shots) {
-  w.Click(IDC_BTN_CLEAR);
-  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
-  Check(WaitFor([&] { return w.TestsEnabled(false); }, 5000) && Enabled(w.Item(IDC_BTN_CLEAR)),
-        "during the check Ping, TraceRT and Telnet are disabled, Clear is not");
-  const std::string summary = std::string(rk::text::kCheckSummaryFormat).substr(0, 8);
-  Check(WaitFor([&] { return w.TestsEnabled(true); }, 40000), "all enabled again after the check");
-  const Strings lines = w.Lines();
-  const Strings hosts = Items(w.Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT);
-  const std::string open = Format("127.0.0.1:%d", ports.open),
-                    refused = Format("127.0.0.1:%d", ports.refused),
-                    unresolved = Format("unresolvable.invalid:%d", ports.open);
-  // Host, endpoint, verdict: each exactly once, in whatever order the verdicts arrived.
-  const std::tuple<int, std::string, const char*> endpoints[] = {
-      {0, open, rk::text::kVerdictOpen}, {0, refused, rk::text::kVerdictRefused},
-      {1, open, rk::text::kVerdictOpen}, {2, refused, rk::text::kVerdictRefused},
-      {3, unresolved, rk::text::kVerdictUnresolved}};
-  bool each = lines.size() >= 6 && hosts.size() == 4;
-  for (const auto& [host, endpoint, verdict] : endpoints) {
-    const std::string head = (hosts.size() == 4 ? hosts[size_t(host)] : "") + "  " + endpoint +
-                             "  " + verdict;
-    each = each && std::count_if(lines.begin(), lines.begin() + std::min<std::ptrdiff_t>(5, std::ssize(lines)),
-                                 [&](const std::string& l) { return l.rfind(head, 0) == 0; }) == 1;
+// The check window over the main window, as the harness reads it.
+struct CheckWindow {
+  HWND window = nullptr;
+  HWND Item(int id) const { return GetDlgItem(window, id); }
+  bool Running() const { return Enabled(Item(IDC_CHECK_STOP)); }
+  std::string Progress() const { return Text(Item(IDC_CHECK_PROGRESS)); }
+  std::string Conclusion() const { return Text(Item(IDC_CHECK_CONCLUSION)); }
+  void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
+  // The table as 複製 puts it on the clipboard (nothing selected: every row), header first.
+  Strings CopiedRows() const {
+    ClearClipboard();
+    Click(IDC_CHECK_COPY);
+    Strings rows;
+    std::stringstream text(Clipboard().first);
+    for (std::string row; std::getline(text, row);) rows.push_back(row.substr(0, row.find('\r')));
+    return rows;
   }
-  Check(each, Format("first one line per endpoint: label, address:port, verdict (%zu lines)",
-                     lines.size()));
-  Check(!lines.empty() && lines.back().rfind(summary, 0) == 0, "the summary line last: " +
-        (lines.empty() ? std::string() : lines.back()));
-  SetCursorPos(0, 0);
-  Sleep(300);
-  Check(Grab(RectIn(nullptr, w.main()), shots + "\\check-all.png").saved, "screenshot of the check");
+  bool Ended(int ms = 40000) const { return WaitFor([&] { return !Running(); }, ms); }
+};
+
+CheckWindow OpenCheck(const Window& w) {
+  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
+  CheckWindow c{w.WaitDialog(rk::text::kCheckWindowTitle)};
+  Check(c.window != nullptr, "the check window opens over the main window");
+  return c;
 }
 
-// The check with a SOCKS5 proxy stored: each endpoint's line as before, its verdict through
-// the proxy after it; the proxy's reasons among the causes; the saved report has the proxied
-// table.
-void CheckAllViaProxy(const Window& w, const Ports& ports, int proxyPort, const std::string& root,
-                      const std::string& shots) {
-  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
-  Check(WaitFor([&] { return w.TestsEnabled(false); }, 5000), "the proxied check disables the tests");
-  Check(WaitFor([&] { return w.TestsEnabled(true); }, 40000), "and gives them back after it");
-  const Strings lines = w.Lines();
+std::string Row(const std::vector<std::string>& cells) {
+  std::string row;
+  for (const std::string& cell : cells) row += (row.empty() ? "" : "\t") + cell;
+  return row;
+}
+
+size_t RowsStartingWith(const Strings& rows, const std::string& head) {
+  return size_t(std::count_if(rows.begin(), rows.end(),
+                              [&](const std::string& r) { return r.rfind(head, 0) == 0; }));
+}
+
+// The check window: one row per endpoint with its verdict and its cause in words, the copied
+// table, the counts as the main list's one line, and Escape closing it once the check is done.
+void CheckAll(const Window& w, const Ports& ports, const std::string& shots) {
+  using namespace rk::text;
+  w.Click(IDC_BTN_CLEAR);
+  const CheckWindow c = OpenCheck(w);
+  if (!c.window) return;
+  Check(c.Ended(), "the check ends: " + c.Progress());
+  const Strings rows = c.CopiedRows();
   const Strings hosts = Items(w.Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT);
   const std::string open = Format("127.0.0.1:%d", ports.open),
                     refused = Format("127.0.0.1:%d", ports.refused),
                     unresolved = Format("unresolvable.invalid:%d", ports.open);
-  using rk::text::kVerdictOpen;
-  // Host, endpoint, direct verdict, verdict through the proxy (the proxy is given the name
-  // and, being scripted, connects to nothing but loopback addresses).
-  const std::tuple<int, std::string, const char*, const char*> endpoints[] = {
-      {0, open, kVerdictOpen, kVerdictOpen},
-      {0, refused, rk::text::kVerdictRefused, rk::text::kProxyVerdictRefusedTarget},
-      {1, open, kVerdictOpen, kVerdictOpen},
-      {2, refused, rk::text::kVerdictRefused, rk::text::kProxyVerdictRefusedTarget},
-      {3, unresolved, rk::text::kVerdictUnresolved, rk::text::kProxyVerdictRefusedTarget}};
-  bool each = lines.size() >= 6 && hosts.size() == 4;
-  for (const auto& [host, endpoint, verdict, proxied] : endpoints) {
-    const std::string head = (hosts.size() == 4 ? hosts[size_t(host)] : "") + "  " + endpoint +
-                             "  " + verdict;
-    const std::string tail = Format(rk::text::kViaProxyFormat, proxied);
-    each = each && std::count_if(lines.begin(), lines.begin() + std::min<std::ptrdiff_t>(5, std::ssize(lines)),
-                                 [&](const std::string& l) {
-                                   return l.rfind(head, 0) == 0 && l.size() > tail.size() &&
-                                          l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
-                                 }) == 1;
-  }
-  Check(each, Format("one line per endpoint with its verdict through the proxy (%zu lines)",
-                     lines.size()));
-  const std::string cause = Format(rk::text::kCheckProxyCauseFormat, "127.0.0.1", ports.refused,
-                                   "SOCKS5 5: connection refused");
-  Check(std::count(lines.begin(), lines.end(), cause) == 1, "the proxy's reason among the causes");
-  Check(!lines.empty() && lines.back().rfind(std::string(rk::text::kCheckSummaryFormat).substr(0, 8), 0) == 0,
-        "the summary line last");
+  const std::tuple<int, std::string, const char*> endpoints[] = {
+      {0, open, kVerdictOpen}, {0, refused, kVerdictRefused}, {1, open, kVerdictOpen},
+      {2, refused, kVerdictRefused}, {3, unresolved, kVerdictUnresolved}};
+  bool each = rows.size() == 6 && hosts.size() == 4 &&
+              rows[0] == Row({kColumnHost, kColumnAddress, kColumnDirect, kColumnTime, kColumnCause});
+  for (const auto& [host, endpoint, verdict] : endpoints)
+    each = each && RowsStartingWith(rows, Row({hosts[size_t(host)], endpoint, verdict})) == 1;
+  Check(each, Format("a header and one row per endpoint: host, address:port, verdict (%zu rows)",
+                     rows.size()));
+  const std::string refusedCause = Format(kCauseRefusedFormat, ports.refused);
+  Check(std::count_if(rows.begin(), rows.end(),
+                      [&](const std::string& r) { return r.ends_with("\t" + refusedCause); }) == 2,
+        "each refused endpoint has its cause in words on its own row");
+  Check(c.Progress().rfind(Format(kCheckProgressFormat, 5, 5), 0) == 0 && !c.Conclusion().empty(),
+        "the progress line says 5 of 5 done, the conclusion is there: " + c.Conclusion());
   SetCursorPos(0, 0);
   Sleep(300);
-  Check(Grab(RectIn(nullptr, w.main()), shots + "\\check-all-proxy.png").saved,
-        "screenshot of the proxied check");
-  // The lines are wider than the list: it scrolls sideways to the end of the widest.
-  RECT client{};
-  GetClientRect(w.List(), &client);
-  const LRESULT extent = SendMessageW(w.List(), LB_GETHORIZONTALEXTENT, 0, 0);
-  Check(extent > client.right, Format("the list scrolls sideways (%ld px of %ld)", long(extent),
-                                       long(client.right)));
-  SendMessageW(w.List(), WM_HSCROLL, SB_RIGHT, 0);
-  Sleep(300);
-  Check(Grab(RectIn(nullptr, w.main()), shots + "\\check-all-proxy-right.png").saved,
-        "screenshot of the lines' ends");
-  SendMessageW(w.List(), WM_HSCROLL, SB_LEFT, 0);
+  Grab(RectIn(nullptr, c.window), shots + "\\check-window.png");
+  Key(VK_ESCAPE, false), Key(VK_ESCAPE, true);
+  Check(WaitFor([&] { return !IsWindow(c.window); }, 3000) && IsWindowVisible(w.main()) && !w.Exited(0),
+        "Escape closes the finished check window; the program runs on");
+  const Strings lines = w.Lines();
+  Check(lines.size() == 1 && lines[0].rfind(std::string(kCheckSummaryFormat).substr(0, 8), 0) == 0,
+        "the main list has one line for the check: " + (lines.empty() ? std::string() : lines[0]));
+}
+
+// A check that would wait 10 s for a port that never answers: Escape stops it without closing
+// the window, 停止 ends it within a second, and the system menu answers its access keys.
+void StopAndKeys(const Window& w) {
+  using namespace rk::text;
+  SetForegroundWindow(w.main());
+  Chord({VK_MENU, VK_SPACE});
+  Chord({'K'});
+  CheckWindow c{w.WaitDialog(kCheckWindowTitle)};
+  if (!Check(c.window != nullptr, "Alt+Space then K opens the check window")) return;
+  Check(WaitFor([&] { return c.Running(); }, 3000), "its check runs");
+  Key(VK_ESCAPE, false), Key(VK_ESCAPE, true);
+  Check(c.Ended(1000) && IsWindowVisible(c.window), "Escape stops the running check; the window stays");
+  c.Click(IDC_CHECK_AGAIN);
+  Check(WaitFor([&] { return c.Running(); }, 3000), "重新檢查 runs it again");
+  Sleep(500);
+  const ULONGLONG start = GetTickCount64();
+  c.Click(IDC_CHECK_STOP);
+  Check(c.Ended(1000) && c.Progress().rfind(std::string(kRowStopped), 0) == 0,
+        Format("停止 ends the check within a second (%llu ms): ", GetTickCount64() - start) + c.Progress());
+  const Strings rows = c.CopiedRows();
+  Check(rows.size() == 2 && rows[1].find(Row({kRowStopped, ""})) != std::string::npos,
+        "the unfinished row reads 已停止: " + (rows.size() > 1 ? rows[1] : std::string()));
+  // A bare X server (no window manager) leaves the keyboard with no window once the clipboard
+  // was used, so from here on keys arrive as the messages their presses make.
+  PostMessageW(c.Item(IDC_CHECK_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
+  Check(WaitFor([&] { return !IsWindow(c.window); }, 3000) && !w.Exited(0),
+        "Escape with no check running closes the window, the program runs on");
+  PostMessageW(w.main(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
+  const HWND menu = w.Popup("#32768", 3000);
+  if (Check(menu != nullptr, "Alt+Space opens the system menu")) PostMessageW(menu, WM_CHAR, 'c', 0);
+  Check(w.Exited(10000), "and C still closes the program");
+}
+
+// The check through the scripted SOCKS5 proxy: the proxied column, each endpoint's verdict
+// through it; the report saved from the check window has the proxied table.
+void CheckAllViaProxy(const Window& w, const Ports& ports, int proxyPort, const std::string& root) {
+  using namespace rk::text;
+  const CheckWindow c = OpenCheck(w);
+  if (!c.window) return;
+  Check(c.Ended(), "the proxied check ends");
+  const Strings rows = c.CopiedRows();
+  const Strings hosts = Items(w.Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT);
+  const std::string open = Format("127.0.0.1:%d", ports.open),
+                    refused = Format("127.0.0.1:%d", ports.refused);
+  // The proxy is given the name and, being scripted, connects to nothing but loopback addresses.
+  const std::tuple<int, std::string, const char*, const char*> endpoints[] = {
+      {0, open, kVerdictOpen, kVerdictOpen},
+      {0, refused, kVerdictRefused, kProxyVerdictRefusedTarget},
+      {2, refused, kVerdictRefused, kProxyVerdictRefusedTarget}};
+  bool each = rows.size() == 6 && hosts.size() == 4 && rows[0].find(kColumnViaProxy) != std::string::npos;
+  for (const auto& [host, endpoint, verdict, proxied] : endpoints)
+    each = each && std::count_if(rows.begin(), rows.end(), [&](const std::string& r) {
+                     return r.rfind(Row({hosts[size_t(host)], endpoint, verdict}), 0) == 0 &&
+                            r.find(Row({"", proxied, ""})) != std::string::npos;
+                   }) == 1;
+  Check(each, Format("each endpoint's verdict through the proxy on its row (%zu rows)", rows.size()));
 
   const std::string folder = root + "\\saved", path = folder + "\\report.txt";
   CreateDirectoryA(folder.c_str(), nullptr);
-  Save(w, path);
+  PostMessageW(c.Item(IDC_CHECK_SAVE), BM_CLICK, 0, 0);  // its save dialog is modal: never wait on it
+  Save(w, path, c.window);
   WaitFor([&] { return ReadFile(path) != "<missing>"; }, 5000);
   const std::string report = ReadFile(path);
   Check(report.find(Format("through the SOCKS5 proxy 127.0.0.1:%d (", proxyPort)) != std::string::npos &&
             report.find("proxy-refused-target") != std::string::npos &&
             report.find("Socks-Pass-9") == std::string::npos &&
             report.find("SOCKSUserPassword=********") != std::string::npos,
-        "the saved report has the proxied table, the password masked");
+        "the report saved from the check window has the proxied table, the password masked");
+  c.Click(IDC_CHECK_CLOSE);
 }
 
 }  // namespace
@@ -435,13 +507,17 @@ int main(int argc, char** argv) {
   {
     Window w(WriteClient(exe, root + "-empty", ports, true));
     if (Check(w.Shown(), "the window on a client without hosts")) {
-      PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
-      Check(WaitFor([&] {
-              return w.Lines() == Strings{rk::text::kNoHostsToCheck} && w.TestsEnabled(true);
-            }),
-            "the check of an empty host list writes one line that says so");
+      const CheckWindow c = OpenCheck(w);
+      Check(c.window && c.Conclusion() == rk::text::kNoHostsToCheck && c.CopiedRows().size() == 1 &&
+                !c.Running(),
+            "the check of an empty host list says so and has no rows");
+      c.Click(IDC_CHECK_CLOSE);
     }
     w.Close();
+  }
+  {
+    Window w(WriteClient(exe, root + "-stop", ports, false, "", true));
+    if (Check(w.Shown(), "the window on a client with a port that never answers")) StopAndKeys(w);
   }
   if (proxyPort > 0) {
     // The scripted proxy takes no login; a stored one must still never show.
@@ -450,7 +526,7 @@ int main(int argc, char** argv) {
                                      "SOCKSUserPassword=Socks-Pass-9\r\n", proxyPort);
     Window w(WriteClient(exe, root + "-proxy", ports, false, proxy));
     if (Check(w.Shown(), "the window on a client with a SOCKS5 proxy stored"))
-      CheckAllViaProxy(w, ports, proxyPort, root + "-proxy", shots);
+      CheckAllViaProxy(w, ports, proxyPort, root + "-proxy");
     w.Close();
   } else {
     std::printf("no proxy port given: the proxied check is not tried\n");
