@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # run-window.sh CLIENT_ROOT: builds the Windows program and shows it under Wine
 # on the client tree (the program in CLIENT_ROOT/Reachkit/), with an Xvfb of
-# its own when there is no display: one Ping on the first host, a screenshot
-# of the window, and the screenshot's path.
+# its own when there is no display: one Ping on the first host and a screenshot,
+# then the check window after its check and a screenshot of it; their paths.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/common.sh"

@@ -206,8 +206,8 @@ void NoIcmpScenario(const std::string& exe, const rk::HostCatalogue& catalogue) 
   w.Close();
 }
 
-// Times `runs` starts to the laid-out window; with `shot`, pings the first host, checks every
-// host and saves that.
+// Times `runs` starts to the laid-out window; with `shot`, pings the first host and saves that,
+// then checks every host and saves the check window beside it (SHOT-check.png).
 int Show(const std::string& exe, int runs, const std::string& shot) {
   std::vector<double> seconds;
   for (int i = 0; i < runs; ++i) {
@@ -219,14 +219,22 @@ int Show(const std::string& exe, int runs, const std::string& shot) {
     if (!shot.empty()) {
       w.Click(IDC_BTN_PING);
       bool ended = WaitFor([&] { return w.TestsEnabled(true); }, 40000);
-      // Then the check of every host, whose lines and causes the screenshot shows.
-      const int before = w.Count();
-      PostMessageW(w.main(), WM_SYSCOMMAND, 0x20, 0);
-      ended = ended && WaitFor([&] { return w.Count() > before && w.TestsEnabled(true); }, 60000);
       for (const std::string& line : w.Lines()) std::printf("  %s\n", line.c_str());
       SetCursorPos(0, 0);
       Sleep(300);
       if (!ended || !Grab(RectIn(nullptr, w.main()), shot).saved) return 1;
+      // Then the check window once its check has ended: a second picture beside the first.
+      PostMessageW(w.main(), WM_SYSCOMMAND, 0x20, 0);
+      HWND check = nullptr;
+      WaitFor([&] { return (check = w.Find("#32770", rk::text::kCheckWindowTitle)) != nullptr; });
+      if (!check || !WaitFor([&] { return !Enabled(GetDlgItem(check, IDC_CHECK_STOP)); }, 60000)) return 1;
+      std::printf("  %s\n  %s\n", Text(GetDlgItem(check, IDC_CHECK_CONCLUSION)).c_str(),
+                  Text(GetDlgItem(check, IDC_CHECK_PROGRESS)).c_str());
+      Sleep(300);
+      const std::string checkShot = shot.substr(0, shot.rfind('.')) + "-check.png";
+      if (!Grab(RectIn(nullptr, check), checkShot).saved) return 1;
+      PostMessageW(check, WM_COMMAND, IDC_CHECK_CLOSE, 0);
+      WaitFor([&] { return !IsWindow(check); });
     }
     w.Close();
   }
