@@ -310,7 +310,7 @@ void CReachkitDlg::OnCheckAllHosts() {
   // touches the configuration files; the worker gets the values.
   std::optional<ProxyRoute> proxy;
   if (ProxyRoute route = StoredProxyRoute(SystemProfileStore(), ClientPaths::FromProcess());
-      ProxyTypeName(route.type) != nullptr)
+      IsProxyStored(route.type))
     proxy = std::move(route);
   m_checkAll.Start([this, proxy = std::move(proxy)](const LineWriter& append, const StopFlag& stop) {
     // The catalogue is built once at start-up and never changes afterwards.

@@ -40,16 +40,16 @@ IoStatus SendAll(const TcpSocket& socket, std::span<const uint8_t> bytes, Deadli
   const auto handle = static_cast<SOCKET>(socket.native());
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    if (!WaitFor(handle, true, deadline, stop)) return IoStatus::kTimedOut;
+    if (!WaitFor(handle, true, deadline, stop)) return IoStatus::TimedOut;
     const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 1 << 16));
     const int n = send(handle, reinterpret_cast<const char*>(bytes.data() + sent), chunk, 0);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
     } else if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
-      return IoStatus::kFailed;
+      return IoStatus::Failed;
     }
   }
-  return IoStatus::kDone;
+  return IoStatus::Done;
 }
 
 IoStatus ReceiveSome(const TcpSocket& socket, std::vector<uint8_t>& out, std::size_t limit,
@@ -61,16 +61,16 @@ IoStatus ReceiveSome(const TcpSocket& socket, std::vector<uint8_t>& out, std::si
   for (;;) {
     if (!WaitFor(handle, false, deadline, stop)) {
       out.resize(before);
-      return IoStatus::kTimedOut;
+      return IoStatus::TimedOut;
     }
     const int n = recv(handle, reinterpret_cast<char*>(out.data() + before), chunk, 0);
     if (n > 0) {
       out.resize(before + static_cast<std::size_t>(n));
-      return IoStatus::kDone;
+      return IoStatus::Done;
     }
     if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK) {
       out.resize(before);
-      return n == 0 ? IoStatus::kClosed : IoStatus::kFailed;
+      return n == 0 ? IoStatus::Closed : IoStatus::Failed;
     }
   }
 }
