@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "probes/proxy_stream.h"
+#include "probes/socket_win32.h"
 
 namespace rk::proxy {
 
@@ -12,25 +13,8 @@ namespace {
 // exception set, which the next call then reports; false when the deadline
 // passes or stop is set.
 bool WaitFor(SOCKET handle, bool forWrite, Deadline deadline, const StopFlag* stop) {
-  for (;;) {
-    if (stop != nullptr && stop->load()) return false;
-    const auto left = std::chrono::ceil<std::chrono::microseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    const auto slice = std::min<std::chrono::microseconds::rep>(left.count(), kStopPollMs * 1000LL);
-    timeval wait{};
-    wait.tv_sec = static_cast<long>(slice / 1000000);
-    wait.tv_usec = static_cast<long>(slice % 1000000);
-    fd_set ready;
-    fd_set failed;
-    FD_ZERO(&ready);
-    FD_ZERO(&failed);
-    FD_SET(handle, &ready);
-    FD_SET(handle, &failed);
-    const int count = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed,
-                             &wait);
-    if (count != 0) return true;  // SOCKET_ERROR too: the I/O call names it
-  }
+  // A failed select counts as ready: the I/O call then names the error.
+  return win32::WaitOnSocket(handle, forWrite, deadline, stop) != win32::SocketWait::TimeUp;
 }
 
 }  // namespace
