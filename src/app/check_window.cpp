@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/result_list_actions.h"
+#include "controls/result_list_actions_win32.h"
 #include "base/format.h"
 #include "base/texts.h"
 #include "resource.h"

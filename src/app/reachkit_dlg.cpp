@@ -34,7 +34,7 @@ CReachkitDlg::CReachkitDlg(HWND parent)
     : DialogBase(IDD_REACHKIT_DIALOG, parent),
       m_pPreferenceLabel(new PreferenceLabel),
       m_hIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_run(*this, *this, m_icmp, WindowNameResolver()) {
+      m_run(m_lstResult, *this, m_icmp, WindowNameResolver()) {
   m_run.SetOwnerWait(&CReachkitDlg::WaitServingSentMessages);
 }
 
@@ -91,7 +91,7 @@ BOOL CReachkitDlg::OnInitDialog() {
   m_catalogue = BuildHostCatalogue(SystemProfileStore(), ClientPaths::FromProcess());
   for (const std::string& label : m_catalogue.labels) m_cmbHost.AddString(label);
   m_cmbHost.SetCurSel(0);
-  m_resultActions.Attach(m_hWnd, m_lstResult.m_hWnd, [this](std::vector<std::string> lines) {
+  m_lstResult.Attach(m_hWnd, [this](std::vector<std::string> lines) {
     return SupportReportLines(std::move(lines));
   });
 
@@ -334,7 +334,7 @@ void CReachkitDlg::OnCheckAllHosts() {
   hooks.setup = [this] {
     CheckAllSetup setup{WindowNameResolver(), m_icmp, {}, std::nullopt, {}};
     if (ProxyRoute route = StoredProxyRoute(SystemProfileStore(), ClientPaths::FromProcess());
-        ProxyTypeName(route.type) != nullptr) {
+        IsProxyStored(route.type)) {
       setup.attempts = ConnectorAttempts(route, WindowNameResolver(), kConnectTimeoutMs);
       setup.proxy = std::move(route);
     }
@@ -347,7 +347,7 @@ void CReachkitDlg::OnCheckAllHosts() {
     const std::lock_guard lock(m_lastCheckMutex);
     m_lastCheck = run;
   };
-  hooks.saveReport = [this](HWND owner) { m_resultActions.SaveReport(owner); };
+  hooks.saveReport = [this](HWND owner) { m_lstResult.actions().SaveReport(owner); };
   CheckWindow window(m_hWnd, m_catalogue, std::move(hooks));
   window.DoModal();
 }
@@ -367,39 +367,6 @@ std::vector<std::string> CReachkitDlg::SupportReportLines(std::vector<std::strin
   if (!report.check) report.noCheck = kNoCheckYet;
   report.resultLines = std::move(lines);
   return ReportTextLines(report);
-}
-
-void CReachkitDlg::AppendLine(std::string line) {
-  HWND list = m_lstResult.m_hWnd;
-  SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-  WidenListFor(line);
-  const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-  if (count > 0) SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
-}
-
-void CReachkitDlg::WidenListFor(const std::string& line) {
-  // The list scrolls sideways to its widest line, so that a long line (a
-  // check's line with its verdict through the proxy) can be read to its end.
-  HWND list = m_lstResult.m_hWnd;
-  HDC dc = GetDC(list);
-  if (dc == nullptr) return;
-  const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0));
-  const HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
-  SIZE size{};
-  const bool measured =
-      GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size) != FALSE;
-  if (old != nullptr) SelectObject(dc, old);
-  ReleaseDC(list, dc);
-  const int width = size.cx + 2 * GetSystemMetrics(SM_CXEDGE);
-  if (!measured || width <= m_nListExtent.load()) return;
-  m_nListExtent = width;
-  SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
-}
-
-void CReachkitDlg::Clear() {
-  SendMessageA(m_lstResult.m_hWnd, LB_RESETCONTENT, 0, 0);
-  m_nListExtent = 0;
-  SendMessageA(m_lstResult.m_hWnd, LB_SETHORIZONTALEXTENT, 0, 0);
 }
 
 void CReachkitDlg::SetTestButtonsEnabled(bool enabled) {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/result_list_actions.h"
 #include "ui/dialog_layer_win32.h"
 #include "config/host_catalogue.h"
 #include "controls/group_layout.h"
+#include "controls/result_list_win32.h"
 #include "probes/icmp_echo.h"
 #include "runs/check_table.h"
 #include "runs/probe_run.h"
@@ -42,7 +42,7 @@ struct PreferenceLabel {
   PreferenceLabel& operator=(const PreferenceLabel&) = delete;
 };
 
-class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButtons {
+class CReachkitDlg : public ui::DialogBase, private TestButtons {
  public:
   explicit CReachkitDlg(HWND parent);
   ~CReachkitDlg() override;
@@ -66,9 +66,9 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   void OnBnClickedTelnet();
   void OnBnClickedClear();
   void StartTest(TestKind kind);
-  void OnCopyLine() { m_resultActions.CopySelectedLine(); }
-  void OnCopyAll() { m_resultActions.CopyAllLines(); }
-  void OnSaveReport() { m_resultActions.SaveReport(); }
+  void OnCopyLine() { m_lstResult.actions().CopySelectedLine(); }
+  void OnCopyAll() { m_lstResult.actions().CopyAllLines(); }
+  void OnSaveReport() { m_lstResult.actions().SaveReport(); }
   // The system menu's check of every host, as a run of the window; through
   // the stored proxy too when one of type 1..4 is stored.
   void OnCheckAllHosts();
@@ -103,12 +103,6 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   void ApplyTestButtons(bool enabled);
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
-  // ResultSink: the list box, through synchronous messages, so a line is in
-  // the list when a worker's append returns.
-  void AppendLine(std::string line) override;
-  void Clear() override;
-  // Lets the list scroll sideways as far as `line` is wide.
-  void WidenListFor(const std::string& line);
   // TestButtons: Ping, TraceRT, Telnet.
   void SetTestButtonsEnabled(bool enabled) override;
 
@@ -120,14 +114,12 @@ class CReachkitDlg : public ui::DialogBase, private ResultSink, private TestButt
   CMyBtn* m_pBtnTraceRt = nullptr;           // owned
   CMyBtn* m_pBtnTelnet = nullptr;            // owned
   CMyBtn* m_pBtnClear = nullptr;             // owned
-  ui::ListBox m_lstResult;
+  ResultList m_lstResult;  // the runs' result sink
   HICON m_hIcon;                             // shared resource icon, not destroyed
   HostCatalogue m_catalogue;
   IcmpEchoService m_icmp;
   bool m_bTestRunClosed = false;
-  HWND m_hFocusBeforeRun = nullptr;
-  std::atomic<int> m_nListExtent{0};  // the list's horizontal extent in pixels  // the test button that had the focus when the run began
-  ResultListActions m_resultActions;
+  HWND m_hFocusBeforeRun = nullptr;  // the test button that had the focus when the run began
   // The last check of every host that ran to its end: written by its worker,
   // read by the report on the window's thread.
   std::mutex m_lastCheckMutex;

@@ -36,7 +36,7 @@ int RunCheckCommand(const Context& context, const CheckCommandOptions& options) 
   if (context.interrupted.load()) return kExitInterrupted;
   if (route)
     return std::all_of(run.proxied.begin(), run.proxied.end(), [](const ProxyResult& r) {
-             return r.verdict == ProxyVerdict::kOpenViaProxy;
+             return r.verdict == ProxyVerdict::OpenViaProxy;
            }) ? kExitOk : kExitFailed;
   return run.report.AllOpen() ? kExitOk : kExitFailed;
 }

@@ -19,7 +19,7 @@ nlohmann::ordered_json Milliseconds(double ms) { return std::round(ms * 10.0) / 
 void AddCheckOptions(CLI::App& command, CheckRunOptions& options) {
   command.add_option("--timeout-ms", options.timeoutMs, "the connect time-out per endpoint")
       ->check(CLI::Range(1u, 600000u))
-      ->option_text("N (10000)");
+      ->option_text("N (" + std::to_string(kConnectTimeoutMs) + ")");
   command.add_flag("--no-diagnose", options.noDiagnose,
                    "no echo or path probe for the addresses that are not open");
 }
@@ -70,19 +70,6 @@ CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
   const ProxyConnector connector(*route, SystemNameResolver(), options.timeoutMs);
   run.proxied = connector.ConnectAll(targets, onResult, &context.interrupted);
   return run;
-}
-
-std::string IsoUtc(std::chrono::system_clock::time_point when) {
-  using namespace std::chrono;
-  const auto ms = floor<milliseconds>(when);
-  const auto day = floor<days>(ms);
-  const year_month_day date{day};
-  const hh_mm_ss time{ms - day};
-  return Format("%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                static_cast<int>(time.seconds().count()),
-                static_cast<int>(time.subseconds().count()));
 }
 
 nlohmann::ordered_json CheckJson(const CheckRun& run, const std::string& clientRoot) {

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/utc_time.h"
 #include "cli/cli.h"
 #include "runs/check_table.h"
 #include "probes/proxy_connector.h"
@@ -19,7 +20,7 @@ namespace rk::cli {
 
 // How a check runs, as `check` and `report` take it on the command line.
 struct CheckRunOptions {
-  uint32_t timeoutMs = 10000;  // per connect
+  uint32_t timeoutMs = kConnectTimeoutMs;  // per connect
   bool noDiagnose = false;     // no echo or path probe for what is not open
 };
 // Adds --timeout-ms and --no-diagnose, bound to `options` (which must outlive the parse).
@@ -42,10 +43,6 @@ struct CheckProgress {
                                 const CheckRunOptions& options,
                                 const std::optional<ProxyRoute>& route,
                                 const CheckProgress& progress);
-
-// ISO 8601 in UTC with milliseconds: 2026-12-06T16:50:00.123Z.
-[[nodiscard]] std::string IsoUtc(std::chrono::system_clock::time_point when);
-using rk::IsoUtc;
 
 // The check as JSON (field names in docs/json.md); with a proxy, "proxy"
 // {"type", "host", "port", "settings_file"} comes first (never a login) and

@@ -47,7 +47,7 @@ using CommandAction = std::function<int(const Context&)>;
 // one registration function, called from main.cpp's list:
 //
 //   void AddCheckCommand(Commands& commands) {
-//     auto timeoutMs = std::make_shared<int>(10000);  // outlives the parse
+//     auto timeoutMs = std::make_shared<int>(kConnectTimeoutMs);  // outlives the parse
 //     CLI::App* check = commands.Add("check", "every endpoint at once",
 //                                    "0 every endpoint open, 1 some not, 3 no hosts",
 //                                    [timeoutMs](const Context& c) { return RunCheck(c, *timeoutMs); });

@@ -4,7 +4,7 @@ namespace rk::cli {
 
 std::optional<ProxyRoute> StoredProxyOrSay(const Context& context) {
   ProxyRoute route = StoredProxyRoute(context.profile, context.paths);
-  if (ProxyTypeName(route.type) == nullptr) {
+  if (!IsProxyStored(route.type)) {
     (void)NoProxyStored(context, route);
     return std::nullopt;
   }
@@ -13,7 +13,7 @@ std::optional<ProxyRoute> StoredProxyOrSay(const Context& context) {
 
 std::optional<ProxyRoute> StoredProxy(const Context& context) {
   ProxyRoute route = StoredProxyRoute(context.profile, context.paths);
-  if (ProxyTypeName(route.type) == nullptr) return std::nullopt;
+  if (!IsProxyStored(route.type)) return std::nullopt;
   return route;
 }
 

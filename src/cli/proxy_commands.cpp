@@ -25,15 +25,10 @@ int NoProxyStored(const Context& context, const ProxyRoute& route) {
 
 int RunTelnetViaProxy(const Context& context, const HostCatalogue& catalogue, std::size_t index) {
   const ProxyRoute route = StoredProxyRoute(context.profile, context.paths);
-  if (ProxyTypeName(route.type) == nullptr) return NoProxyStored(context, route);
+  if (!IsProxyStored(route.type)) return NoProxyStored(context, route);
 
   const HostEntry entry = catalogue.Entry(index);
-  std::vector<int32_t> ports;
-  if (entry.group == HostGroup::ServerSection) {
-    ports = catalogue.nmPorts;
-  } else if (entry.port != 0) {
-    ports.push_back(entry.port);
-  }
+  const std::vector<int32_t> ports = catalogue.PortsOf(index);
   // The name goes to the proxy as configured (a SOCKS4 proxy gets the
   // address, looked up here); the lines name the host as the proxy got it.
   WriteLine(context, context.out,
@@ -43,7 +38,7 @@ int RunTelnetViaProxy(const Context& context, const HostCatalogue& catalogue, st
   for (const int32_t port : ports) {
     const ProxyResult result = connector.Connect({entry.host, port}, &context.interrupted);
     if (context.interrupted.load()) return kExitInterrupted;
-    const bool open = result.verdict == ProxyVerdict::kOpenViaProxy;
+    const bool open = result.verdict == ProxyVerdict::OpenViaProxy;
     WriteLine(context, context.out,
               Format(open ? text::kConnectSucceededFormat : text::kConnectFailedFormat,
                      entry.host.c_str(), port));

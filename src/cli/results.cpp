@@ -5,6 +5,7 @@
 
 #include "base/codepage.h"
 #include "base/format.h"
+#include "base/utc_time.h"
 #include "cli/platform.h"
 #include "config/host_catalogue.h"
 #include "probes/net_address.h"

@@ -11,7 +11,7 @@
 #include "cli/cli.h"
 #include "cli/platform.h"
 #include "config/connection_preference.h"
-#include "config/profile_store.h"
+#include "config/verified_write.h"
 #include "config/proxy_settings.h"
 #include "runs/support_report.h"
 #include "runs/probe_run.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "config/client_paths.h"
-#include "config/profile_store.h"
+#include "config/verified_write.h"
 
 namespace rk {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-// The few file operations the INI engine needs, one backend per platform
+// The few file operations the INI store needs, one backend per platform
 // (file_io_posix.cpp, file_io_win32.cpp).
 namespace rk::fileio {
 

@@ -84,6 +84,13 @@ HostEntry HostCatalogue::Entry(std::size_t index) const {
   return entry;
 }
 
+std::vector<int32_t> HostCatalogue::PortsOf(std::size_t index) const {
+  const HostEntry entry = Entry(index);
+  if (entry.group == HostGroup::ServerSection) return nmPorts;
+  if (entry.port == 0) return {};
+  return {entry.port};
+}
+
 std::vector<int32_t> ParsePortList(std::string_view text) {
   std::vector<int32_t> ports;
   while (!text.empty()) {

@@ -31,6 +31,10 @@ struct HostCatalogue {
   [[nodiscard]] std::size_t size() const { return hostTexts.size(); }
   [[nodiscard]] bool empty() const { return hostTexts.empty(); }
   [[nodiscard]] HostEntry Entry(std::size_t index) const;
+  // The ports entry `index` is tested on, in order: a ServerSection entry's
+  // are the shared nmPorts (maybe none), a LocalSection entry's its own port,
+  // or none when that is 0.
+  [[nodiscard]] std::vector<int32_t> PortsOf(std::size_t index) const;
 };
 
 // Reads the catalogue from the client's files (quote settings, base

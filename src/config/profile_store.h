@@ -1,6 +1,5 @@
 #pragma once
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,23 +54,7 @@ class HeldFileStates {
   ProfileStore& profile_;  // not owned
 };
 
-// A save that did not stick: which file, and why.
-struct SaveError {
-  std::string path;
-  std::string reason;
-};
-
-// Writes section/key and reads it back through a buffer of kProfileBufferSize.
-// * Nothing when the key reads back as the value written reads (outer blanks
-//   and quotes off, cut at the buffer); otherwise the file and the reason.
-[[nodiscard]] std::optional<SaveError> WriteVerified(ProfileStore& profile, std::string_view section,
-                                                     std::string_view key, std::string_view value,
-                                                     const std::string& path);
-
-// The message for the user: the file and the reason, in the system's texts.
-[[nodiscard]] std::string SaveErrorText(const SaveError& error);
-
-// The platform's profile access: kernel32 on Windows, the INI engine elsewhere.
+// The platform's profile access: kernel32 on Windows, the INI store (ini_store.h) elsewhere.
 [[nodiscard]] ProfileStore& SystemProfileStore();
 
 }  // namespace rk

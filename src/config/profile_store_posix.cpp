@@ -1,4 +1,4 @@
-#include "config/ini_engine.h"
+#include "config/ini_store.h"
 
 namespace rk {
 

@@ -27,6 +27,34 @@ constexpr char kMissing[] = "\x7F<missing>\x7F";
 
 }  // namespace
 
+const char* ProxyTypeName(int32_t type) {
+  switch (type) {
+    case kProxyHttp11: return "HTTP";
+    case kProxySocks4: return "SOCKS4";
+    case kProxySocks4a: return "SOCKS4a";
+    case kProxySocks5: return "SOCKS5";
+    default: return nullptr;
+  }
+}
+
+std::optional<ProxyKeyFamily> KeyFamilyOf(int32_t type) {
+  using S = ProxySettings;
+  switch (type) {
+    case kProxyHttp11:
+      return ProxyKeyFamily{&S::m_strProxyServerName, &S::m_strProxyPort, &S::m_strUserName,
+                            &S::m_strUserPassword};
+    case kProxySocks4:
+    case kProxySocks4a:
+      return ProxyKeyFamily{&S::m_strSocksProxyServerName, &S::m_strSocksProxyPort, nullptr,
+                            nullptr};
+    case kProxySocks5:
+      return ProxyKeyFamily{&S::m_strSocksProxyServerName, &S::m_strSocksProxyPort,
+                            &S::m_strSocksUserName, &S::m_strSocksUserPassword};
+    default:
+      return std::nullopt;
+  }
+}
+
 std::string ProxySettings::ValueText(std::size_t keyIndex) const {
   if (keyIndex == 0) return Format("%d", m_nProxyType);
   return this->*kTextMembers[keyIndex - 1];

@@ -6,18 +6,31 @@
 #include <string>
 
 #include "config/client_paths.h"
-#include "config/profile_store.h"
+#include "config/verified_write.h"
 
 namespace rk {
 
-// The proxy types: index of the combo box entry (NONE, HTTP11_PROXY,
-// SOCK4_PROXY, SOCK4a_PROXY, SOCK5_PROXY, from the template's init data) and
-// value of "ProxyType".
-inline constexpr int32_t kProxyNone = 0;
-inline constexpr int32_t kProxyHttp11 = 1;
-inline constexpr int32_t kProxySocks4 = 2;
-inline constexpr int32_t kProxySocks4a = 3;
-inline constexpr int32_t kProxySocks5 = 4;
+// The proxy types: value of "ProxyType" and index of the dialog's combo box
+// entry (NONE, HTTP11_PROXY, SOCK4_PROXY, SOCK4a_PROXY, SOCK5_PROXY, from the
+// template's init data). Unscoped: the stored value is a plain number, and
+// any number may be stored.
+enum StoredProxyType : int32_t {
+  kProxyNone = 0,
+  kProxyHttp11 = 1,
+  kProxySocks4 = 2,
+  kProxySocks4a = 3,
+  kProxySocks5 = 4,
+};
+
+// Whether a stored "ProxyType" names a proxy (1..4); 0 and any other value
+// mean a direct connection.
+[[nodiscard]] constexpr bool IsProxyStored(int32_t type) {
+  return type >= kProxyHttp11 && type <= kProxySocks5;
+}
+
+// The protocol name of a type ("HTTP", "SOCKS4", "SOCKS4a", "SOCKS5"), or
+// nullptr when it names no proxy.
+[[nodiscard]] const char* ProxyTypeName(int32_t type);
 
 // Section "DC" holds the nine keys, always read and written as one set in
 // this order, in the base configuration and in the tool's settings file.
@@ -42,6 +55,19 @@ struct ProxySettings {
   [[nodiscard]] std::string ValueText(std::size_t keyIndex) const;
   bool operator==(const ProxySettings&) const = default;
 };
+
+// The keys a type reads and writes: the HTTP host, port and login for type 1;
+// the SOCKS host and port for 2..4, with the SOCKS login for type 4 only
+// (SOCKS4 and SOCKS4a carry none: user and password are null).
+struct ProxyKeyFamily {
+  std::string ProxySettings::*host = nullptr;
+  std::string ProxySettings::*port = nullptr;
+  std::string ProxySettings::*user = nullptr;
+  std::string ProxySettings::*password = nullptr;
+  [[nodiscard]] bool offersLogin() const { return user != nullptr; }
+};
+// Nothing for a type that names no proxy.
+[[nodiscard]] std::optional<ProxyKeyFamily> KeyFamilyOf(int32_t type);
 
 // Reads the nine keys of section "DC" (type 0 and empty texts when missing;
 // texts cut to 259 bytes).

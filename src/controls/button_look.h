@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "ui/geometry.h"
+
 namespace rk {
 
 // The four ways an image button can look at a paint.
@@ -14,12 +16,6 @@ enum class ButtonLook { Normal, Hover, Pressed, Disabled };
   if (hover) return ButtonLook::Hover;
   return ButtonLook::Normal;
 }
-
-struct PixelPoint {
-  int x = 0;
-  int y = 0;
-  friend bool operator==(const PixelPoint&, const PixelPoint&) = default;
-};
 
 // How far a pressed button's picture moves right and down.
 inline constexpr int kPressedOffset = 2;

@@ -2,23 +2,9 @@
 #include <array>
 #include <optional>
 
+#include "ui/geometry.h"
+
 namespace rk {
-
-// A rectangle in pixels of a window's client area (right and bottom exclusive).
-struct PixelRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-
-  [[nodiscard]] constexpr int width() const { return right - left; }
-  [[nodiscard]] constexpr int height() const { return bottom - top; }
-  friend bool operator==(const PixelRect&, const PixelRect&) = default;
-};
-
-[[nodiscard]] constexpr PixelRect RectFromSize(int x, int y, int width, int height) {
-  return {x, y, x + width, y + height};
-}
 
 // The main window's groups: a title at the left, a separator line running
 // from the title to 15 pixels before the right edge, and a content rectangle

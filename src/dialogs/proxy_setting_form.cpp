@@ -20,23 +20,22 @@ void EnableLogin(ProxyControls& controls, bool enabled) {
 
 ProxyControls ShowProxyType(const ProxySettings& settings, int32_t type) {
   ProxyControls controls;  // every edit empty, every control disabled, box unchecked
-  if (type < kProxyHttp11 || type > kProxySocks5) return controls;
-  if (type == kProxyHttp11 || type == kProxySocks5) {
+  const std::optional<ProxyKeyFamily> family = KeyFamilyOf(type);
+  if (!family) return controls;
+  if (family->offersLogin()) {
     controls.needLoginEnabled = true;
-    const bool socks = type == kProxySocks5;
-    const std::string& user = socks ? settings.m_strSocksUserName : settings.m_strUserName;
+    const std::string& user = settings.*family->user;
     if (!user.empty()) {
       controls.needLoginChecked = true;
       EnableLogin(controls, true);
       controls.userText = user;
-      controls.passwordText = socks ? settings.m_strSocksUserPassword : settings.m_strUserPassword;
+      controls.passwordText = settings.*family->password;
     }
   }
   controls.hostLabelEnabled = controls.hostEditEnabled = true;
   controls.portLabelEnabled = controls.portEditEnabled = true;
-  const bool http = type == kProxyHttp11;
-  controls.hostText = http ? settings.m_strProxyServerName : settings.m_strSocksProxyServerName;
-  controls.portText = http ? settings.m_strProxyPort : settings.m_strSocksProxyPort;
+  controls.hostText = settings.*family->host;
+  controls.portText = settings.*family->port;
   return controls;
 }
 
@@ -70,8 +69,8 @@ const char* ProxySettingForm::OnOK(const ProxyInput& input) {
                            ? input.selection
                            : kProxyNone;
   m_settings.m_nProxyType = type;
-  if (type != kProxyNone) {
-    const bool loginOffered = type == kProxyHttp11 || type == kProxySocks5;
+  if (const std::optional<ProxyKeyFamily> family = KeyFamilyOf(type)) {
+    const bool loginOffered = family->offersLogin();
     if (loginOffered && input.needLogin) {
       if (input.user.empty()) return text::kEnterUserId;
       if (input.password.empty()) return text::kEnterUserPassword;
@@ -83,18 +82,11 @@ const char* ProxySettingForm::OnOK(const ProxyInput& input) {
     // never written to either file.
     if (!ParsePortNumber(input.port)) return text::kPortOutOfRange;
     const bool login = loginOffered && input.needLogin;
-    if (type == kProxyHttp11) {
-      m_settings.m_strProxyServerName = input.host;
-      m_settings.m_strProxyPort = input.port;
-      m_settings.m_strUserName = login ? input.user : std::string();
-      m_settings.m_strUserPassword = login ? input.password : std::string();
-    } else {
-      m_settings.m_strSocksProxyServerName = input.host;
-      m_settings.m_strSocksProxyPort = input.port;
-      if (type == kProxySocks5) {
-        m_settings.m_strSocksUserName = login ? input.user : std::string();
-        m_settings.m_strSocksUserPassword = login ? input.password : std::string();
-      }
+    m_settings.*family->host = input.host;
+    m_settings.*family->port = input.port;
+    if (loginOffered) {
+      m_settings.*family->user = login ? input.user : std::string();
+      m_settings.*family->password = login ? input.password : std::string();
     }
   }
   m_saveFailure = SaveProxySettings(m_settings, m_profile, m_strToolSettingsPath);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/client_paths.h"
-#include "config/profile_store.h"
+#include "config/verified_write.h"
 #include "config/proxy_settings.h"
 
 namespace rk {

@@ -5,7 +5,7 @@
 #include "ui/dialog_layer_win32.h"
 
 #include "config/client_paths.h"
-#include "config/profile_store.h"
+#include "config/verified_write.h"
 #include "dialogs/connect_setting_dlg_win32.h"
 #include "dialogs/connect_setting_form.h"
 #include "dialogs/proxy_setting_dlg_win32.h"

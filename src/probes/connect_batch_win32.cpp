@@ -9,6 +9,7 @@
 #include "base/format.h"
 #include "probes/connect_batch.h"
 #include "probes/socket_startup.h"
+#include "probes/socket_win32.h"
 
 namespace rk::connect_backend {
 
@@ -37,16 +38,7 @@ Begun BeginConnect(uint32_t address, uint16_t port) {
   if (socketHandle == INVALID_SOCKET)
     return BegunAfterConnect(TcpSocket(), WSAGetLastError(), false, kCodes);
   TcpSocket owned(static_cast<intptr_t>(socketHandle));
-  u_long nonBlocking = 1;
-  constexpr auto kNonBlockingCommand = static_cast<long>(static_cast<unsigned long>(FIONBIO));
-  (void)ioctlsocket(socketHandle, kNonBlockingCommand, &nonBlocking);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = address;
-  to.sin_port = htons(port);
-  const bool connected =
-      connect(socketHandle, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
-  const int error = connected ? 0 : WSAGetLastError();
+  const int error = win32::StartConnect(socketHandle, address, port);
   return BegunAfterConnect(std::move(owned), error,
                            error == WSAEWOULDBLOCK || error == WSAEINPROGRESS, kCodes);
 }

@@ -15,43 +15,17 @@ using proxy::Bytes;
 using proxy::Reply;
 using Clock = std::chrono::steady_clock;
 
-const char* ProxyTypeName(int32_t type) {
-  switch (static_cast<ProxyKind>(type)) {
-    case ProxyKind::kHttp:
-      return "HTTP";
-    case ProxyKind::kSocks4:
-      return "SOCKS4";
-    case ProxyKind::kSocks4a:
-      return "SOCKS4a";
-    case ProxyKind::kSocks5:
-      return "SOCKS5";
-    default:
-      return nullptr;
-  }
-}
-
 ProxyRoute RouteFromSettings(const ProxySettings& settings, std::string settingsPath) {
   ProxyRoute route;
   route.type = settings.m_nProxyType;
   route.settingsPath = std::move(settingsPath);
-  switch (static_cast<ProxyKind>(settings.m_nProxyType)) {
-    case ProxyKind::kHttp:
-      route.host = settings.m_strProxyServerName;
-      route.port = settings.m_strProxyPort;
-      route.user = settings.m_strUserName;
-      route.password = settings.m_strUserPassword;
-      break;
-    case ProxyKind::kSocks5:
-      route.user = settings.m_strSocksUserName;
-      route.password = settings.m_strSocksUserPassword;
-      [[fallthrough]];
-    case ProxyKind::kSocks4:
-    case ProxyKind::kSocks4a:
-      route.host = settings.m_strSocksProxyServerName;
-      route.port = settings.m_strSocksProxyPort;
-      break;
-    default:
-      break;
+  if (const std::optional<ProxyKeyFamily> family = KeyFamilyOf(settings.m_nProxyType)) {
+    route.host = settings.*family->host;
+    route.port = settings.*family->port;
+    if (family->offersLogin()) {
+      route.user = settings.*family->user;
+      route.password = settings.*family->password;
+    }
   }
   return route;
 }
@@ -63,19 +37,19 @@ ProxyRoute StoredProxyRoute(ProfileStore& profile, const ClientPaths& paths) {
 
 const char* ProxyVerdictName(ProxyVerdict verdict) {
   switch (verdict) {
-    case ProxyVerdict::kOpenViaProxy:
+    case ProxyVerdict::OpenViaProxy:
       return "open-via-proxy";
-    case ProxyVerdict::kProxyUnreachable:
+    case ProxyVerdict::ProxyUnreachable:
       return "proxy-unreachable";
-    case ProxyVerdict::kProxyLoginRefused:
+    case ProxyVerdict::ProxyLoginRefused:
       return "proxy-login-refused";
-    case ProxyVerdict::kProxyRefusedTarget:
+    case ProxyVerdict::ProxyRefusedTarget:
       return "proxy-refused-target";
-    case ProxyVerdict::kProxyProtocolError:
+    case ProxyVerdict::ProxyProtocolError:
       return "proxy-protocol-error";
-    case ProxyVerdict::kTimeout:
+    case ProxyVerdict::Timeout:
       return "timeout";
-    case ProxyVerdict::kError:
+    case ProxyVerdict::Error:
       break;
   }
   return "error";
@@ -115,46 +89,46 @@ class Handshake {
   template <typename Parser>
   std::optional<ProxyResult> Step(const Bytes& request, Parser parse, bool stream, Reply& reply) {
     switch (proxy::SendAll(socket_, request, deadline_, stop_)) {
-      case proxy::IoStatus::kDone:
+      case proxy::IoStatus::Done:
         break;
-      case proxy::IoStatus::kTimedOut:
+      case proxy::IoStatus::TimedOut:
         return TimedOut();
       default:
-        return Verdict(ProxyVerdict::kProxyProtocolError,
+        return Verdict(ProxyVerdict::ProxyProtocolError,
                        "the proxy closed the connection before the request was sent");
     }
     Bytes received;
     reply = parse(received);
     // Each pass adds at least one byte and the parsers end at a bounded size
     // (the HTTP header limit at most), so this loop ends.
-    while (reply.status == Reply::Status::kNeedMore) {
+    while (reply.status == Reply::Status::NeedMore) {
       const std::size_t limit =
           stream ? std::max<std::size_t>(1, proxy::kMaxHttpHeaderBytes - std::min(received.size(), proxy::kMaxHttpHeaderBytes))
                  : reply.more;
       switch (proxy::ReceiveSome(socket_, received, limit, deadline_, stop_)) {
-        case proxy::IoStatus::kDone:
+        case proxy::IoStatus::Done:
           break;
-        case proxy::IoStatus::kTimedOut:
+        case proxy::IoStatus::TimedOut:
           return TimedOut();
-        case proxy::IoStatus::kClosed:
-          return Verdict(ProxyVerdict::kProxyProtocolError,
+        case proxy::IoStatus::Closed:
+          return Verdict(ProxyVerdict::ProxyProtocolError,
                          received.empty() ? "the proxy closed the connection without answering"
                                           : Format("the proxy closed the connection mid-reply, after %zu bytes",
                                                    received.size()));
-        case proxy::IoStatus::kFailed:
-          return Verdict(ProxyVerdict::kProxyProtocolError,
+        case proxy::IoStatus::Failed:
+          return Verdict(ProxyVerdict::ProxyProtocolError,
                          Format("the proxy reset the connection after %zu bytes of its reply",
                                 received.size()));
       }
       reply = parse(received);
     }
     switch (reply.status) {
-      case Reply::Status::kLoginRefused:
-        return Verdict(ProxyVerdict::kProxyLoginRefused, reply.reason);
-      case Reply::Status::kTargetRefused:
-        return Verdict(ProxyVerdict::kProxyRefusedTarget, reply.reason);
-      case Reply::Status::kProtocolError:
-        return Verdict(ProxyVerdict::kProxyProtocolError, reply.reason);
+      case Reply::Status::LoginRefused:
+        return Verdict(ProxyVerdict::ProxyLoginRefused, reply.reason);
+      case Reply::Status::TargetRefused:
+        return Verdict(ProxyVerdict::ProxyRefusedTarget, reply.reason);
+      case Reply::Status::ProtocolError:
+        return Verdict(ProxyVerdict::ProxyProtocolError, reply.reason);
       default:
         return std::nullopt;  // granted: the caller goes on
     }
@@ -162,8 +136,8 @@ class Handshake {
 
  private:
   ProxyResult TimedOut() const {
-    if (stop_ != nullptr && stop_->load()) return Verdict(ProxyVerdict::kTimeout, "stopped");
-    return Verdict(ProxyVerdict::kTimeout,
+    if (stop_ != nullptr && stop_->load()) return Verdict(ProxyVerdict::Timeout, "stopped");
+    return Verdict(ProxyVerdict::Timeout,
                    Format("the proxy took the connection but did not answer within %u ms",
                           timeoutMs_));
   }
@@ -184,12 +158,12 @@ TargetRequest BuildTargetRequest(const ProxyRoute& route, const ProxyTarget& tar
                                  NameResolver& resolver) {
   const auto port = static_cast<uint16_t>(target.port);
   const std::optional<uint32_t> numeric = ParseNumericIPv4(target.host);
-  switch (static_cast<ProxyKind>(route.type)) {
-    case ProxyKind::kHttp:
+  switch (route.type) {
+    case kProxyHttp11:
       return {proxy::HttpConnectRequest(numeric ? DottedIPv4(*numeric) : target.host, port,
                                         route.user, route.password),
               {}};
-    case ProxyKind::kSocks4: {
+    case kProxySocks4: {
       const std::optional<uint32_t> address = numeric ? numeric : resolver.FirstIPv4(target.host);
       if (!address)
         return {{},
@@ -197,7 +171,7 @@ TargetRequest BuildTargetRequest(const ProxyRoute& route, const ProxyTarget& tar
                        proxy::PrintableText(target.host).c_str())};
       return {proxy::Socks4Request(*address, port), {}};
     }
-    case ProxyKind::kSocks4a: {
+    case kProxySocks4a: {
       if (numeric) return {proxy::Socks4Request(*numeric, port), {}};
       auto request = proxy::Socks4aRequest(target.host, port);
       if (!request) return {{}, "the target name cannot be sent in a SOCKS4a request"};
@@ -214,14 +188,14 @@ TargetRequest BuildTargetRequest(const ProxyRoute& route, const ProxyTarget& tar
 }  // namespace
 
 std::optional<std::string> RouteProblem(const ProxyRoute& route) {
-  if (ProxyTypeName(route.type) == nullptr)
+  if (!IsProxyStored(route.type))
     return Format("proxy type %d is not one of 1 (HTTP), 2 (SOCKS4), 3 (SOCKS4a), 4 (SOCKS5)",
                   route.type);
   if (route.host.empty()) return std::string("the stored proxy host is empty");
   if (!StoredPort(route.port))
     return "the stored proxy port \"" + proxy::PrintableText(route.port) +
            "\" is not a number 1..65535";
-  if (static_cast<ProxyKind>(route.type) == ProxyKind::kSocks5 && !route.user.empty() &&
+  if (route.type == kProxySocks5 && !route.user.empty() &&
       !proxy::Socks5LoginRequest(route.user, route.password))
     return std::string("the stored SOCKS5 user or password is longer than 255 bytes");
   return std::nullopt;
@@ -242,15 +216,15 @@ std::optional<uint32_t> ProxyAddress(const ProxyRoute& route, NameResolver& reso
 ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
                     std::optional<uint32_t> proxyAddress, uint32_t timeoutMs,
                     Clock::time_point deadline, const ProxyTarget& target, const StopFlag* stop) {
-  if (auto problem = RouteProblem(route)) return Verdict(ProxyVerdict::kError, *problem);
-  if (target.host.empty()) return Verdict(ProxyVerdict::kError, "the target host is empty");
+  if (auto problem = RouteProblem(route)) return Verdict(ProxyVerdict::Error, *problem);
+  if (target.host.empty()) return Verdict(ProxyVerdict::Error, "the target host is empty");
   if (target.port < 1 || target.port > 65535)
-    return Verdict(ProxyVerdict::kError,
+    return Verdict(ProxyVerdict::Error,
                    Format("the target port %d is not a number 1..65535", target.port));
   TargetRequest connectRequest = BuildTargetRequest(route, target, resolver);
-  if (!connectRequest.error.empty()) return Verdict(ProxyVerdict::kError, connectRequest.error);
+  if (!connectRequest.error.empty()) return Verdict(ProxyVerdict::Error, connectRequest.error);
   if (!proxyAddress)
-    return Verdict(ProxyVerdict::kProxyUnreachable,
+    return Verdict(ProxyVerdict::ProxyUnreachable,
                    "the proxy's name " + proxy::PrintableText(route.host) + " does not resolve");
 
   const uint16_t proxyPort = *StoredPort(route.port);
@@ -259,13 +233,13 @@ ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
   const TcpSocket socket = ConnectWithTimeout(DottedIPv4(*proxyAddress), proxyPort,
                                               static_cast<uint32_t>(std::max<long long>(left, 0)), stop);
   if (!socket.valid()) {
-    if (stop != nullptr && stop->load()) return Verdict(ProxyVerdict::kTimeout, "stopped");
+    if (stop != nullptr && stop->load()) return Verdict(ProxyVerdict::Timeout, "stopped");
     // The connect layer says only whether it connected: a failure well before
     // the deadline is the platform's report of a refusal.
     if (Clock::now() + std::chrono::milliseconds(kStopPollMs) < deadline)
-      return Verdict(ProxyVerdict::kProxyUnreachable,
+      return Verdict(ProxyVerdict::ProxyUnreachable,
                      "refused: the proxy " + proxyText + " does not accept connections");
-    return Verdict(ProxyVerdict::kProxyUnreachable,
+    return Verdict(ProxyVerdict::ProxyUnreachable,
                    Format("timed out: the proxy %s did not answer within %u ms", proxyText.c_str(),
                           timeoutMs));
   }
@@ -273,12 +247,12 @@ ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
   Handshake handshake(socket, deadline, timeoutMs, stop);
   Reply reply;
   std::optional<ProxyResult> ended;
-  switch (static_cast<ProxyKind>(route.type)) {
-    case ProxyKind::kHttp:
+  switch (route.type) {
+    case kProxyHttp11:
       ended = handshake.Step(connectRequest.bytes, proxy::ParseHttpConnectReply, true, reply);
       break;
-    case ProxyKind::kSocks4:
-    case ProxyKind::kSocks4a:
+    case kProxySocks4:
+    case kProxySocks4a:
       ended = handshake.Step(connectRequest.bytes, proxy::ParseSocks4Reply, false, reply);
       break;
     default: {
@@ -298,7 +272,7 @@ ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
     }
   }
   if (ended) return *ended;
-  return Verdict(ProxyVerdict::kOpenViaProxy,
+  return Verdict(ProxyVerdict::OpenViaProxy,
                  Format("the %s proxy %s connected to %s:%d", ProxyTypeName(route.type),
                         proxyText.c_str(), proxy::PrintableText(target.host).c_str(),
                         target.port));

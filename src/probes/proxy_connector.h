@@ -15,9 +15,6 @@
 
 namespace rk {
 
-// The stored proxy types, as "ProxyType" holds them.
-enum class ProxyKind : int32_t { kNone = 0, kHttp = 1, kSocks4 = 2, kSocks4a = 3, kSocks5 = 4 };
-
 // The proxy the client would use: the values of one family of the stored
 // keys, as text, and the file they were read from.
 struct ProxyRoute {
@@ -29,10 +26,8 @@ struct ProxyRoute {
   std::string settingsPath;  // the file the values came from
 };
 
-// The family of keys that `settings.m_nProxyType` uses: the HTTP host, port
-// and login for type 1; the SOCKS host and port for 2..4, with the SOCKS
-// login for type 4 only (SOCKS4 and SOCKS4a carry none). Any other type
-// gives the type alone, which RouteProblem then names.
+// The values of the key family (KeyFamilyOf) of `settings.m_nProxyType`.
+// Any other type gives the type alone, which RouteProblem then names.
 [[nodiscard]] ProxyRoute RouteFromSettings(const ProxySettings& settings, std::string settingsPath);
 
 // The proxy the trading client itself uses: the nine keys of its base
@@ -40,25 +35,21 @@ struct ProxyRoute {
 // step with the tool's copy.
 [[nodiscard]] ProxyRoute StoredProxyRoute(ProfileStore& profile, const ClientPaths& paths);
 
-// The protocol name of a type ("HTTP", "SOCKS4", "SOCKS4a", "SOCKS5"), or
-// nullptr outside 1..4.
-[[nodiscard]] const char* ProxyTypeName(int32_t type);
-
 enum class ProxyVerdict {
-  kOpenViaProxy,        // the proxy connected to the target
-  kProxyUnreachable,    // no TCP connection to the proxy itself (refused, timed out, no address)
-  kProxyLoginRefused,   // the proxy wants a login, or refused the stored one
-  kProxyRefusedTarget,  // the proxy would not connect to the target; reason is its own
-  kProxyProtocolError,  // the proxy's answer is not the protocol
-  kTimeout,             // the proxy took the connection but did not finish in time
-  kError,               // bad stored values or target; nothing was sent
+  OpenViaProxy,        // the proxy connected to the target
+  ProxyUnreachable,    // no TCP connection to the proxy itself (refused, timed out, no address)
+  ProxyLoginRefused,   // the proxy wants a login, or refused the stored one
+  ProxyRefusedTarget,  // the proxy would not connect to the target; reason is its own
+  ProxyProtocolError,  // the proxy's answer is not the protocol
+  Timeout,             // the proxy took the connection but did not finish in time
+  Error,               // bad stored values or target; nothing was sent
 };
 
 // "open-via-proxy", "proxy-unreachable", ... : the names the outputs use.
 [[nodiscard]] const char* ProxyVerdictName(ProxyVerdict verdict);
 
 struct ProxyResult {
-  ProxyVerdict verdict = ProxyVerdict::kError;
+  ProxyVerdict verdict = ProxyVerdict::Error;
   std::string reason;        // plain words; the proxy's own reason where it gave one
   std::string settingsPath;  // copied from the route
   double ms = 0;             // from the start of the attempt to the verdict

@@ -11,12 +11,12 @@ namespace {
 
 using Status = Reply::Status;
 
-Reply NeedMore(std::size_t more) { return Reply{Status::kNeedMore, more, {}, 0}; }
-Reply Granted() { return Reply{Status::kGranted, 0, {}, 0}; }
+Reply NeedMore(std::size_t more) { return Reply{Status::NeedMore, more, {}, 0}; }
+Reply Granted() { return Reply{Status::Granted, 0, {}, 0}; }
 Reply Judged(Status status, std::string reason) {
   return Reply{status, 0, std::move(reason), 0};
 }
-Reply ProtocolError(std::string reason) { return Judged(Status::kProtocolError, std::move(reason)); }
+Reply ProtocolError(std::string reason) { return Judged(Status::ProtocolError, std::move(reason)); }
 
 // A reply of exactly `size` bytes: fewer asks for the rest, more is an error.
 std::optional<Reply> SizeCheck(std::span<const uint8_t> received, std::size_t size,
@@ -86,12 +86,12 @@ Reply ParseSocks4Reply(std::span<const uint8_t> received) {
     case 90:
       return Granted();
     case 91:
-      return Judged(Status::kTargetRefused, "SOCKS4 91: request rejected or failed");
+      return Judged(Status::TargetRefused, "SOCKS4 91: request rejected or failed");
     case 92:
-      return Judged(Status::kTargetRefused,
+      return Judged(Status::TargetRefused,
                     "SOCKS4 92: request rejected, the proxy cannot reach the identd of this client");
     case 93:
-      return Judged(Status::kTargetRefused,
+      return Judged(Status::TargetRefused,
                     "SOCKS4 93: request rejected, identd reports a different user id");
     default:
       return ProtocolError(Format("SOCKS4 reply code %u is not defined", received[1]));
@@ -111,7 +111,7 @@ Reply ParseSocks5MethodReply(std::span<const uint8_t> received, bool offeredLogi
   if (auto sized = SizeCheck(received, 2, "SOCKS5 method reply")) return *sized;
   const uint8_t method = received[1];
   if (method == kSocks5NoAcceptableMethod)
-    return Judged(Status::kLoginRefused,
+    return Judged(Status::LoginRefused,
                   offeredLogin ? "SOCKS5: the proxy accepts none of the offered login methods"
                                : "SOCKS5: the proxy requires a login and none is stored");
   if (method == kSocks5NoAuth || (offeredLogin && method == kSocks5UserPassword)) {
@@ -138,7 +138,7 @@ Reply ParseSocks5LoginReply(std::span<const uint8_t> received) {
     return ProtocolError(Format("SOCKS5 login reply version %u, not 1", received[0]));
   if (auto sized = SizeCheck(received, 2, "SOCKS5 login reply")) return *sized;
   if (received[1] != 0x00)
-    return Judged(Status::kLoginRefused,
+    return Judged(Status::LoginRefused,
                   Format("SOCKS5: the proxy refused the stored login (status %u)", received[1]));
   return Granted();
 }
@@ -201,7 +201,7 @@ Reply ParseSocks5ConnectReply(std::span<const uint8_t> received) {
   if (auto sized = SizeCheck(received, size, "SOCKS5 reply")) return *sized;
   const uint8_t code = received[1];
   if (code == 0x00) return Granted();
-  return Judged(Status::kTargetRefused, Format("SOCKS5 %u: %s", code, Socks5ReplyName(code)));
+  return Judged(Status::TargetRefused, Format("SOCKS5 %u: %s", code, Socks5ReplyName(code)));
 }
 
 // --- HTTP CONNECT ----------------------------------------------------------
@@ -284,8 +284,8 @@ Reply ParseHttpConnectReply(std::span<const uint8_t> received) {
   const int status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
   if (status >= 200 && status <= 299) return Granted();
   const std::string shown = PrintableText(line);
-  if (status == 407 || status == 401) return Judged(Status::kLoginRefused, shown);
-  return Judged(Status::kTargetRefused, shown);
+  if (status == 407 || status == 401) return Judged(Status::LoginRefused, shown);
+  return Judged(Status::TargetRefused, shown);
 }
 
 }  // namespace rk::proxy

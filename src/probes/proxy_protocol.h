@@ -17,14 +17,14 @@ using Bytes = std::vector<uint8_t>;
 // What the bytes received so far say about one reply.
 struct Reply {
   enum class Status {
-    kNeedMore,       // a valid beginning; at least `more` further bytes are needed
-    kGranted,        // the step succeeded
-    kLoginRefused,   // the proxy wants a login, or refused the one sent
-    kTargetRefused,  // the proxy would not connect to the target; `reason` says why
-    kProtocolError,  // not this protocol, or more bytes than the reply holds
+    NeedMore,       // a valid beginning; at least `more` further bytes are needed
+    Granted,        // the step succeeded
+    LoginRefused,   // the proxy wants a login, or refused the one sent
+    TargetRefused,  // the proxy would not connect to the target; `reason` says why
+    ProtocolError,  // not this protocol, or more bytes than the reply holds
   };
-  Status status = Status::kNeedMore;
-  std::size_t more = 0;  // kNeedMore only
+  Status status = Status::NeedMore;
+  std::size_t more = 0;  // NeedMore only
   std::string reason;    // printable ASCII, never empty for the refusals and errors
   uint8_t method = 0;    // SOCKS5 method selection only: the method the proxy chose
 };
@@ -64,7 +64,7 @@ inline constexpr uint8_t kSocks5NoAcceptableMethod = 0xFF;
                                                         uint16_t port);
 // The reply: version 5, reserved 0, code 0 granted, 1..8 refused by name,
 // then a bound address of type 1, 3 or 4 and a port. A header of 5 bytes tells
-// the full length, so kNeedMore asks for the exact rest.
+// the full length, so NeedMore asks for the exact rest.
 [[nodiscard]] Reply ParseSocks5ConnectReply(std::span<const uint8_t> received);
 // The name of a SOCKS5 reply code 1..8; nullptr for any other code.
 [[nodiscard]] const char* Socks5ReplyName(uint8_t code);

@@ -15,10 +15,10 @@ namespace rk::proxy {
 using Deadline = std::chrono::steady_clock::time_point;
 
 enum class IoStatus {
-  kDone,      // sent everything / received at least one byte
-  kClosed,    // the peer closed its side before any byte of this receive
-  kTimedOut,  // the deadline passed, or the stop flag was set
-  kFailed,    // the socket layer reported an error (reset, ...)
+  Done,      // sent everything / received at least one byte
+  Closed,    // the peer closed its side before any byte of this receive
+  TimedOut,  // the deadline passed, or the stop flag was set
+  Failed,    // the socket layer reported an error (reset, ...)
 };
 
 [[nodiscard]] IoStatus SendAll(const TcpSocket& socket, std::span<const uint8_t> bytes,

@@ -36,15 +36,15 @@ IoStatus SendAll(const TcpSocket& socket, std::span<const uint8_t> bytes, Deadli
   const int fd = static_cast<int>(socket.native());
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    if (!WaitFor(fd, POLLOUT, deadline, stop)) return IoStatus::kTimedOut;
+    if (!WaitFor(fd, POLLOUT, deadline, stop)) return IoStatus::TimedOut;
     const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
     } else if (n < 0 && !WouldBlock()) {
-      return IoStatus::kFailed;
+      return IoStatus::Failed;
     }
   }
-  return IoStatus::kDone;
+  return IoStatus::Done;
 }
 
 IoStatus ReceiveSome(const TcpSocket& socket, std::vector<uint8_t>& out, std::size_t limit,
@@ -55,16 +55,16 @@ IoStatus ReceiveSome(const TcpSocket& socket, std::vector<uint8_t>& out, std::si
   for (;;) {
     if (!WaitFor(fd, POLLIN, deadline, stop)) {
       out.resize(before);
-      return IoStatus::kTimedOut;
+      return IoStatus::TimedOut;
     }
     const ssize_t n = recv(fd, out.data() + before, limit, 0);
     if (n > 0) {
       out.resize(before + static_cast<std::size_t>(n));
-      return IoStatus::kDone;
+      return IoStatus::Done;
     }
     if (n == 0 || !WouldBlock()) {
       out.resize(before);
-      return n == 0 ? IoStatus::kClosed : IoStatus::kFailed;
+      return n == 0 ? IoStatus::Closed : IoStatus::Failed;
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "probes/proxy_stream.h"
+#include "probes/socket_win32.h"
 
 namespace rk::proxy {
 
@@ -12,25 +13,8 @@ namespace {
 // exception set, which the next call then reports; false when the deadline
 // passes or stop is set.
 bool WaitFor(SOCKET handle, bool forWrite, Deadline deadline, const StopFlag* stop) {
-  for (;;) {
-    if (stop != nullptr && stop->load()) return false;
-    const auto left = std::chrono::ceil<std::chrono::microseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    const auto slice = std::min<std::chrono::microseconds::rep>(left.count(), kStopPollMs * 1000LL);
-    timeval wait{};
-    wait.tv_sec = static_cast<long>(slice / 1000000);
-    wait.tv_usec = static_cast<long>(slice % 1000000);
-    fd_set ready;
-    fd_set failed;
-    FD_ZERO(&ready);
-    FD_ZERO(&failed);
-    FD_SET(handle, &ready);
-    FD_SET(handle, &failed);
-    const int count = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed,
-                             &wait);
-    if (count != 0) return true;  // SOCKET_ERROR too: the I/O call names it
-  }
+  // A failed select counts as ready: the I/O call then names the error.
+  return win32::WaitOnSocket(handle, forWrite, deadline, stop) != win32::SocketWait::TimeUp;
 }
 
 }  // namespace
@@ -40,16 +24,16 @@ IoStatus SendAll(const TcpSocket& socket, std::span<const uint8_t> bytes, Deadli
   const auto handle = static_cast<SOCKET>(socket.native());
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    if (!WaitFor(handle, true, deadline, stop)) return IoStatus::kTimedOut;
+    if (!WaitFor(handle, true, deadline, stop)) return IoStatus::TimedOut;
     const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 1 << 16));
     const int n = send(handle, reinterpret_cast<const char*>(bytes.data() + sent), chunk, 0);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
     } else if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
-      return IoStatus::kFailed;
+      return IoStatus::Failed;
     }
   }
-  return IoStatus::kDone;
+  return IoStatus::Done;
 }
 
 IoStatus ReceiveSome(const TcpSocket& socket, std::vector<uint8_t>& out, std::size_t limit,
@@ -61,16 +45,16 @@ IoStatus ReceiveSome(const TcpSocket& socket, std::vector<uint8_t>& out, std::si
   for (;;) {
     if (!WaitFor(handle, false, deadline, stop)) {
       out.resize(before);
-      return IoStatus::kTimedOut;
+      return IoStatus::TimedOut;
     }
     const int n = recv(handle, reinterpret_cast<char*>(out.data() + before), chunk, 0);
     if (n > 0) {
       out.resize(before + static_cast<std::size_t>(n));
-      return IoStatus::kDone;
+      return IoStatus::Done;
     }
     if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK) {
       out.resize(before);
-      return n == 0 ? IoStatus::kClosed : IoStatus::kFailed;
+      return n == 0 ? IoStatus::Closed : IoStatus::Failed;
     }
   }
 }

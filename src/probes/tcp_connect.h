@@ -6,6 +6,9 @@
 
 namespace rk {
 
+// The one limit of a TCP connection attempt (to a host or a proxy): 10 s.
+// Everything that connects takes it as its default; tests and the CLI's
+// --timeout-ms pass a shorter one.
 inline constexpr uint32_t kConnectTimeoutMs = 10000;
 
 // An owned socket handle; closing shuts both directions down first.

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "probes/socket_startup.h"
+#include "probes/socket_win32.h"
 #include "probes/tcp_connect.h"
 
 namespace rk {
@@ -27,24 +28,7 @@ using Clock = std::chrono::steady_clock;
 // unreachable) in the exception set; both end the wait, and the socket's
 // pending error then decides. False when the time is up or `stop` was set.
 bool WaitSettled(SOCKET socketHandle, Clock::time_point deadline, const StopFlag* stop) {
-  for (;;) {
-    if (stop != nullptr && stop->load()) return false;
-    const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    const auto slice = std::min<std::chrono::microseconds::rep>(left.count(), kStopPollMs * 1000LL);
-    timeval wait{};
-    wait.tv_sec = static_cast<long>(slice / 1000000);
-    wait.tv_usec = static_cast<long>(slice % 1000000);
-    fd_set writable;
-    fd_set failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socketHandle, &writable);
-    FD_SET(socketHandle, &failed);
-    const int ready = select(0, nullptr, &writable, &failed, &wait);
-    if (ready == SOCKET_ERROR) return false;
-    if (ready > 0) return true;
-  }
+  return win32::WaitOnSocket(socketHandle, true, deadline, stop) == win32::SocketWait::Ready;
 }
 
 }  // namespace
@@ -57,16 +41,9 @@ TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort, uint32_
   if (socketHandle == INVALID_SOCKET) return TcpSocket{};
   TcpSocket connection(static_cast<intptr_t>(socketHandle));
 
-  u_long nonBlocking = 1;
-  // FIONBIO is an unsigned constant that mingw's ioctlsocket takes as long.
-  constexpr auto kNonBlockingCommand = static_cast<long>(static_cast<unsigned long>(FIONBIO));
-  (void)ioctlsocket(socketHandle, kNonBlockingCommand, &nonBlocking);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = inet_addr(ipText.c_str());
-  to.sin_port = htons(static_cast<u_short>(static_cast<uint32_t>(tcpPort) & 0xFFFFu));
   // The immediate answer is normally "would block"; the wait decides.
-  (void)connect(socketHandle, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  (void)win32::StartConnect(socketHandle, inet_addr(ipText.c_str()),
+                            static_cast<uint16_t>(static_cast<uint32_t>(tcpPort) & 0xFFFFu));
 
   if (!WaitSettled(socketHandle, deadline, stop)) return TcpSocket{};
   // Only a connection without a pending error is established.

@@ -23,13 +23,13 @@ const char* VerdictWords(Verdict verdict) {
 
 const char* ProxyVerdictWords(ProxyVerdict verdict) {
   switch (verdict) {
-    case ProxyVerdict::kOpenViaProxy: return text::kVerdictOpen;
-    case ProxyVerdict::kProxyUnreachable: return text::kProxyVerdictUnreachable;
-    case ProxyVerdict::kProxyLoginRefused: return text::kProxyVerdictLoginRefused;
-    case ProxyVerdict::kProxyRefusedTarget: return text::kProxyVerdictRefusedTarget;
-    case ProxyVerdict::kProxyProtocolError: return text::kProxyVerdictProtocolError;
-    case ProxyVerdict::kTimeout: return text::kVerdictTimeout;
-    case ProxyVerdict::kError: break;
+    case ProxyVerdict::OpenViaProxy: return text::kVerdictOpen;
+    case ProxyVerdict::ProxyUnreachable: return text::kProxyVerdictUnreachable;
+    case ProxyVerdict::ProxyLoginRefused: return text::kProxyVerdictLoginRefused;
+    case ProxyVerdict::ProxyRefusedTarget: return text::kProxyVerdictRefusedTarget;
+    case ProxyVerdict::ProxyProtocolError: return text::kProxyVerdictProtocolError;
+    case ProxyVerdict::Timeout: return text::kVerdictTimeout;
+    case ProxyVerdict::Error: break;
   }
   return text::kProxyVerdictError;
 }
@@ -70,7 +70,7 @@ std::vector<std::string> ClosingLines(const CheckReport& report,
     const EndpointResult& endpoint = report.endpoints[i];
     const ProxyResult& result = (*proxied)[i];
     const bool tried = endpoint.port >= 1 && endpoint.port <= 65535;
-    if (!tried || result.verdict == ProxyVerdict::kOpenViaProxy || result.reason.empty()) continue;
+    if (!tried || result.verdict == ProxyVerdict::OpenViaProxy || result.reason.empty()) continue;
     if (!namedViaProxy.emplace(endpoint.host, endpoint.port).second) continue;
     lines.push_back(Format(text::kCheckProxyCauseFormat, endpoint.host.c_str(), endpoint.port,
                            result.reason.c_str()));

@@ -4,15 +4,13 @@
 // the three test buttons disabled while it runs, a list of more than 500
 // counted lines emptied at its start, Clear at any time, and the close step
 // stopping it before the window goes.
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 #include "probes/stop_flag.h"
 #include "runs/probe_run.h"
 #include "runs/probe_target.h"
+#include "runs/worker_thread.h"
 
 namespace rk {
 
@@ -40,23 +38,17 @@ class CheckAllRun {
   void Close(Pump&& waitSlice) {
     closing_ = true;
     stop_.store(true);
-    while (!FinishedFor(kStopPollMs)) waitSlice();
-    Join();
+    worker_.WaitServing(waitSlice, kStopPollMs);
   }
 
   // The last run's work has ended (or none started) within `ms`.
   [[nodiscard]] bool FinishedFor(uint32_t ms);
 
  private:
-  void Join();
-
   TestRunController& run_;
   StopFlag stop_{false};
   bool closing_ = false;  // owner's thread only
-  std::thread worker_;
-  std::mutex doneMutex_;
-  std::condition_variable doneCv_;
-  bool done_ = true;  // guarded by doneMutex_
+  WorkerThread worker_;
 };
 
 }  // namespace rk

@@ -135,7 +135,7 @@ CheckRun RunCheckEach(const HostCatalogue& catalogue, const CheckAllSetup& setup
     run.proxy = setup.proxy;
     // An endpoint without a usable port was not tried: the direct verdict says why.
     run.proxied.assign(run.report.endpoints.size(),
-                       ProxyResult{ProxyVerdict::kError, "not tried: no port to connect to",
+                       ProxyResult{ProxyVerdict::Error, "not tried: no port to connect to",
                                    setup.proxy->settingsPath, 0});
     for (std::size_t k = 0; k < slots.size() && k < proxied.size(); ++k)
       run.proxied[slots[k]] = proxied[k];

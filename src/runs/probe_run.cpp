@@ -1,7 +1,5 @@
 #include "runs/probe_run.h"
 
-#include <system_error>
-
 #include "base/texts.h"
 
 namespace rk {
@@ -14,7 +12,7 @@ TestRunController::TestRunController(ResultSink& sink, TestButtons& buttons, Ech
 
 TestRunController::~TestRunController() {
   BeginClose();
-  JoinWorker();
+  worker_.Join();
 }
 
 void TestRunController::SetOwnerWait(OwnerWait wait) {
@@ -32,7 +30,7 @@ bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue,
   starting_ = false;
   if (closed_ || IsRunning()) return false;  // the wait let a close (or a start) through
 
-  if (resultLines_.load() > kMaxResultLines) ClearResultList();
+  if (m_nResultLines.load() > kMaxResultLines) ClearResultList();
   if (!ResolveTestTarget(selection, catalogue, resolver_, target_,
                          [this](std::string line) { AppendResultLine(std::move(line)); }))
     return false;
@@ -40,18 +38,8 @@ bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue,
   ToggleTestState();
   stop_.store(false);
   answered_.store(false);
-  {
-    std::lock_guard lock(doneMutex_);
-    workerDone_ = false;
-  }
-  try {
-    worker_ = std::thread([this, kind] { RunWorker(kind); });
-  } catch (const std::system_error&) {
+  if (!worker_.Start([this, kind] { RunWorker(kind); })) {
     // No thread: give the run back at once rather than leave the buttons dead.
-    {
-      std::lock_guard lock(doneMutex_);
-      workerDone_ = true;
-    }
     ToggleTestState();
     AppendResultLine(text::kWorkerNotStarted);
     return false;
@@ -60,7 +48,7 @@ bool TestRunController::StartTest(TestKind kind, const HostCatalogue& catalogue,
 }
 
 void TestRunController::RunWorker(TestKind kind) {
-  const WorkerContext context{target_, echo_, testRunning_, stop_, timings_,
+  const WorkerContext context{target_, echo_, m_bTestRunning, stop_, timings_,
                               [this](std::string line) { AppendResultLine(std::move(line)); },
                               answered_, [this](const TestStep& step) { sink_.AppendStep(step); }};
   switch (kind) {
@@ -71,52 +59,39 @@ void TestRunController::RunWorker(TestKind kind) {
   // The run's end gives the buttons back only if the owner is not closing:
   // a close has already cleared the flag, and the window may be going away.
   int running = 1;
-  if (testRunning_.compare_exchange_strong(running, 0)) buttons_.SetTestButtonsEnabled(true);
-  {
-    std::lock_guard lock(doneMutex_);
-    workerDone_ = true;
-  }
-  doneCv_.notify_all();
+  if (m_bTestRunning.compare_exchange_strong(running, 0)) buttons_.SetTestButtonsEnabled(true);
 }
 
 void TestRunController::AppendResultLine(std::string line) {
   sink_.AppendLine(std::move(line));
-  resultLines_.fetch_add(1);
+  m_nResultLines.fetch_add(1);
 }
 
 void TestRunController::ClearResultList() {
   sink_.Clear();
-  resultLines_.store(0);
+  m_nResultLines.store(0);
 }
 
 void TestRunController::ToggleTestState() {
   int running = 1;
-  if (testRunning_.compare_exchange_strong(running, 0)) {
+  if (m_bTestRunning.compare_exchange_strong(running, 0)) {
     buttons_.SetTestButtonsEnabled(true);
   } else {
     buttons_.SetTestButtonsEnabled(false);
-    testRunning_.store(1);
+    m_bTestRunning.store(1);
   }
 }
 
-bool TestRunController::WorkerFinishedFor(uint32_t ms) {
-  std::unique_lock lock(doneMutex_);
-  return doneCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return workerDone_; });
-}
+bool TestRunController::WorkerFinishedFor(uint32_t ms) { return worker_.FinishedFor(ms); }
 
 void TestRunController::BeginClose() {
   closed_ = true;
-  testRunning_.store(0);
+  m_bTestRunning.store(0);
   stop_.store(true);
 }
 
 void TestRunController::WaitForWorker(const OwnerWait& waitSlice) {
-  while (!WorkerFinishedFor(0)) waitSlice();
-  JoinWorker();
-}
-
-void TestRunController::JoinWorker() {
-  if (worker_.joinable()) worker_.join();
+  worker_.WaitServing(waitSlice);
 }
 
 }  // namespace rk

@@ -1,18 +1,16 @@
 #pragma once
 #include <atomic>
-#include <condition_variable>
-#include <functional>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "config/host_catalogue.h"
 #include "probes/icmp_echo.h"
 #include "probes/net_address.h"
 #include "probes/stop_flag.h"
+#include "probes/tcp_connect.h"
 #include "runs/probe_target.h"
+#include "runs/worker_thread.h"
 
 namespace rk {
 
@@ -55,7 +53,7 @@ enum class TestKind { Ping, TraceRoute, Telnet };
 struct DiagnosticTimings {
   uint32_t echoTimeoutMs = kEchoTimeoutMs;
   uint32_t pingPauseMs = 1000;
-  uint32_t connectTimeoutMs = 10000;
+  uint32_t connectTimeoutMs = kConnectTimeoutMs;
 };
 
 inline constexpr int kMaxResultLines = 500;  // more than this empties the list at the next start
@@ -131,8 +129,8 @@ class TestRunController {
     WaitForWorker(ownerWait_);
   }
 
-  [[nodiscard]] bool IsRunning() const { return testRunning_.load() != 0; }
-  [[nodiscard]] int ResultLines() const { return resultLines_.load(); }
+  [[nodiscard]] bool IsRunning() const { return m_bTestRunning.load() != 0; }
+  [[nodiscard]] int ResultLines() const { return m_nResultLines.load(); }
   // Whether the target answered during the current or last run.
   [[nodiscard]] bool TargetAnswered() const { return answered_.load(); }
   [[nodiscard]] const TestTarget& target() const { return target_; }
@@ -143,7 +141,6 @@ class TestRunController {
   void BeginClose();
   // Returns once the worker of the last run, if any, has ended and been joined.
   void WaitForWorker(const OwnerWait& waitSlice);
-  void JoinWorker();
   void RunWorker(TestKind kind);
 
   ResultSink& sink_;
@@ -156,14 +153,11 @@ class TestRunController {
   OwnerWait ownerWait_;
   bool starting_ = false;  // owner's thread only: a start is waiting for the last worker
   bool closed_ = false;    // owner's thread only: the close step has begun
-  std::atomic<int> testRunning_{0};
-  std::atomic<int> resultLines_{0};
+  std::atomic<int> m_bTestRunning{0};
+  std::atomic<int> m_nResultLines{0};
   std::atomic<bool> answered_{false};
   StopFlag stop_{false};
-  std::thread worker_;
-  std::mutex doneMutex_;
-  std::condition_variable doneCv_;
-  bool workerDone_ = true;  // guarded by doneMutex_
+  WorkerThread worker_;
 };
 
 }  // namespace rk

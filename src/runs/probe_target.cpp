@@ -22,18 +22,13 @@ bool ResolveTestTarget(int selection, const HostCatalogue& catalogue, NameResolv
   target.address = *address;
   target.dottedAddress = DottedIPv4(*address);
 
-  target.ports.clear();
-  if (selection < catalogue.serverSectionCount) {
-    target.ports = catalogue.nmPorts;
-    return true;
-  }
-  const int32_t port =
-      catalogue.localPorts.at(index - static_cast<std::size_t>(catalogue.serverSectionCount));
-  if (port == 0) {
+  // A Local entry without a port has nothing to test; a server entry with
+  // an empty shared list still resolves (its test writes only its header).
+  target.ports = catalogue.PortsOf(index);
+  if (target.ports.empty() && selection >= catalogue.serverSectionCount) {
     writeLine(text::kNoLocalPort);
     return false;
   }
-  target.ports.push_back(port);
   return true;
 }
 

@@ -133,11 +133,7 @@ std::vector<EndpointResult> CheckEndpoints(const HostCatalogue& catalogue) {
   std::vector<EndpointResult> endpoints;
   for (std::size_t i = 0; i < catalogue.size(); ++i) {
     const HostEntry entry = catalogue.Entry(i);
-    std::vector<int32_t> ports;
-    if (entry.group == HostGroup::ServerSection)
-      ports = catalogue.nmPorts;
-    else if (entry.port != 0)
-      ports.push_back(entry.port);
+    std::vector<int32_t> ports = catalogue.PortsOf(i);
     if (ports.empty()) ports.push_back(0);  // one line saying there is no port
     for (const int32_t port : ports) {
       EndpointResult endpoint;

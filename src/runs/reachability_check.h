@@ -12,6 +12,7 @@
 #include "probes/icmp_echo.h"
 #include "probes/net_address.h"
 #include "probes/stop_flag.h"
+#include "probes/tcp_connect.h"
 #include "probes/parallel_lookup.h"
 
 namespace rk {
@@ -70,7 +71,7 @@ struct CheckReport {
 };
 
 struct CheckOptions {
-  uint32_t connectTimeoutMs = 10000;
+  uint32_t connectTimeoutMs = kConnectTimeoutMs;
   uint32_t echoTimeoutMs = kEchoTimeoutMs;
   uint32_t lookupTimeoutMs = 10000;
   std::size_t maxOpenSockets = 256;

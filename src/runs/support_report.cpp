@@ -5,6 +5,7 @@
 
 #include "base/codepage.h"
 #include "base/format.h"
+#include "base/utc_time.h"
 #include "config/host_catalogue.h"
 
 namespace rk {
@@ -20,11 +21,8 @@ HostsResult CollectHosts(ProfileStore& profile, const ClientPaths& paths) {
   HostsResult result{paths.root(), {}};
   for (std::size_t i = 0; i < catalogue.size(); ++i) {
     const HostEntry entry = catalogue.Entry(i);
-    HostRow row{i, catalogue.labels[i], entry.host, entry.group == HostGroup::LocalSection, {}};
-    if (!row.local)
-      row.ports = catalogue.nmPorts;
-    else if (entry.port != 0)
-      row.ports.push_back(entry.port);
+    HostRow row{i, catalogue.labels[i], entry.host, entry.group == HostGroup::LocalSection,
+                catalogue.PortsOf(i)};
     result.hosts.push_back(std::move(row));
   }
   return result;
@@ -99,30 +97,6 @@ int LocalOffsetMinutes(int64_t unixSeconds) {
   const std::time_t utcAsLocal = std::mktime(&utc);
   if (utcAsLocal == static_cast<std::time_t>(-1)) return 0;
   return static_cast<int>(std::difftime(now, utcAsLocal) / 60);
-}
-
-std::string IsoUtc(int64_t unixSeconds) {
-  // Civil date from days since 1970-01-01 (proleptic Gregorian), so no
-  // platform time function with its own range or locking is involved.
-  int64_t days = unixSeconds / 86400;
-  int64_t rest = unixSeconds % 86400;
-  if (rest < 0) {
-    rest += 86400;
-    --days;
-  }
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t mp = (5 * dayOfYear + 2) / 153;
-  const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  return Format("%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
-                static_cast<long long>(month), static_cast<long long>(day),
-                static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60),
-                static_cast<long long>(rest % 60));
 }
 
 std::string UtcOffsetText(int minutes) {

@@ -95,8 +95,7 @@ struct ReportResult {
 
 // Local time minus UTC at `unixSeconds`, in minutes.
 [[nodiscard]] int LocalOffsetMinutes(int64_t unixSeconds);
-// "2026-12-06T17:00:00Z"; "+08:00".
-[[nodiscard]] std::string IsoUtc(int64_t unixSeconds);
+// "+08:00".
 [[nodiscard]] std::string UtcOffsetText(int minutes);
 
 // The report as text: UTF-8 lines, without line ends.

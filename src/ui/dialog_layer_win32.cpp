@@ -8,7 +8,7 @@ namespace rk::ui {
 
 namespace {
 
-ScreenRect FromRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+PixelRect FromRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
 // Centres the message box that a MessageBoxA call of this thread opens: the
 // system places it by rules of its own, before our code sees its window.
@@ -109,7 +109,7 @@ void CentreWindow(HWND window, HWND owner) {
   if (onOwner) GetWindowRect(owner, &over);
   RECT own{};
   GetWindowRect(window, &own);
-  const ScreenPoint at = CentredPlacement(FromRect(over), own.right - own.left,
+  const PixelPoint at = CentredPlacement(FromRect(over), own.right - own.left,
                                           own.bottom - own.top, FromRect(monitor.rcWork));
   SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

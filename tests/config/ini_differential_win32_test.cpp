@@ -9,7 +9,7 @@
 #include <tuple>
 
 #include "base/utf16.h"
-#include "config/ini_engine.h"
+#include "config/ini_store.h"
 #include "support/test_support.h"
 
 namespace rk {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "config/host_catalogue.h"
-#include "config/ini_engine.h"
+#include "config/ini_store.h"
 #include "support/test_support.h"
 
 namespace rk {

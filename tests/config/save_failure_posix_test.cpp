@@ -13,7 +13,8 @@
 #include <string>
 
 #include "config/connection_preference.h"
-#include "config/ini_engine.h"
+#include "config/ini_document.h"
+#include "config/ini_store.h"
 #include "config/proxy_settings.h"
 #include "support/test_support.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/dbcs.h"
-#include "config/ini_engine.h"
+#include "config/ini_document.h"
 
 namespace {
 

@@ -27,7 +27,7 @@ Reply Parse(uint8_t selector, std::span<const uint8_t> bytes) {
 }
 
 void CheckReason(const Reply& reply) {
-  const bool judgedBad = reply.status != Reply::Status::kNeedMore && reply.status != Reply::Status::kGranted;
+  const bool judgedBad = reply.status != Reply::Status::NeedMore && reply.status != Reply::Status::Granted;
   if (judgedBad && reply.reason.empty()) std::abort();
   for (const char c : reply.reason)
     if (c < 0x20 || c > 0x7E) std::abort();
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool stream = selector % 6 == 5;
   std::size_t taken = 0;
   Reply reply = Parse(selector, std::span<const uint8_t>(input.data(), 0));
-  for (std::size_t step = 0; reply.status == Reply::Status::kNeedMore; ++step) {
+  for (std::size_t step = 0; reply.status == Reply::Status::NeedMore; ++step) {
     if (reply.more == 0 || step > input.size() + 1) std::abort();  // no progress
     const std::size_t want = stream ? 7 : reply.more;
     if (taken == input.size()) break;
@@ -55,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reply = Parse(selector, std::span<const uint8_t>(input.data(), taken));
     CheckReason(reply);
   }
-  if (!stream && reply.status != Reply::Status::kNeedMore && reply.status != Reply::Status::kProtocolError) {
+  if (!stream && reply.status != Reply::Status::NeedMore && reply.status != Reply::Status::ProtocolError) {
     // A SOCKS reply judged at `taken` bytes: the same bytes judged again agree,
     // and one byte more than the reply holds is a protocol error.
     if (Parse(selector, std::span<const uint8_t>(input.data(), taken)).status != reply.status) std::abort();
     if (taken < input.size() &&
-        Parse(selector, std::span<const uint8_t>(input.data(), taken + 1)).status != Reply::Status::kProtocolError)
+        Parse(selector, std::span<const uint8_t>(input.data(), taken + 1)).status != Reply::Status::ProtocolError)
       std::abort();
   }
   return 0;

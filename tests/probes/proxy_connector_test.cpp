@@ -81,7 +81,7 @@ TEST(ProxyConnector, StoredValuesThatCannotBeUsedAreErrorsWithoutAnyTraffic) {
     FakeResolver resolver;  // answers nothing
     const ProxyConnector connector(c.route, resolver, 200);
     const ProxyResult result = connector.Connect(c.target);
-    EXPECT_EQ(result.verdict, ProxyVerdict::kError) << c.reason;
+    EXPECT_EQ(result.verdict, ProxyVerdict::Error) << c.reason;
     EXPECT_NE(result.reason.find(c.reason), std::string::npos) << result.reason;
     EXPECT_EQ(result.settingsPath, "C:\\client\\Bin\\BaseConfig.ini");
     // Only a SOCKS4 target name is looked up (the proxy needs its address); a
@@ -108,7 +108,7 @@ TEST(ProxyConnector, ProxyThatIsNotThereIsUnreachableWithTheCause) {
   for (const int32_t type : {1, 2, 3, 4}) {
     const ProxyResult named =
         ProxyConnector(Route(type, "proxy.test", closed), resolver, 3000).Connect({"192.0.2.10", 80});
-    EXPECT_EQ(named.verdict, ProxyVerdict::kProxyUnreachable) << type;
+    EXPECT_EQ(named.verdict, ProxyVerdict::ProxyUnreachable) << type;
 #ifdef _WIN32
     // A refusal reaches the platform's wait only as a failure at its end.
     EXPECT_TRUE(named.reason.starts_with("refused") || named.reason.starts_with("timed out"))
@@ -121,7 +121,7 @@ TEST(ProxyConnector, ProxyThatIsNotThereIsUnreachableWithTheCause) {
   }
   const ProxyResult unnamed =
       ProxyConnector(Route(4, "gone.test", "1080"), resolver).Connect({"192.0.2.10", 80});
-  EXPECT_EQ(unnamed.verdict, ProxyVerdict::kProxyUnreachable);
+  EXPECT_EQ(unnamed.verdict, ProxyVerdict::ProxyUnreachable);
   EXPECT_NE(unnamed.reason.find("gone.test does not resolve"), std::string::npos);
   EXPECT_EQ(ProxyVerdictName(unnamed.verdict), std::string("proxy-unreachable"));
 }
@@ -139,7 +139,7 @@ TEST(ProxyConnector, SilentProxyTimesOutOnceForManyTargetsAtTheRealTimeout) {
   const std::vector<ProxyResult> results =
       connector.ConnectAll(targets, [&](std::size_t index, const ProxyResult& result) {
         EXPECT_TRUE(reported.insert(index).second) << "reported twice: " << index;
-        EXPECT_EQ(result.verdict, ProxyVerdict::kTimeout) << result.reason;
+        EXPECT_EQ(result.verdict, ProxyVerdict::Timeout) << result.reason;
       });
   const long long elapsed = MsSince(start);
   EXPECT_GE(elapsed, static_cast<long long>(kConnectTimeoutMs) - 50);
@@ -147,7 +147,7 @@ TEST(ProxyConnector, SilentProxyTimesOutOnceForManyTargetsAtTheRealTimeout) {
   ASSERT_EQ(results.size(), targets.size());
   EXPECT_EQ(reported.size(), targets.size());
   for (const ProxyResult& result : results) {
-    EXPECT_EQ(result.verdict, ProxyVerdict::kTimeout);
+    EXPECT_EQ(result.verdict, ProxyVerdict::Timeout);
     EXPECT_NE(result.reason.find("did not answer within 10000 ms"), std::string::npos)
         << result.reason;
   }
@@ -164,7 +164,7 @@ TEST(ProxyConnector, StopEndsEveryWaitingAttempt) {
   const long long elapsed = MsSince(start);
   EXPECT_LT(elapsed, 1200) << "the 10 s waits ended soon after the stop";
   for (const ProxyResult& result : results) {
-    EXPECT_EQ(result.verdict, ProxyVerdict::kTimeout);
+    EXPECT_EQ(result.verdict, ProxyVerdict::Timeout);
     EXPECT_EQ(result.reason, "stopped");
   }
 }

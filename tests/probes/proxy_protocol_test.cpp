@@ -24,7 +24,7 @@ struct Row {
   const char* name;
   Bytes received;
   Status status;
-  std::size_t more;    // kNeedMore only
+  std::size_t more;    // NeedMore only
   const char* reason;  // a part the reason must hold ("" for none)
 };
 
@@ -34,11 +34,11 @@ void ExpectRows(const std::vector<Row>& rows, Reply (*parse)(std::span<const uin
     const std::vector<uint8_t> bytes(row.received);
     const Reply reply = parse(bytes);
     EXPECT_EQ(reply.status, row.status) << row.name;
-    if (row.status == Status::kNeedMore) {
+    if (row.status == Status::NeedMore) {
       EXPECT_EQ(reply.more, row.more) << row.name;
     }
     EXPECT_NE(reply.reason.find(row.reason), std::string::npos) << row.name << ": " << reply.reason;
-    if (row.status != Status::kNeedMore && row.status != Status::kGranted) {
+    if (row.status != Status::NeedMore && row.status != Status::Granted) {
       EXPECT_FALSE(reply.reason.empty()) << row.name;
     }
   }
@@ -88,19 +88,19 @@ TEST(ProxyRequests, Base64PaddingAndPrintableText) {
 TEST(ProxyReplies, Socks4) {
   ExpectRows(
       {
-          {"granted", B({0, 90, 0, 80, 192, 0, 2, 7}), Status::kGranted, 0, ""},
-          {"granted, zero bound address", B({0, 90, 0, 0, 0, 0, 0, 0}), Status::kGranted, 0, ""},
-          {"rejected", B({0, 91, 0, 0, 0, 0, 0, 0}), Status::kTargetRefused, 0, "91"},
-          {"identd unreachable", B({0, 92, 0, 0, 0, 0, 0, 0}), Status::kTargetRefused, 0, "identd"},
-          {"identd mismatch", B({0, 93, 0, 0, 0, 0, 0, 0}), Status::kTargetRefused, 0, "93"},
-          {"nothing yet", B({}), Status::kNeedMore, 8, ""},
-          {"code known, rest missing", B({0, 90, 0}), Status::kNeedMore, 5, ""},
-          {"seven bytes", B({0, 90, 0, 80, 192, 0, 2}), Status::kNeedMore, 1, ""},
-          {"a ninth byte", B({0, 90, 0, 80, 192, 0, 2, 7, 'x'}), Status::kProtocolError, 0, "longer"},
-          {"version 4 instead of 0", B({4, 90}), Status::kProtocolError, 0, "version 4"},
-          {"an HTTP proxy answering", B("HTTP/1.0 400"), Status::kProtocolError, 0, "version"},
-          {"undefined code", B({0, 89, 0, 0, 0, 0, 0, 0}), Status::kProtocolError, 0, "89"},
-          {"SOCKS5 code", B({0, 0, 0, 0, 0, 0, 0, 0}), Status::kProtocolError, 0, "code 0"},
+          {"granted", B({0, 90, 0, 80, 192, 0, 2, 7}), Status::Granted, 0, ""},
+          {"granted, zero bound address", B({0, 90, 0, 0, 0, 0, 0, 0}), Status::Granted, 0, ""},
+          {"rejected", B({0, 91, 0, 0, 0, 0, 0, 0}), Status::TargetRefused, 0, "91"},
+          {"identd unreachable", B({0, 92, 0, 0, 0, 0, 0, 0}), Status::TargetRefused, 0, "identd"},
+          {"identd mismatch", B({0, 93, 0, 0, 0, 0, 0, 0}), Status::TargetRefused, 0, "93"},
+          {"nothing yet", B({}), Status::NeedMore, 8, ""},
+          {"code known, rest missing", B({0, 90, 0}), Status::NeedMore, 5, ""},
+          {"seven bytes", B({0, 90, 0, 80, 192, 0, 2}), Status::NeedMore, 1, ""},
+          {"a ninth byte", B({0, 90, 0, 80, 192, 0, 2, 7, 'x'}), Status::ProtocolError, 0, "longer"},
+          {"version 4 instead of 0", B({4, 90}), Status::ProtocolError, 0, "version 4"},
+          {"an HTTP proxy answering", B("HTTP/1.0 400"), Status::ProtocolError, 0, "version"},
+          {"undefined code", B({0, 89, 0, 0, 0, 0, 0, 0}), Status::ProtocolError, 0, "89"},
+          {"SOCKS5 code", B({0, 0, 0, 0, 0, 0, 0, 0}), Status::ProtocolError, 0, "code 0"},
       },
       ParseSocks4Reply);
 }
@@ -113,20 +113,20 @@ TEST(ProxyReplies, Socks5MethodSelection) {
     uint8_t method;
   };
   for (const MethodRow& row : std::vector<MethodRow>{
-           {B({5, 0}), false, Status::kGranted, 0},
-           {B({5, 0}), true, Status::kGranted, 0},
-           {B({5, 2}), true, Status::kGranted, 2},
-           {B({5, 2}), false, Status::kProtocolError, 0},  // login chosen but never offered
-           {B({5, 1}), true, Status::kProtocolError, 0},   // GSSAPI, never offered
-           {B({5, 0xFF}), false, Status::kLoginRefused, 0},
-           {B({5, 0xFF}), true, Status::kLoginRefused, 0},
-           {B({5}), true, Status::kNeedMore, 0},
-           {B({4, 0}), true, Status::kProtocolError, 0},
-           {B({5, 0, 0}), true, Status::kProtocolError, 0},
+           {B({5, 0}), false, Status::Granted, 0},
+           {B({5, 0}), true, Status::Granted, 0},
+           {B({5, 2}), true, Status::Granted, 2},
+           {B({5, 2}), false, Status::ProtocolError, 0},  // login chosen but never offered
+           {B({5, 1}), true, Status::ProtocolError, 0},   // GSSAPI, never offered
+           {B({5, 0xFF}), false, Status::LoginRefused, 0},
+           {B({5, 0xFF}), true, Status::LoginRefused, 0},
+           {B({5}), true, Status::NeedMore, 0},
+           {B({4, 0}), true, Status::ProtocolError, 0},
+           {B({5, 0, 0}), true, Status::ProtocolError, 0},
        }) {
     const Reply reply = ParseSocks5MethodReply(row.received, row.offeredLogin);
     EXPECT_EQ(reply.status, row.status) << ::testing::PrintToString(row.received);
-    if (row.status == Status::kGranted) {
+    if (row.status == Status::Granted) {
       EXPECT_EQ(reply.method, row.method);
     }
   }
@@ -137,41 +137,41 @@ TEST(ProxyReplies, Socks5MethodSelection) {
 TEST(ProxyReplies, Socks5Login) {
   ExpectRows(
       {
-          {"accepted", B({1, 0}), Status::kGranted, 0, ""},
-          {"refused", B({1, 1}), Status::kLoginRefused, 0, "status 1"},
-          {"refused, other status", B({1, 0xFF}), Status::kLoginRefused, 0, "255"},
-          {"half", B({1}), Status::kNeedMore, 1, ""},
-          {"version 5 (some servers)", B({5, 0}), Status::kProtocolError, 0, "version 5"},
-          {"three bytes", B({1, 0, 0}), Status::kProtocolError, 0, "longer"},
+          {"accepted", B({1, 0}), Status::Granted, 0, ""},
+          {"refused", B({1, 1}), Status::LoginRefused, 0, "status 1"},
+          {"refused, other status", B({1, 0xFF}), Status::LoginRefused, 0, "255"},
+          {"half", B({1}), Status::NeedMore, 1, ""},
+          {"version 5 (some servers)", B({5, 0}), Status::ProtocolError, 0, "version 5"},
+          {"three bytes", B({1, 0, 0}), Status::ProtocolError, 0, "longer"},
       },
       ParseSocks5LoginReply);
 }
 
 TEST(ProxyReplies, Socks5Connect) {
   std::vector<Row> rows = {
-      {"granted, IPv4", B({5, 0, 0, 1, 127, 0, 0, 1, 0x1F, 0x90}), Status::kGranted, 0, ""},
+      {"granted, IPv4", B({5, 0, 0, 1, 127, 0, 0, 1, 0x1F, 0x90}), Status::Granted, 0, ""},
       {"granted, IPv6", B({5, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 80}),
-       Status::kGranted, 0, ""},
-      {"granted, name", B({5, 0, 0, 3, 2, 'h', 'q', 0, 80}), Status::kGranted, 0, ""},
-      {"granted, empty name", B({5, 0, 0, 3, 0, 0, 80}), Status::kGranted, 0, ""},
-      {"nothing yet", B({}), Status::kNeedMore, 5, ""},
-      {"head of an IPv4 reply", B({5, 0, 0, 1, 127}), Status::kNeedMore, 5, ""},
-      {"head of an IPv6 reply", B({5, 0, 0, 4, 0}), Status::kNeedMore, 17, ""},
-      {"head of a name reply", B({5, 0, 0, 3, 200}), Status::kNeedMore, 202, ""},
-      {"one byte short", B({5, 0, 0, 1, 127, 0, 0, 1, 0}), Status::kNeedMore, 1, ""},
-      {"one byte too many", B({5, 0, 0, 1, 127, 0, 0, 1, 0, 80, 7}), Status::kProtocolError, 0,
+       Status::Granted, 0, ""},
+      {"granted, name", B({5, 0, 0, 3, 2, 'h', 'q', 0, 80}), Status::Granted, 0, ""},
+      {"granted, empty name", B({5, 0, 0, 3, 0, 0, 80}), Status::Granted, 0, ""},
+      {"nothing yet", B({}), Status::NeedMore, 5, ""},
+      {"head of an IPv4 reply", B({5, 0, 0, 1, 127}), Status::NeedMore, 5, ""},
+      {"head of an IPv6 reply", B({5, 0, 0, 4, 0}), Status::NeedMore, 17, ""},
+      {"head of a name reply", B({5, 0, 0, 3, 200}), Status::NeedMore, 202, ""},
+      {"one byte short", B({5, 0, 0, 1, 127, 0, 0, 1, 0}), Status::NeedMore, 1, ""},
+      {"one byte too many", B({5, 0, 0, 1, 127, 0, 0, 1, 0, 80, 7}), Status::ProtocolError, 0,
        "longer"},
-      {"version 4", B({4}), Status::kProtocolError, 0, "version 4"},
-      {"code 9 is unassigned", B({5, 9}), Status::kProtocolError, 0, "code 9"},
-      {"reserved byte set", B({5, 0, 1}), Status::kProtocolError, 0, "reserved"},
-      {"address type 2", B({5, 0, 0, 2}), Status::kProtocolError, 0, "address type 2"},
+      {"version 4", B({4}), Status::ProtocolError, 0, "version 4"},
+      {"code 9 is unassigned", B({5, 9}), Status::ProtocolError, 0, "code 9"},
+      {"reserved byte set", B({5, 0, 1}), Status::ProtocolError, 0, "reserved"},
+      {"address type 2", B({5, 0, 0, 2}), Status::ProtocolError, 0, "address type 2"},
   };
   // Every refusal code 1..8 is named in the reason; the bound address is still read whole.
   const char* names[] = {"general SOCKS server failure", "not allowed by ruleset",
                          "network unreachable", "host unreachable", "connection refused",
                          "TTL expired", "command not supported", "address type not supported"};
   for (int code = 1; code <= 8; ++code)
-    rows.push_back({names[code - 1], B({5, code, 0, 1, 0, 0, 0, 0, 0, 0}), Status::kTargetRefused,
+    rows.push_back({names[code - 1], B({5, code, 0, 1, 0, 0, 0, 0, 0, 0}), Status::TargetRefused,
                     0, names[code - 1]});
   ExpectRows(rows, ParseSocks5ConnectReply);
   EXPECT_EQ(Socks5ReplyName(0), nullptr);
@@ -181,38 +181,38 @@ TEST(ProxyReplies, Socks5Connect) {
 TEST(ProxyReplies, HttpConnect) {
   ExpectRows(
       {
-          {"200", B("HTTP/1.1 200 Connection established\r\n\r\n"), Status::kGranted, 0, ""},
+          {"200", B("HTTP/1.1 200 Connection established\r\n\r\n"), Status::Granted, 0, ""},
           {"200, headers, then target bytes",
-           B("HTTP/1.0 200 OK\r\nProxy-agent: x\r\n\r\nSSH-2.0-banner\r\n"), Status::kGranted, 0, ""},
-          {"204 with bare LF lines", B("HTTP/1.1 204 No Content\n\n"), Status::kGranted, 0, ""},
-          {"status without reason", B("HTTP/1.1 200\r\n\r\n"), Status::kGranted, 0, ""},
+           B("HTTP/1.0 200 OK\r\nProxy-agent: x\r\n\r\nSSH-2.0-banner\r\n"), Status::Granted, 0, ""},
+          {"204 with bare LF lines", B("HTTP/1.1 204 No Content\n\n"), Status::Granted, 0, ""},
+          {"status without reason", B("HTTP/1.1 200\r\n\r\n"), Status::Granted, 0, ""},
           {"407", B("HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n\r\n"),
-           Status::kLoginRefused, 0, "HTTP/1.1 407 Proxy Authentication Required"},
-          {"401", B("HTTP/1.0 401 Unauthorized\r\n\r\n"), Status::kLoginRefused, 0, "401"},
+           Status::LoginRefused, 0, "HTTP/1.1 407 Proxy Authentication Required"},
+          {"401", B("HTTP/1.0 401 Unauthorized\r\n\r\n"), Status::LoginRefused, 0, "401"},
           {"403 keeps its status line", B("HTTP/1.1 403 Access violation\r\nServer: p\r\n\r\nbody"),
-           Status::kTargetRefused, 0, "HTTP/1.1 403 Access violation"},
-          {"502", B("HTTP/1.0 502 Bad Gateway\r\n\r\n"), Status::kTargetRefused, 0, "502"},
-          {"status line only so far", B("HTTP/1.1 200 OK\r\n"), Status::kNeedMore, 1, ""},
-          {"header not ended", B("HTTP/1.1 200 OK\r\nVia: p\r\n"), Status::kNeedMore, 1, ""},
-          {"beginning of the version", B("HTT"), Status::kNeedMore, 1, ""},
-          {"SOCKS bytes", B({5, 0}), Status::kProtocolError, 0, "not an HTTP reply"},
-          {"lower case", B("http/1.1 200 OK\r\n\r\n"), Status::kProtocolError, 0, "not an HTTP"},
-          {"HTTP/2 line", B("HTTP/2 200\r\n\r\n"), Status::kProtocolError, 0, "malformed"},
-          {"two-digit status", B("HTTP/1.1 20 OK\r\n\r\n"), Status::kProtocolError, 0, "malformed"},
-          {"status glued to reason", B("HTTP/1.1 200OK\r\n\r\n"), Status::kProtocolError, 0,
+           Status::TargetRefused, 0, "HTTP/1.1 403 Access violation"},
+          {"502", B("HTTP/1.0 502 Bad Gateway\r\n\r\n"), Status::TargetRefused, 0, "502"},
+          {"status line only so far", B("HTTP/1.1 200 OK\r\n"), Status::NeedMore, 1, ""},
+          {"header not ended", B("HTTP/1.1 200 OK\r\nVia: p\r\n"), Status::NeedMore, 1, ""},
+          {"beginning of the version", B("HTT"), Status::NeedMore, 1, ""},
+          {"SOCKS bytes", B({5, 0}), Status::ProtocolError, 0, "not an HTTP reply"},
+          {"lower case", B("http/1.1 200 OK\r\n\r\n"), Status::ProtocolError, 0, "not an HTTP"},
+          {"HTTP/2 line", B("HTTP/2 200\r\n\r\n"), Status::ProtocolError, 0, "malformed"},
+          {"two-digit status", B("HTTP/1.1 20 OK\r\n\r\n"), Status::ProtocolError, 0, "malformed"},
+          {"status glued to reason", B("HTTP/1.1 200OK\r\n\r\n"), Status::ProtocolError, 0,
            "malformed"},
-          {"control bytes shown as ?", B("HTTP/1.1 2x0 \x1b[2J\r\n\r\n"), Status::kProtocolError, 0,
+          {"control bytes shown as ?", B("HTTP/1.1 2x0 \x1b[2J\r\n\r\n"), Status::ProtocolError, 0,
            "2x0 ?[2J"},
       },
       ParseHttpConnectReply);
   // A header that never ends is cut off at the limit, not read on forever.
   const std::string endless = "HTTP/1.1 200 OK\r\n" + std::string(kMaxHttpHeaderBytes, 'x');
   EXPECT_EQ(ParseHttpConnectReply(B(endless.substr(0, kMaxHttpHeaderBytes - 1))).status,
-            Status::kNeedMore);
+            Status::NeedMore);
   EXPECT_EQ(ParseHttpConnectReply(B(endless.substr(0, kMaxHttpHeaderBytes))).status,
-            Status::kProtocolError);
+            Status::ProtocolError);
   const std::string late = "HTTP/1.1 200 OK\r\n" + std::string(kMaxHttpHeaderBytes, 'x') + "\r\n\r\n";
-  EXPECT_EQ(ParseHttpConnectReply(B(late)).status, Status::kProtocolError);
+  EXPECT_EQ(ParseHttpConnectReply(B(late)).status, Status::ProtocolError);
 }
 
 }  // namespace

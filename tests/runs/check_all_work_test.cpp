@@ -109,8 +109,8 @@ TEST(CheckAllWork, EachLineGivesTheProxiedVerdictAndTheAttemptsRunAlongside) {
                         std::vector<ProxyResult> results;
                         for (std::size_t k = 0; k < targets.size(); ++k) {
                           const bool ok = targets[k].port == open;
-                          results.push_back({ok ? ProxyVerdict::kOpenViaProxy
-                                                : ProxyVerdict::kProxyRefusedTarget,
+                          results.push_back({ok ? ProxyVerdict::OpenViaProxy
+                                                : ProxyVerdict::ProxyRefusedTarget,
                                              ok ? "" : "SOCKS5 5: connection refused", "", 1.0});
                           onResult(k, results.back());
                         }
@@ -151,9 +151,9 @@ TEST(CheckAllWork, EachLineGivesTheProxiedVerdictAndTheAttemptsRunAlongside) {
   ASSERT_EQ(run->proxied.size(), run->report.endpoints.size());
   for (std::size_t i = 0; i < run->proxied.size(); ++i) {
     const EndpointResult& endpoint = run->report.endpoints[i];
-    const ProxyVerdict want = endpoint.port == 0        ? ProxyVerdict::kError
-                              : endpoint.port == open ? ProxyVerdict::kOpenViaProxy
-                                                      : ProxyVerdict::kProxyRefusedTarget;
+    const ProxyVerdict want = endpoint.port == 0        ? ProxyVerdict::Error
+                              : endpoint.port == open ? ProxyVerdict::OpenViaProxy
+                                                      : ProxyVerdict::ProxyRefusedTarget;
     EXPECT_EQ(run->proxied[i].verdict, want) << i;
   }
 }

@@ -36,7 +36,7 @@ TEST(CheckRows, RowsWaitForEveryVerdictAndAStopLeavesTheRestStopped) {
   rows.SetDirect(0, Settled(Pending("a", "192.0.2.1", 80), Verdict::Open, 1.5));
   EXPECT_EQ(rows.Finished(), 0u) << "the proxied verdict is still out";
   EXPECT_EQ(Utf8Cell(rows, 0, CheckColumn::ViaProxy), "檢查中");
-  rows.SetProxied(0, ProxyResult{ProxyVerdict::kProxyUnreachable, "refused", "", 2});
+  rows.SetProxied(0, ProxyResult{ProxyVerdict::ProxyUnreachable, "refused", "", 2});
   EXPECT_EQ(rows.Finished(), 1u);
   rows.MarkStopped();
   // An entry without a port is never tried through the proxy: it waits for its direct verdict only.

@@ -87,8 +87,8 @@ TEST(ResultExport, SavedReportIsTheSupportReportWithTheListsLines) {
     run.report.endpoints.push_back(e);
   }
   run.proxy = ProxyRoute{4, "127.0.0.1", "1080", "agent", "s3cret-Pass", base.path};
-  run.proxied = {{ProxyVerdict::kOpenViaProxy, "connected", base.path, 1.5},
-                 {ProxyVerdict::kProxyRefusedTarget, "SOCKS5 5: connection refused", base.path, 2.0}};
+  run.proxied = {{ProxyVerdict::OpenViaProxy, "connected", base.path, 1.5},
+                 {ProxyVerdict::ProxyRefusedTarget, "SOCKS5 5: connection refused", base.path, 2.0}};
   report.check = run;
   report.resultLines = Strings{text::kTargetReached, "Telnet 127.0.0.1 [127.0.0.1]"};
 

@@ -6,13 +6,13 @@ namespace rk::ui {
 namespace {
 
 // A work area of 1280 x 984 below a 40-pixel bar.
-constexpr ScreenRect kWork{0, 40, 1280, 1024};
+constexpr PixelRect kWork{0, 40, 1280, 1024};
 
 TEST(WindowPlacement, CentredOnTheOwnerOrTheWorkAreaAndKeptInside) {
   const struct {
-    ScreenRect over;
+    PixelRect over;
     int width, height;
-    ScreenPoint at;
+    PixelPoint at;
   } rows[] = {
       {kWork, 580, 555, {350, 254}},                 // main window on its work area
       {kWork, 581, 556, {349, 254}},                 // odd leftovers round toward zero

@@ -1,4 +1,4 @@
-#include "app/result_list_actions.h"
+#include "controls/result_list_actions_win32.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

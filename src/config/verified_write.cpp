@@ -1,8 +1,8 @@
-#include "config/profile_store.h"
+#include "config/verified_write.h"
 
 #include "base/format.h"
 #include "base/texts.h"
-#include "config/ini_engine.h"
+#include "config/ini_document.h"
 
 namespace rk {
 
@@ -16,8 +16,7 @@ std::optional<SaveError> WriteVerified(ProfileStore& profile, std::string_view s
   }
   // A default no stored value equals (see the proxy record's key probe).
   constexpr char kMissing[] = "\x7F<missing>\x7F";
-  const std::string expected =
-      IniDocument::StoredForm(value, kProfileBufferSize);
+  const std::string expected = IniDocument::StoredForm(value, kProfileBufferSize);
   const std::string stored = profile.GetString(section, key, kMissing, kProfileBufferSize, path);
   if (stored == expected) return std::nullopt;
   return SaveError{path, stored == kMissing ? "the value is missing after writing"

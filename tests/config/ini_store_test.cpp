@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "config/host_catalogue.h"
+#include "config/ini_store.h"
+#include "support/test_support.h"
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace rk {
+namespace {
+
+TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
+  testing::TempDir dir;
+  const std::string v(300, 'v');
+  const std::string path = dir.Write("a.ini", "[S]\r\nv=" + v + "\r\nk=x\r\nn='80'\r\ne=\r\n");
+  const struct { std::string key, fallback; std::size_t buffer; std::string expected; } rows[] = {
+      {"v", "", kProfileBufferSize, v.substr(0, 259)}, {"v", "", 259, v.substr(0, 258)},
+      {"v", "", 0, ""}, {"e", "fb", 260, ""}, {"x", "Vek.ini", 4, "Vek"}, {"x", "fb ", 9, "fb"}};
+  IniProfileStore store;
+  for (const auto& row : rows)
+    EXPECT_EQ(store.GetString("S", row.key, row.fallback, row.buffer, path), row.expected)
+        << row.key << " into " << row.buffer;
+  for (const auto& [key, expected] : {std::pair{"n", 80}, {"k", 0}, {"e", 5}, {"x", 5}})
+    EXPECT_EQ(store.GetInt("S", key, 5, path), expected) << key;
+}
+
+TEST(IniProfileStore, WritesFilesByteForByteOrNotAtAll) {
+  testing::TempDir dir;
+  IniProfileStore store;
+  const std::string path = dir.File("new.ini"), readOnly = dir.Write("ro.ini", "[S]\r\nk=old\r\n");
+  EXPECT_EQ(store.GetString("Priority", "Combo", "fb", 9, path), "fb");
+  ASSERT_TRUE(store.WriteString("Priority", "Combo", "\xA4\xA4", path));
+  EXPECT_EQ(store.GetString("Priority", "Combo", "", 9, path), "\xA4\xA4");  // not the cached miss
+  EXPECT_EQ(testing::ReadBytes(path), "[Priority]\r\nCombo=\xA4\xA4\r\n");
+  fs::permissions(readOnly, fs::perms::owner_read);
+  EXPECT_FALSE(store.WriteString("S", "k", "new", readOnly));
+  EXPECT_FALSE(store.WriteString("S", "k", "v", dir.File("none/a.ini")));
+  fs::permissions(readOnly, fs::perms::owner_all);
+  EXPECT_EQ(testing::ReadBytes(readOnly), "[S]\r\nk=old\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporaries left";
+}
+
+TEST(IniProfileStore, OddFilesReadAsMissingAndAreNeverReplaced) {
+  testing::TempDir dir;
+  std::string garbage, line(1024 * 1024, 'x');
+  for (int i = 0; i < 65536; ++i) garbage += static_cast<char>((i * 131 + i / 7) % 256);
+  fs::create_directories(dir.path() / "dir.ini");
+  const std::pair<std::string, std::string> rows[] = {
+      {dir.File("dir.ini"), "fb"}, {dir.Write("garbage.ini", garbage), "fb"},
+      {dir.Write("line.ini", line), "fb"}, {dir.Write("zeros.ini", "\0\r\n[S]\r\nk=v\0w"s), "v"},
+      {dir.Write("long.ini", "[S]\r\nlong=" + line + "\r\nk=v\r\n"), "v"}};
+  IniProfileStore store;
+  for (const auto& [path, k] : rows)
+    EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), k) << path;
+  EXPECT_EQ(store.GetString("S", "long", "", 260, rows[4].first), line.substr(0, 259));
+  EXPECT_FALSE(store.WriteString("S", "k", "v", rows[0].first));
+  EXPECT_TRUE(fs::is_empty(rows[0].first));
+}
+
+TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
+  testing::TempDir dir;
+  const std::string path = dir.Write("a.ini", "[S]\r\nk=1\r\nn=7\r\n");
+  IniProfileStore store;
+  EXPECT_EQ(store.GetString("S", "k", "", 9, path) + store.GetString("S", "n", "", 9, path), "17");
+  EXPECT_EQ(store.loads(), 1u);
+  const auto stamp = fs::last_write_time(path);  // same size: only the time tells
+  dir.Write("a.ini", "[S]\r\nk=2\r\nn=7\r\n");
+  fs::last_write_time(path, stamp + std::chrono::seconds(1));
+  EXPECT_EQ(store.GetString("S", "k", "", 9, path), "2");
+  fs::remove(path);
+  EXPECT_EQ(store.GetString("S", "k", "fb", 9, path), "fb");
+}
+
+TEST(IniProfileStore, IntegersReadThroughThirtyCharacters) {
+  testing::TempDir dir;
+  std::string lines = "[S]\r\n";
+  for (std::size_t n : {27u, 28u, 29u}) {
+    const std::string number = std::to_string(n);
+    lines.append("z").append(number).append("=").append(n, '0').append("123\r\n");
+    lines.append("q").append(number).append("=\"").append(n, ' ').append("123\"\r\n");
+  }
+  lines += "e=\"\"\r\n";
+  const std::string path = dir.Write("a.ini", lines);
+  IniProfileStore store;
+  const std::pair<const char*, int> rows[] = {{"z27", 12}, {"z28", 1}, {"z29", 0},
+                                              {"q27", 12}, {"q28", 1}, {"q29", 0}, {"e", 7}};
+  for (const auto& [key, expected] : rows) EXPECT_EQ(store.GetInt("S", key, 7, path), expected) << key;
+}
+
+TEST(IniProfileStore, FilesBeyondSixteenMebibytesAreRead) {
+  testing::TempDir dir;
+  std::string big = "[S]\r\n";
+  const std::string pad = std::string("pad=").append(120, 'p').append("\r\n");
+  while (big.size() < 17u * 1024u * 1024u) big += pad;
+  const std::string path = dir.Write("big.ini", big + "k=end\r\n");
+  IniProfileStore store;
+  EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), "end");
+  ASSERT_TRUE(store.WriteString("S", "n", "v", path));
+  EXPECT_EQ(store.GetString("S", "n", "fb", 260, path), "v");
+}
+
+TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
+  testing::TempDir dir;
+  std::string hosts = "[Local]\r\nCount=200\r\n";
+  for (int i = 1; i <= 200; ++i)
+    hosts.append("IP_").append(std::to_string(i)).append("=127.0.0.1\r\nPort_")
+        .append(std::to_string(i)).append("=7000\r\n");
+  dir.Write("Sys/VekTradedesk.ini", hosts);
+  dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=A,B\r\n[A]\r\nNMIP=127.0.0.2\r\n");
+  const ClientPaths paths(dir.path().string());
+  IniProfileStore store;
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 202u);
+  // Quote settings, base configuration (missing), the host file's pointer
+  // (missing) and the host file.
+  EXPECT_EQ(store.lookups(), 4u);
+  dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=1\r\nIP_1=h\r\n");
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 3u) << "the hold ends with the build";
+  EXPECT_EQ(store.GetString("Local", "IP_1", "", 260, paths.SysFilePath("VekTradedesk.ini")), "h");
+}
+
+}  // namespace
+}  // namespace rk
