@@ -22,6 +22,7 @@ struct CheckCommandOptions : CheckRunOptions {
 // stderr while a wait lasts, then the causes and the summary. JSON (the
 // global --json): one document at the end.
 int RunCheckCommand(const Context& context, const CheckCommandOptions& options) {
+  if (const int unreadable = UnreadableHostFiles(context)) return unreadable;
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (catalogue.empty()) return NoHosts(context);
   std::optional<ProxyRoute> route;
@@ -32,7 +33,7 @@ int RunCheckCommand(const Context& context, const CheckCommandOptions& options) 
   if (context.json)
     WriteJson(context, CheckJson(run, context.paths.root()));
   else
-    for (const std::string& line : CheckClosingLines(run.report)) WriteLine(context, context.out, line);
+    for (const std::string& line : CheckClosingLines(run)) WriteLine(context, context.out, line);
   if (context.interrupted.load()) return kExitInterrupted;
   if (route)
     return std::all_of(run.proxied.begin(), run.proxied.end(), [](const ProxyResult& r) {

@@ -1,5 +1,6 @@
 #include "runs/check_all_work.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -82,6 +83,8 @@ ProxyAttempts ConnectorAttempts(const ProxyRoute& route, NameResolver& resolver,
 std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckAllSetup& setup,
                                     const LineWriter& append, const StopFlag& stop) {
   if (catalogue.empty()) {
+    Conclusion none = Conclude({}, nullptr, std::nullopt, ReadConfigurationFacts(catalogue, {}), {});
+    append(ConclusionWords(none));
     append(text::kNoHostsToCheck);
     return std::nullopt;
   }
@@ -133,7 +136,13 @@ std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckA
     for (std::size_t k = 0; k < slots.size() && k < proxied.size(); ++k)
       run.proxied[slots[k]] = proxied[k];
   }
-  for (std::string& line : ClosingLines(run.report, viaProxy ? &run.proxied : nullptr))
+  if (setup.readNetwork) run.network = setup.readNetwork();
+  ProbeGateway(run.network, run.report, setup.echo, std::min(setup.options.echoTimeoutMs, kEchoTimeoutMs),
+               &stop);
+  if (stop.load()) return std::nullopt;
+  ConcludeRun(run, ReadConfigurationFacts(catalogue, setup.proxy));
+  for (std::string& line :
+       ClosingLines(run.report, viaProxy ? &run.proxied : nullptr, &*run.conclusion))
     append(std::move(line));
   return run;
 }
