@@ -82,7 +82,7 @@ void PlaceEndpoint(const EndpointResult& endpoint, const CheckReport& report,
       ++findings.At(ConclusionCode::Configuration).noPorts;
       return;
     case Verdict::Error:
-      if (!UsablePort(endpoint.port))
+      if (!UsablePort(endpoint.port) || !endpoint.portText.empty())
         findings.At(ConclusionCode::Configuration).badPort = true;
       else
         unplaced = true;
@@ -167,7 +167,7 @@ std::string ConfigurationText(const Finding& f) {
   if (f.emptyHosts > 0)
     add(Format("%zu entr%s without a host", f.emptyHosts, f.emptyHosts == 1 ? "y" : "ies"));
   if (f.noPorts > 0) add(Format("%zu entr%s without a port", f.noPorts, f.noPorts == 1 ? "y" : "ies"));
-  if (f.badPort) add("a port outside 1..65535");
+  if (f.badPort) add("a port that is no number in 1..65535");
   if (f.listCut) add("the location list cut at 259 bytes");
   if (f.proxyValues) add("proxy values that cannot be used");
   return text;

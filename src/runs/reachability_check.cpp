@@ -213,11 +213,16 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
       deliver(endpoint);
       continue;
     }
-    if (endpoint.port < 1 || endpoint.port > 65535) {
+    // A port typed with other than digits is no port, whatever the client's
+    // arithmetic makes of it.
+    const bool typedNumber = std::all_of(endpoint.portText.begin(), endpoint.portText.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; });
+    if (endpoint.port < 1 || endpoint.port > 65535 || !typedNumber) {
       endpoint.verdict = Verdict::Error;
       endpoint.reason = endpoint.portText.empty()
                             ? Format("port %d is outside 1..65535", endpoint.port)
-                            : Format("port \"%s\" is not a number in 1..65535", endpoint.portText.c_str());
+                            : Format("port \"%s\" is not a number in 1..65535",
+                                     endpoint.portText.c_str());
       deliver(endpoint);
       continue;
     }
