@@ -170,7 +170,7 @@ FileFacts ReadFileFacts(const std::string& nativePath) {
   WIN32_FILE_ATTRIBUTE_DATA facts{};
   if (!GetFileAttributesExA(nativePath.c_str(), GetFileExInfoStandard, &facts)) return {};
   if ((facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return {true, 0, 0, SystemErrorText(ERROR_DIRECTORY_NOT_SUPPORTED)};
+    return {true, 0, 0, SystemErrorText(ERROR_ACCESS_DENIED)};
   // The profile functions read a file they cannot open as missing: the file
   // system is asked first.
   FileFacts result{true, 0, 0, {}};

@@ -336,6 +336,9 @@ void CheckAll(const Window& w, const Ports& ports, const std::string& shots) {
   }
   Check(each, Format("first one line per endpoint: label, address:port, verdict (%zu lines)",
                      lines.size()));
+  const std::string conclusion = std::string(rk::text::kConclusionLineFormat).substr(0, 6);
+  Check(lines.size() > 5 && lines[5].rfind(conclusion, 0) == 0,
+        "the conclusion opens the closing lines: " + (lines.size() > 5 ? lines[5] : std::string()));
   Check(!lines.empty() && lines.back().rfind(summary, 0) == 0, "the summary line last: " +
         (lines.empty() ? std::string() : lines.back()));
   SetCursorPos(0, 0);
@@ -433,9 +436,10 @@ int main(int argc, char** argv) {
     if (Check(w.Shown(), "the window on a client without hosts")) {
       PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
       Check(WaitFor([&] {
-              return w.Lines() == Strings{rk::text::kNoHostsToCheck} && w.TestsEnabled(true);
+              const Strings lines = w.Lines();
+              return lines.size() == 2 && lines[1] == rk::text::kNoHostsToCheck && w.TestsEnabled(true);
             }),
-            "the check of an empty host list writes one line that says so");
+            "the check of an empty host list writes its conclusion and one line that says so");
     }
     w.Close();
   }
