@@ -80,7 +80,7 @@ class InterruptCliTest(h.CliCase):
         time.sleep(0.5)
         proc.send_signal(signal.SIGINT)
         self.assertEqual(proc.wait(timeout=5), 130)
-        text = b"\n".join(self.output(out)).decode()
+        text = b"\n".join(self.output(out)).decode("cp950" if self.windows else "utf-8")
         self.assertRegex(text, r"127\.0\.0\.1:\d+ +interrupted")
         self.assertIn("1 interrupted", text)
         self.assertNotIn("timeout", text)

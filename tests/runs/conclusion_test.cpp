@@ -43,12 +43,13 @@ AddressDiagnosis Path(uint32_t address, std::vector<uint32_t> routers, bool echo
 
 // Every place, each from the evidence that names it, and what the line says.
 TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
+  constexpr int kNoHosts = 1, kListCut = 2;
   struct Case {
     const char* name;
     std::vector<EndpointResult> endpoints;
     std::vector<AddressDiagnosis> addresses;
     std::vector<ProxyVerdict> proxied;  // parallel to endpoints; empty: no proxy tried
-    ConfigurationFacts configuration;
+    int configuration;  // kNoHosts, kListCut
     NetworkFacts network;
     ConclusionCode code;
     const char* text;
@@ -64,44 +65,44 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
   reported.reporter = Ip(198, 51, 100, 2);
   EndpointResult unresolved = At(Verdict::Unresolved, std::nullopt);
   const std::vector<Case> cases = {
-      {"all open", {At(Verdict::Open), At(Verdict::Open)}, {}, {}, {}, Lan(), ConclusionCode::AllOpen,
+      {"all open", {At(Verdict::Open), At(Verdict::Open)}, {}, {}, 0, Lan(), ConclusionCode::AllOpen,
        "every endpoint is open (2)"},
-      {"no default route", {At(Verdict::Timeout)}, {}, {}, {}, noDefault, ConclusionCode::NoNetwork,
+      {"no default route", {At(Verdict::Timeout)}, {}, {}, 0, noDefault, ConclusionCode::NoNetwork,
        "this PC has no network: no route or address to reach 203.0.113.5"},
-      {"silent gateway", {At(Verdict::Timeout)}, {Path(kBroker, {})}, {}, {}, silentGateway,
+      {"silent gateway", {At(Verdict::Timeout)}, {Path(kBroker, {})}, {}, 0, silentGateway,
        ConclusionCode::LocalNetwork, "the local network: the gateway 192.0.2.1 does not answer"},
       {"a silent gateway with an open endpoint behind it places nothing",
-       {At(Verdict::Timeout), At(Verdict::Open, Ip(198, 51, 100, 9))}, {Path(kBroker, {})}, {}, {},
+       {At(Verdict::Timeout), At(Verdict::Open, Ip(198, 51, 100, 9))}, {Path(kBroker, {})}, {}, 0,
        silentGateway, ConclusionCode::Unplaced, "some endpoints are not open"},
-      {"a look-up failed, whatever its kind", {unresolved}, {}, {}, {}, Lan(), ConclusionCode::Dns,
+      {"a look-up failed, whatever its kind", {unresolved}, {}, {}, 0, Lan(), ConclusionCode::Dns,
        "DNS: broker.test does not resolve"},
       {"silent beyond a router", {At(Verdict::Timeout)},
-       {Path(kBroker, {kGateway, Ip(198, 51, 100, 2)})}, {}, {}, answeringGateway,
+       {Path(kBroker, {kGateway, Ip(198, 51, 100, 2)})}, {}, 0, answeringGateway,
        ConclusionCode::InternetPath, "the internet path: no answer beyond router 2 (198.51.100.2)"},
       {"a router reports it unreachable", {reported}, {Path(kBroker, {kGateway, Ip(198, 51, 100, 2)})},
-       {}, {}, Lan(), ConclusionCode::InternetPath,
+       {}, 0, Lan(), ConclusionCode::InternetPath,
        "the internet path: router 2 (198.51.100.2) says the host is unreachable"},
       {"the host answers echo, its port is filtered", {At(Verdict::Timeout)},
-       {Path(kBroker, {kGateway}, true)}, {}, {}, Lan(), ConclusionCode::BrokerHost,
+       {Path(kBroker, {kGateway}, true)}, {}, 0, Lan(), ConclusionCode::BrokerHost,
        "the broker's host: broker.test is reached, but its ports are refused or filtered"},
-      {"refused", {At(Verdict::Refused), At(Verdict::Open)}, {}, {}, {}, Lan(),
+      {"refused", {At(Verdict::Refused), At(Verdict::Open)}, {}, {}, 0, Lan(),
        ConclusionCode::BrokerHost, "the broker's host: broker.test is reached"},
       {"direct works, the proxy does not", {At(Verdict::Open)}, {},
-       {ProxyVerdict::kProxyRefusedTarget}, {}, Lan(), ConclusionCode::Proxy,
+       {ProxyVerdict::kProxyRefusedTarget}, 0, Lan(), ConclusionCode::Proxy,
        "the proxy: direct connections work, through the stored proxy SOCKS5 192.0.2.8:1080 they fail"},
       {"only the proxy works", {At(Verdict::Timeout)}, {Path(kBroker, {kGateway})},
-       {ProxyVerdict::kOpenViaProxy}, {}, answeringGateway, ConclusionCode::Proxy,
+       {ProxyVerdict::kOpenViaProxy}, 0, answeringGateway, ConclusionCode::Proxy,
        "the proxy: connections work only through the stored proxy SOCKS5 192.0.2.8:1080"},
       {"configuration", {At(Verdict::NoHost, std::nullopt, ""), At(Verdict::NoPort, kBroker, "b", 0)},
-       {}, {}, {false, true, ""}, Lan(), ConclusionCode::Configuration,
+       {}, {}, kListCut, Lan(), ConclusionCode::Configuration,
        "the configuration: 1 entry without a host, 1 entry without a port, the location list "
        "cut at 259 bytes"},
-      {"no hosts", {}, {}, {}, {true, false, ""}, Lan(), ConclusionCode::Configuration,
+      {"no hosts", {}, {}, {}, kNoHosts, Lan(), ConclusionCode::Configuration,
        "the configuration: no hosts"},
-      {"several", {unresolved, At(Verdict::Refused, Ip(198, 51, 100, 7), "quote.test")}, {}, {}, {},
+      {"several", {unresolved, At(Verdict::Refused, Ip(198, 51, 100, 7), "quote.test")}, {}, {}, 0,
        Lan(), ConclusionCode::Several,
        "several breaks at once: DNS: broker.test does not resolve; the broker's host: quote.test"},
-      {"nothing says where", {At(Verdict::Error)}, {}, {}, {}, Lan(), ConclusionCode::Unplaced,
+      {"nothing says where", {At(Verdict::Error)}, {}, {}, 0, Lan(), ConclusionCode::Unplaced,
        "some endpoints are not open, and the check could not place the break"},
   };
   ProxyRoute proxy;
@@ -114,9 +115,12 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
     report.addresses = c.addresses;
     std::vector<ProxyResult> proxied;
     for (const ProxyVerdict verdict : c.proxied) proxied.push_back({verdict, "", "", 0});
+    ConfigurationFacts configuration;
+    configuration.noHosts = (c.configuration & kNoHosts) != 0;
+    configuration.locationListCut = (c.configuration & kListCut) != 0;
     const Conclusion conclusion =
         Conclude(report, c.proxied.empty() ? nullptr : &proxied,
-                 c.proxied.empty() ? std::nullopt : std::optional<ProxyRoute>(proxy), c.configuration,
+                 c.proxied.empty() ? std::nullopt : std::optional<ProxyRoute>(proxy), configuration,
                  c.network);
     EXPECT_STREQ(ConclusionCodeName(conclusion.code), ConclusionCodeName(c.code)) << c.name;
     EXPECT_EQ(conclusion.text.rfind(c.text, 0), 0u) << c.name << ": " << conclusion.text;
