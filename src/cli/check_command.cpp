@@ -49,8 +49,9 @@ void AddCheckCommand(Commands& commands) {
   CLI::App* command = commands.Add(
       "check",
       "Every endpoint of the host list at once (each entry on each of its ports): one verdict a "
-      "line as it arrives (open, refused, timeout, unreachable, unresolved, no-port, error), "
-      "then a cause for each endpoint that is not open and a summary",
+      "line as it arrives (open, refused, timeout, unreachable, unresolved, no-port, error, "
+      "no-host, interrupted), then the conclusion (where the road breaks, the next step), a cause "
+      "for each endpoint that is not open and a summary",
       "0 every endpoint open, 1 some endpoint not open, 3 no hosts",
       [options](const Context& c) { return RunCheckCommand(c, *options); });
   AddCheckOptions(*command, *options);
