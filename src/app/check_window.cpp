@@ -10,6 +10,7 @@
 #include "base/texts.h"
 #include "resource.h"
 #include "runs/check_all_lines.h"
+#include "runs/conclusion.h"
 
 namespace rk {
 
@@ -120,7 +121,13 @@ void CheckWindow::StartCheck() {
   }
   ListView_SetItemCountEx(m_hList, static_cast<int>(m_rows.size()), 0);
   InvalidateRect(m_hList, nullptr, FALSE);
-  SetDlgItemText(IDC_CHECK_CONCLUSION, m_catalogue.empty() ? text::kNoHostsToCheck : text::kRowPending);
+  if (m_catalogue.empty()) {
+    // Nothing to check is itself the conclusion: the configuration lists no host.
+    const Conclusion none = Conclude({}, nullptr, std::nullopt, ReadConfigurationFacts(m_catalogue, {}), {});
+    SetDlgItemText(IDC_CHECK_CONCLUSION, ConclusionWords(none));
+  } else {
+    SetDlgItemText(IDC_CHECK_CONCLUSION, text::kRowPending);
+  }
 
   m_running = !m_catalogue.empty();
   m_stopped = false;
@@ -197,9 +204,8 @@ void CheckWindow::RunEnded() {
     SetDlgItemText(IDC_CHECK_CONCLUSION, text::kRowStopped);
   } else {
     m_rows.SetCauses(run->report);
-    const std::vector<std::string> closing =
-        ClosingLines(run->report, run->proxy ? &run->proxied : nullptr);
-    SetDlgItemText(IDC_CHECK_CONCLUSION, closing.back());
+    SetDlgItemText(IDC_CHECK_CONCLUSION,
+                   run->conclusion ? ConclusionWords(*run->conclusion) : std::string(text::kRowStopped));
     if (m_hooks.finished) m_hooks.finished(*run);
   }
   InvalidateRect(m_hList, nullptr, FALSE);

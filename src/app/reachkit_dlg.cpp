@@ -14,6 +14,7 @@
 #include "config/profile_store.h"
 #include "controls/owner_draw_button_win32.h"
 #include "runs/check_all_lines.h"
+#include "runs/conclusion.h"
 #include "runs/check_all_work.h"
 #include "probes/proxy_connector.h"
 #include "runs/support_report.h"
@@ -341,9 +342,11 @@ void CReachkitDlg::OnCheckAllHosts() {
     return setup;
   };
   hooks.finished = [this](const CheckRun& run) {
-    // The main list keeps one line per check: what it found, in counts.
-    const std::vector<std::string> closing = ClosingLines(run.report, run.proxy ? &run.proxied : nullptr);
-    m_run.AppendResultLine(closing.back());
+    // The main list keeps one line per check: its conclusion, then its counts.
+    const std::vector<std::string> closing =
+        ClosingLines(run.report, run.proxy ? &run.proxied : nullptr, nullptr);
+    m_run.AppendResultLine((run.conclusion ? ConclusionWords(*run.conclusion) + "  " : std::string()) +
+                           closing.back());
     const std::lock_guard lock(m_lastCheckMutex);
     m_lastCheck = run;
   };

@@ -22,6 +22,7 @@ struct CheckCommandOptions : CheckRunOptions {
 // stderr while a wait lasts, then the causes and the summary. JSON (the
 // global --json): one document at the end.
 int RunCheckCommand(const Context& context, const CheckCommandOptions& options) {
+  if (const int unreadable = UnreadableHostFiles(context)) return unreadable;
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (catalogue.empty()) return NoHosts(context);
   std::optional<ProxyRoute> route;
@@ -32,7 +33,7 @@ int RunCheckCommand(const Context& context, const CheckCommandOptions& options) 
   if (context.json)
     WriteJson(context, CheckJson(run, context.paths.root()));
   else
-    for (const std::string& line : CheckClosingLines(run.report)) WriteLine(context, context.out, line);
+    for (const std::string& line : CheckClosingLines(run)) WriteLine(context, context.out, line);
   if (context.interrupted.load()) return kExitInterrupted;
   if (route)
     return std::all_of(run.proxied.begin(), run.proxied.end(), [](const ProxyResult& r) {
@@ -48,8 +49,9 @@ void AddCheckCommand(Commands& commands) {
   CLI::App* command = commands.Add(
       "check",
       "Every endpoint of the host list at once (each entry on each of its ports): one verdict a "
-      "line as it arrives (open, refused, timeout, unreachable, unresolved, no-port, error), "
-      "then a cause for each endpoint that is not open and a summary",
+      "line as it arrives (open, refused, timeout, unreachable, unresolved, no-port, error, "
+      "no-host, interrupted), then the conclusion (where the road breaks, the next step), a cause "
+      "for each endpoint that is not open and a summary",
       "0 every endpoint open, 1 some endpoint not open, 3 no hosts",
       [options](const Context& c) { return RunCheckCommand(c, *options); });
   AddCheckOptions(*command, *options);

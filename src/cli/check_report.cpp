@@ -1,9 +1,11 @@
 #include "cli/check_report.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cmath>
 
 #include "base/codepage.h"
+#include "cli/proxy_check.h"
 #include "base/format.h"
 #include "probes/icmp_echo.h"
 #include "probes/net_address.h"
@@ -49,7 +51,18 @@ CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
   CheckRun run;
   run.started = std::chrono::system_clock::now();
   run.report = check.Run(catalogue, onVerdict, &context.interrupted, onWaiting);
-  if (!route || context.interrupted.load()) return run;
+  // The machine's side, then the conclusion once every verdict is in.
+  const auto conclude = [&] {
+    run.network = ReadNetworkFacts();
+    ProbeGateway(run.network, run.report, echo, std::min<uint32_t>(options.timeoutMs, kEchoTimeoutMs),
+                 &context.interrupted);
+    run.report.interrupted = run.report.interrupted || context.interrupted.load();
+    ConcludeRun(run, ReadConfigurationFacts(catalogue, StoredProxy(context)));
+  };
+  if (!route || context.interrupted.load()) {
+    conclude();
+    return run;
+  }
 
   // The proxied verdicts follow the direct ones, for the same endpoints.
   run.proxy = route;
@@ -69,6 +82,7 @@ CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
     };
   const ProxyConnector connector(*route, SystemNameResolver(), options.timeoutMs);
   run.proxied = connector.ConnectAll(targets, onResult, &context.interrupted);
+  conclude();
   return run;
 }
 
@@ -84,9 +98,11 @@ nlohmann::ordered_json CheckJson(const CheckRun& run, const std::string& clientR
         {"host", Cp950ToUtf8(endpoint.host)},
         {"address", endpoint.address ? json(DottedIPv4(*endpoint.address)) : json()},
         {"port", endpoint.port},
+        {"port_text", endpoint.portText.empty() ? json() : json(Cp950ToUtf8(endpoint.portText))},
         {"verdict", VerdictName(endpoint.verdict)},
         {"ms", Milliseconds(endpoint.ms)},
-        {"cause", endpoint.cause},
+        {"lookup_ms", endpoint.lookupMs ? Milliseconds(*endpoint.lookupMs) : json()},
+        {"cause", Cp950ToUtf8(endpoint.cause)},
         {"reporter", endpoint.reporter != 0 ? json(DottedIPv4(endpoint.reporter)) : json()},
     };
     if (run.proxy && i < run.proxied.size()) {
@@ -116,6 +132,15 @@ nlohmann::ordered_json CheckJson(const CheckRun& run, const std::string& clientR
     summary[VerdictName(static_cast<Verdict>(v))] = report.counts[v];
   summary["total"] = report.endpoints.size();
   json document = json::object();
+  if (run.conclusion)
+    document["conclusion"] = {{"code", ConclusionCodeName(run.conclusion->code)},
+                              {"text", Cp950ToUtf8(run.conclusion->text)},
+                              {"advice", run.conclusion->advice}};
+  if (run.conclusion && run.conclusion->code == ConclusionCode::Several) {
+    json places = json::array();
+    for (const Finding& finding : run.conclusion->findings) places.push_back(ConclusionCodeName(finding.code));
+    document["conclusion"]["places"] = std::move(places);
+  }
   if (run.proxy)
     document["proxy"] = {{"type", ProxyTypeName(run.proxy->type)},
                          {"host", Cp950ToUtf8(run.proxy->host)},
@@ -126,6 +151,13 @@ nlohmann::ordered_json CheckJson(const CheckRun& run, const std::string& clientR
   document["duration_ms"] = Milliseconds(report.durationMs);
   document["diagnosed"] = report.diagnosed;
   document["icmp_available"] = report.icmpAvailable;
+  document["interrupted"] = report.interrupted;
+  document["network"] = {
+      {"gateway", run.network.gateway ? json(DottedIPv4(*run.network.gateway)) : json()},
+      {"gateway_echoed", run.network.gatewayEchoed},
+      {"gateway_answered", run.network.gatewayEchoed ? json(run.network.gatewayAnswered) : json()},
+      {"gateway_ms", run.network.gatewayAnswered ? json(run.network.gatewayMs) : json()},
+      {"dns_servers", run.network.dnsServers}};
   document["endpoints"] = std::move(endpoints);
   document["addresses"] = std::move(addresses);
   document["summary"] = std::move(summary);

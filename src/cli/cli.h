@@ -89,6 +89,16 @@ int NoProxyStored(const Context& context, const ProxyRoute& route);
 // The catalogue is empty: one line on stderr naming the root, exit code 3.
 int NoHosts(const Context& context);
 
+// The first of the client's files a command reads that exists but cannot be
+// read (permissions, a folder in its place; the profile functions would read
+// it as missing): one line on stderr naming it with the system's reason, and
+// kExitFailed. kExitOk when each can be read or is missing.
+// * Host files: the quote settings, the platform settings, the host file and
+//   the base configuration (the host list and its ports).
+// * Proxy files: the tool's settings and the base configuration.
+[[nodiscard]] int UnreadableHostFiles(const Context& context);
+[[nodiscard]] int UnreadableProxyFiles(const Context& context);
+
 // A usage error found after parsing: one line on stderr, exit code 2.
 int UsageError(const Context& context, const std::string& message);
 

@@ -112,7 +112,15 @@ int Main(int argc, char** argv) {
 
   const Context context{ClientPaths(rootText), SystemProfileStore(), raw,  json, false,
                         std::cout,             std::cerr,            InstallInterruptHandler()};
-  return (*action)(context);
+  const int code = (*action)(context);
+  // Output that never arrived (a full disk, a closed pipe) is a failure,
+  // whatever the command found.
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "reachkit-cli: cannot write to standard output\n" << std::flush;
+    return code == kExitInterrupted ? code : kExitFailed;
+  }
+  return code;
 }
 
 }  // namespace rk::cli

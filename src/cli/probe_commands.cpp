@@ -55,13 +55,12 @@ int RunTest(const Context& context, TestKind kind, const std::string& indexText,
             bool viaProxy = false) {
   int index = -1;
   if (!ParseIndex(indexText, index)) return UsageError(context, "INDEX must be a number: " + indexText);
+  if (const int unreadable = UnreadableHostFiles(context)) return unreadable;
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (!catalogue.empty() && static_cast<std::size_t>(index) >= catalogue.size())
     return UsageError(context, "INDEX " + indexText + " is not in the host list (0.." +
                                    std::to_string(catalogue.size() - 1) + ")");
   if (viaProxy) {
-    // Its verdicts have no JSON form yet: refuse rather than print lines.
-    if (context.json) return UsageError(context, "--via-proxy has no --json output yet");
     if (catalogue.empty()) return NoHosts(context);
     return RunTelnetViaProxy(context, catalogue, static_cast<std::size_t>(index));
   }

@@ -3,7 +3,10 @@
 
 #include "base/format.h"
 #include "base/texts.h"
+#include <nlohmann/json.hpp>
+
 #include "cli/cli.h"
+#include "cli/results.h"
 #include "config/host_catalogue.h"
 #include "probes/proxy_connector.h"
 
@@ -29,24 +32,39 @@ int RunTelnetViaProxy(const Context& context, const HostCatalogue& catalogue, st
 
   const HostEntry entry = catalogue.Entry(index);
   const std::vector<int32_t> ports = catalogue.PortsOf(index);
+  ProxiedTelnetResult result;
+  result.index = index;
+  result.label = entry.label;
+  result.host = entry.host;
+  result.route = route;
+  // Text: each line as it comes; JSON: the document at the end.
+  const auto line = [&](std::string text) {
+    if (!context.json) WriteLine(context, context.out, text);
+    result.lines.push_back(std::move(text));
+  };
   // The name goes to the proxy as configured (a SOCKS4 proxy gets the
   // address, looked up here); the lines name the host as the proxy got it.
-  WriteLine(context, context.out,
-            Format(kViaProxyHeaderFormat, entry.host.c_str(), ProxyTypeName(route.type),
-                   route.host.c_str(), route.port.c_str(), route.settingsPath.c_str()));
+  line(Format(kViaProxyHeaderFormat, entry.host.c_str(), ProxyTypeName(route.type),
+              route.host.c_str(), route.port.c_str(), route.settingsPath.c_str()));
   const ProxyConnector connector(route, SystemNameResolver());
   for (const int32_t port : ports) {
-    const ProxyResult result = connector.Connect({entry.host, port}, &context.interrupted);
-    if (context.interrupted.load()) return kExitInterrupted;
-    const bool open = result.verdict == ProxyVerdict::OpenViaProxy;
-    WriteLine(context, context.out,
-              Format(open ? text::kConnectSucceededFormat : text::kConnectFailedFormat,
-                     entry.host.c_str(), port));
-    WriteLine(context, context.out,
-              Format(kVerdictFormat, ProxyVerdictName(result.verdict), result.reason.c_str()));
-    if (open) return kExitOk;  // as in the window: the first port that connects ends the test
+    const ProxyResult attempt = connector.Connect({entry.host, port}, &context.interrupted);
+    if (context.interrupted.load()) {
+      result.interrupted = true;
+      break;
+    }
+    result.attempts.emplace_back(port, attempt);
+    const bool open = attempt.verdict == ProxyVerdict::OpenViaProxy;
+    line(Format(open ? text::kConnectSucceededFormat : text::kConnectFailedFormat, entry.host.c_str(),
+                port));
+    line(Format(kVerdictFormat, ProxyVerdictName(attempt.verdict), attempt.reason.c_str()));
+    if (open) {  // as in the window: the first port that connects ends the test
+      result.answered = true;
+      break;
+    }
   }
-  return kExitFailed;
+  if (context.json) WriteJson(context, nlohmann::ordered_json(result));
+  return result.interrupted ? kExitInterrupted : result.answered ? kExitOk : kExitFailed;
 }
 
 }  // namespace rk::cli

@@ -96,6 +96,33 @@ void to_json(json& j, const TestResult& result) {
   j["lines"] = std::move(lines);
 }
 
+void to_json(json& j, const ProxiedTelnetResult& result) {
+  const char* type = ProxyTypeName(result.route.type);
+  j = {{"command", "telnet"},
+       {"via_proxy", true},
+       {"index", result.index},
+       {"label", Utf8(result.label)},
+       {"host", Utf8(result.host)},
+       {"proxy",
+        {{"type", type != nullptr ? json(type) : json(nullptr)},
+         {"host", Utf8(result.route.host)},
+         {"port", Utf8(result.route.port)},
+         {"settings_file", NativeTextToUtf8(result.route.settingsPath)}}},
+       {"answered", result.answered},
+       {"interrupted", result.interrupted}};
+  json attempts = json::array();
+  for (const auto& [port, attempt] : result.attempts)
+    attempts.push_back({{"port", port},
+                        {"connected", attempt.verdict == ProxyVerdict::OpenViaProxy},
+                        {"proxy_verdict", ProxyVerdictName(attempt.verdict)},
+                        {"proxy_reason", Utf8(attempt.reason)},
+                        {"ms", attempt.ms}});
+  j["attempts"] = std::move(attempts);
+  json lines = json::array();
+  for (const std::string& line : result.lines) lines.push_back(Utf8(line));
+  j["lines"] = std::move(lines);
+}
+
 namespace {
 
 void WriteText(const Context& context, const HostsResult& result) {
@@ -235,6 +262,7 @@ void to_json(json& j, const ReportResult& result) {
         {{"name", file.name},
          {"path", NativeTextToUtf8(file.path)},
          {"exists", file.facts.exists},
+         {"unreadable", file.facts.unreadable.empty() ? json(nullptr) : json(file.facts.unreadable)},
          {"size", file.facts.exists ? json(file.facts.size) : json(nullptr)},
          {"modified", file.facts.exists ? json(IsoUtc(file.facts.modifiedUnix)) : json(nullptr)}});
   j["hosts"] = json(result.hosts)["hosts"];

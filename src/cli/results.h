@@ -13,6 +13,7 @@
 #include "config/connection_preference.h"
 #include "config/verified_write.h"
 #include "config/proxy_settings.h"
+#include "probes/proxy_connector.h"
 #include "runs/support_report.h"
 #include "runs/probe_run.h"
 
@@ -46,6 +47,18 @@ struct TestResult {
   bool interrupted = false;
 };
 
+// `telnet INDEX --via-proxy`: each port's window line and the proxy's verdict.
+struct ProxiedTelnetResult {
+  std::size_t index = 0;
+  std::string label;
+  std::string host;  // as configured, as the proxy is given it
+  ProxyRoute route;  // never rendered with its login
+  std::vector<std::pair<int32_t, ProxyResult>> attempts;  // in the order tried
+  std::vector<std::string> lines;
+  bool answered = false;
+  bool interrupted = false;
+};
+
 void Render(const Context& context, const HostsResult& result);
 void Render(const Context& context, const PreferenceResult& result);
 void Render(const Context& context, const ProxySettingsResult& result);
@@ -56,6 +69,7 @@ void Render(const Context& context, const ReportResult& result);  // text always
 // JSON forms, for documents that hold other results (the report).
 void to_json(nlohmann::ordered_json& json, const SetPreferenceResult& result);
 void to_json(nlohmann::ordered_json& json, const TestResult& result);
+void to_json(nlohmann::ordered_json& json, const ProxiedTelnetResult& result);
 
 // One JSON document on stdout, UTF-8; invalid bytes become U+FFFD.
 void WriteJson(const Context& context, const nlohmann::ordered_json& document);

@@ -68,6 +68,7 @@ int RunSetPreference(const Context& context, const std::string& locationArgument
 int RunProxy(const Context& context, bool showPasswords) {
   if (context.json && showPasswords)
     return UsageError(context, "--show-passwords is for text: passwords never appear in JSON");
+  if (const int unreadable = UnreadableProxyFiles(context)) return unreadable;
   Render(context, CollectProxy(context.profile, context.paths, showPasswords));
   return kExitOk;
 }
@@ -90,7 +91,8 @@ void AddSettingsCommands(Commands& commands) {
   set->add_option("PSPORT", preference->psPort, "PS port")->required();
 
   auto showPasswords = std::make_shared<bool>(false);
-  CLI::App* proxy = commands.Add("proxy", "the proxy keys of both configuration files", "0 done",
+  CLI::App* proxy = commands.Add("proxy", "the proxy keys of both configuration files",
+                                 "0 done, 1 a file is there but cannot be read",
                                  [showPasswords](const Context& c) { return RunProxy(c, *showPasswords); });
   proxy->add_flag("--show-passwords", *showPasswords, "print the stored passwords as they are");
 }

@@ -28,6 +28,7 @@ void AddServerEntries(HostCatalogue& catalogue, ProfileStore& profile, const std
   std::string_view rest;
   const std::string list = profile.GetString("Tradedesk", "Name", "", kProfileBufferSize, quotePath);
   rest = list;
+  catalogue.locationListCut = list.size() + 1 >= kProfileBufferSize;
   if (rest.empty()) return;
   for (;;) {
     const std::size_t comma = rest.find(',');
@@ -65,7 +66,12 @@ void AddLocalEntries(HostCatalogue& catalogue, ProfileStore& profile, const std:
   for (int32_t i = 1; i <= count; ++i) {
     std::string host =
         profile.GetString("Local", NumberedKey("IP_", i), "", kProfileBufferSize, hostPath);
-    const int32_t port = profile.GetInt("Local", NumberedKey("Port_", i), 0, hostPath);
+    const std::string portKey = NumberedKey("Port_", i);
+    const int32_t port = profile.GetInt("Local", portKey, 0, hostPath);
+    if (port == 0) {  // rare: only then is the text read again, to show what was typed
+      std::string typed(TrimWhiteSpace(profile.GetString("Local", portKey, "", kProfileBufferSize, hostPath)));
+      if (!typed.empty() && typed != "0") catalogue.localPortTexts.emplace(i - 1, std::move(typed));
+    }
     catalogue.labels.push_back(Format(text::kLocalEntryLabelFormat, i, host.c_str(), port));
     catalogue.hostTexts.push_back(std::move(host));
     catalogue.localPorts.push_back(port);
@@ -80,7 +86,12 @@ HostEntry HostCatalogue::Entry(std::size_t index) const {
   entry.host = hostTexts.at(index);
   const auto servers = static_cast<std::size_t>(serverSectionCount);
   entry.group = index < servers ? HostGroup::ServerSection : HostGroup::LocalSection;
-  if (entry.group == HostGroup::LocalSection) entry.port = localPorts.at(index - servers);
+  if (entry.group == HostGroup::LocalSection) {
+    const std::size_t k = index - servers;
+    entry.port = localPorts.at(k);
+    if (const auto typed = localPortTexts.find(static_cast<int32_t>(k)); typed != localPortTexts.end())
+      entry.portText = typed->second;
+  }
   return entry;
 }
 
@@ -91,19 +102,38 @@ std::vector<int32_t> HostCatalogue::PortsOf(std::size_t index) const {
   return {entry.port};
 }
 
-std::vector<int32_t> ParsePortList(std::string_view text) {
-  std::vector<int32_t> ports;
+namespace {
+
+// Calls `each` with every piece of the list that is not empty, trimmed.
+template <typename Each>
+void ForEachPortPiece(std::string_view text, Each each) {
   while (!text.empty()) {
     const std::size_t comma = text.find(',');
     const bool last = comma == std::string_view::npos;
     // A comma at index 0 makes the whole rest one piece; the next pass then
     // starts after that comma (the client's reading, kept as it is).
     const std::string_view piece = TrimWhiteSpace((last || comma == 0) ? text : text.substr(0, comma));
-    if (!piece.empty()) ports.push_back(ClientPortValue(piece));
+    if (!piece.empty()) each(piece);
     if (last) break;
     text.remove_prefix(comma + 1);
   }
+}
+
+}  // namespace
+
+std::vector<int32_t> ParsePortList(std::string_view text) {
+  std::vector<int32_t> ports;
+  ForEachPortPiece(text, [&](std::string_view piece) { ports.push_back(ClientPortValue(piece)); });
   return ports;
+}
+
+std::vector<std::string> PortListTexts(std::string_view text) {
+  std::vector<std::string> texts;
+  ForEachPortPiece(text, [&](std::string_view piece) {
+    const int32_t value = ClientPortValue(piece);
+    texts.push_back(std::to_string(value) == piece ? std::string() : std::string(piece));
+  });
+  return texts;
 }
 
 HostCatalogue BuildHostCatalogue(ProfileStore& profile, const ClientPaths& paths) {
@@ -111,8 +141,10 @@ HostCatalogue BuildHostCatalogue(ProfileStore& profile, const ClientPaths& paths
   const HeldFileStates held(profile);
   HostCatalogue catalogue;
   AddServerEntries(catalogue, profile, paths.QuoteSettingsPath());
-  catalogue.nmPorts = ParsePortList(profile.GetString("DC", "ClientToNMPortTry", "",
-                                                      kProfileBufferSize, paths.BaseConfigPath()));
+  const std::string portList =
+      profile.GetString("DC", "ClientToNMPortTry", "", kProfileBufferSize, paths.BaseConfigPath());
+  catalogue.nmPorts = ParsePortList(portList);
+  catalogue.nmPortTexts = PortListTexts(portList);
   AddLocalEntries(catalogue, profile, paths.PlatformHostFilePath(profile));
   return catalogue;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct HostEntry {
   std::string host;   // dotted IPv4 or a host name, as configured; may be empty
   HostGroup group = HostGroup::ServerSection;
   int32_t port = 0;   // LocalSection only; 0 means the entry has no port
+  std::string portText;  // LocalSection only: the port as typed when it reads as 0, else empty
 };
 
 // The testable hosts: first the server sections' hosts (all tested on
@@ -27,6 +29,16 @@ struct HostCatalogue {
   std::vector<int32_t> nmPorts;        // shared port list of the server entries
   std::vector<int32_t> localPorts;     // port of Local entry k at k
   int32_t serverSectionCount = 0;      // index of the first Local entry
+  // The location list filled the profile buffer (kProfileBufferSize - 1
+  // bytes): the locations past the cut are lost, and the last one may be a
+  // piece of a name.
+  bool locationListCut = false;
+  // Ports as typed where the text is not the number it reads as ("8o8",
+  // "0080"): nmPortTexts parallel to nmPorts
+  // (empty where the text is the number), and the Local entries whose port
+  // reads as 0 from a text that is not empty, by k.
+  std::vector<std::string> nmPortTexts{};
+  std::map<int32_t, std::string> localPortTexts{};
 
   [[nodiscard]] std::size_t size() const { return hostTexts.size(); }
   [[nodiscard]] bool empty() const { return hostTexts.empty(); }
@@ -50,5 +62,7 @@ inline constexpr int32_t kMaxLocalEntries = 100'000;
 // trimmed and, when not empty, read byte by byte as value*10 + (byte - '0')
 // with no digit test (the client's own arithmetic, wrapping at 32 bits).
 [[nodiscard]] std::vector<int32_t> ParsePortList(std::string_view text);
+// The same pieces as typed (trimmed), for showing the ones that are no port.
+[[nodiscard]] std::vector<std::string> PortListTexts(std::string_view text);
 
 }  // namespace rk

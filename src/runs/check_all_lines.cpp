@@ -16,6 +16,8 @@ const char* VerdictWords(Verdict verdict) {
     case Verdict::Unreachable: return text::kVerdictUnreachable;
     case Verdict::Unresolved: return text::kVerdictUnresolved;
     case Verdict::NoPort: return text::kVerdictNoPort;
+    case Verdict::NoHost: return text::kVerdictNoHost;
+    case Verdict::Interrupted: return text::kVerdictInterrupted;
     case Verdict::Error: break;
   }
   return text::kVerdictError;
@@ -36,15 +38,19 @@ const char* ProxyVerdictWords(ProxyVerdict verdict) {
 
 namespace {
 
+// The address, else the host as configured, else (no host at all) the label.
 std::string AddressText(const EndpointResult& endpoint) {
-  return endpoint.address ? DottedIPv4(*endpoint.address) : endpoint.host;
+  if (endpoint.address) return DottedIPv4(*endpoint.address);
+  return endpoint.host.empty() ? endpoint.label : endpoint.host;
 }
 
 }  // namespace
 
 std::string EndpointLine(const EndpointResult& endpoint, const ProxyResult* proxied) {
   std::string line =
-      endpoint.verdict == Verdict::NoPort
+      endpoint.verdict == Verdict::NoHost
+          ? Format(text::kCheckNoHostLineFormat, endpoint.label.c_str(), VerdictWords(endpoint.verdict))
+      : endpoint.verdict == Verdict::NoPort
           ? Format(text::kCheckNoPortLineFormat, endpoint.label.c_str(),
                    AddressText(endpoint).c_str(), VerdictWords(endpoint.verdict))
           : Format(text::kCheckLineFormat, endpoint.label.c_str(), AddressText(endpoint).c_str(),
@@ -54,8 +60,10 @@ std::string EndpointLine(const EndpointResult& endpoint, const ProxyResult* prox
 }
 
 std::vector<std::string> ClosingLines(const CheckReport& report,
-                                      const std::vector<ProxyResult>* proxied) {
+                                      const std::vector<ProxyResult>* proxied,
+                                      const Conclusion* conclusion) {
   std::vector<std::string> lines;
+  if (conclusion != nullptr) lines.push_back(ConclusionWords(*conclusion));
   std::set<std::pair<std::string, int32_t>> named;
   for (const EndpointResult& endpoint : report.endpoints) {
     if (endpoint.cause.empty()) continue;

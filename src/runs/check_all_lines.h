@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "probes/proxy_connector.h"
+#include "runs/conclusion.h"
 #include "runs/reachability_check.h"
 
 namespace rk {
@@ -23,11 +24,12 @@ namespace rk {
 [[nodiscard]] std::string EndpointLine(const EndpointResult& endpoint,
                                        const ProxyResult* proxied = nullptr);
 
-// After the run: one cause line per endpoint (address:port) that has a cause,
+// After the run: the conclusion's line when there is one, then one cause line per endpoint (address:port) that has a cause,
 // each named once, then (with `proxied`, parallel to the report's endpoints)
 // the proxy's reason for each endpoint not open through it, each named once,
 // then the summary line with the count of every verdict seen.
 [[nodiscard]] std::vector<std::string> ClosingLines(
-    const CheckReport& report, const std::vector<ProxyResult>* proxied = nullptr);
+    const CheckReport& report, const std::vector<ProxyResult>* proxied = nullptr,
+    const Conclusion* conclusion = nullptr);
 
 }  // namespace rk

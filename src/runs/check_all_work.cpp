@@ -1,5 +1,6 @@
 #include "runs/check_all_work.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -140,12 +141,18 @@ CheckRun RunCheckEach(const HostCatalogue& catalogue, const CheckAllSetup& setup
     for (std::size_t k = 0; k < slots.size() && k < proxied.size(); ++k)
       run.proxied[slots[k]] = proxied[k];
   }
+  if (setup.readNetwork) run.network = setup.readNetwork();
+  ProbeGateway(run.network, run.report, setup.echo, std::min(setup.options.echoTimeoutMs, kEchoTimeoutMs),
+               &stop);
+  if (!stop.load()) ConcludeRun(run, ReadConfigurationFacts(catalogue, setup.proxy));
   return run;
 }
 
 std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckAllSetup& setup,
                                     const LineWriter& append, const StopFlag& stop) {
   if (catalogue.empty()) {
+    Conclusion none = Conclude({}, nullptr, std::nullopt, ReadConfigurationFacts(catalogue, {}), {});
+    append(ConclusionWords(none));
     append(text::kNoHostsToCheck);
     return std::nullopt;
   }
@@ -156,8 +163,9 @@ std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckA
       {[&](std::size_t slot, const EndpointResult& e) { pairing.Direct(slot, e); },
        [&](std::size_t slot, const ProxyResult& r) { pairing.Proxied(slot, r); }},
       stop);
-  if (stop.load()) return std::nullopt;
-  for (std::string& line : ClosingLines(run.report, viaProxy ? &run.proxied : nullptr))
+  if (stop.load() || !run.conclusion) return std::nullopt;
+  for (std::string& line :
+       ClosingLines(run.report, viaProxy ? &run.proxied : nullptr, &*run.conclusion))
     append(std::move(line));
   return run;
 }

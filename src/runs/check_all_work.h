@@ -10,6 +10,7 @@
 
 #include "config/host_catalogue.h"
 #include "runs/check_table.h"
+#include "runs/conclusion.h"
 #include "probes/proxy_connector.h"
 #include "runs/reachability_check.h"
 #include "probes/stop_flag.h"
@@ -32,6 +33,10 @@ struct CheckAllSetup {
   CheckOptions options;
   std::optional<ProxyRoute> proxy;  // a stored proxy of type 1..4, or none
   ProxyAttempts attempts;           // through `proxy`; unused without it
+  // The machine's routes and DNS servers, read after the check; the
+  // gateway is then echoed through `echo` when a failing endpoint's route
+  // goes through it.
+  std::function<NetworkFacts()> readNetwork = ReadNetworkFacts;
 };
 
 // What a check of every host reports as it goes, by slot: the index of the
@@ -62,8 +67,8 @@ struct CheckEvents {
 // * The proxied attempts run on a thread of their own, concurrently with the
 //   direct check; both end their waits when `stop` is set, and both have
 //   ended when this returns.
-// * Stopped: no closing lines, nothing returned. Else the closing lines, and
-//   what was found (the saved report holds it).
+// * Stopped: no closing lines, nothing returned. Else the closing lines (the
+//   conclusion first), and what was found (the saved report holds it).
 [[nodiscard]] std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue,
                                                   const CheckAllSetup& setup,
                                                   const LineWriter& append, const StopFlag& stop);

@@ -107,6 +107,10 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
       return endpoint.reason;
     case Verdict::NoPort:
       return "the entry has no port to test";
+    case Verdict::NoHost:
+      return "the entry has no host to test";
+    case Verdict::Interrupted:
+      return "the check was stopped before this endpoint had a verdict";
   }
   return {};
 }
@@ -139,6 +143,10 @@ std::string CauseWords(const EndpointResult& endpoint, const AddressDiagnosis* d
       return text::kCauseError;
     case Verdict::NoPort:
       return text::kCauseNoPortSet;
+    case Verdict::NoHost:
+      return text::kVerdictNoHost;
+    case Verdict::Interrupted:
+      return {};
   }
   return {};
 }

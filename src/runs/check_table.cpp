@@ -1,6 +1,9 @@
 #include "runs/check_table.h"
 
 #include <algorithm>
+#include <map>
+
+#include "base/dbcs.h"
 
 #include "base/format.h"
 #include "probes/net_address.h"
@@ -9,21 +12,83 @@ namespace rk {
 
 namespace {
 
+// The port as typed when it is not its number, "-" for none.
+std::string PortText(int32_t port, const std::string& typed) {
+  if (!typed.empty()) return typed;
+  return port == 0 ? std::string("-") : std::to_string(port);
+}
+
+// The address, else the host as configured, else "-"; then the port.
 std::string EndpointText(const EndpointResult& endpoint) {
-  const std::string address = endpoint.address ? DottedIPv4(*endpoint.address) : std::string("-");
-  const std::string port = endpoint.port == 0 ? std::string("-") : std::to_string(endpoint.port);
-  return address + ":" + port;
+  const std::string address = endpoint.address   ? DottedIPv4(*endpoint.address)
+                              : !endpoint.host.empty() ? endpoint.host
+                                                       : std::string("-");
+  return address + ":" + PortText(endpoint.port, endpoint.portText);
 }
 
-// Pads code page 950 text to `width` bytes: a two-byte character is two
-// columns wide, so bytes and columns agree.
-std::string Padded(std::string text, std::size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
-  return text;
+// Columns of code page 950 text: a two-byte character takes two, as it does
+// in bytes; what the table counts is characters, so a text is never cut or
+// padded inside one.
+std::size_t Columns(std::string_view text) {
+  std::size_t columns = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (IsCp950LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+      ++i;
+      columns += 2;
+    } else {
+      ++columns;
+    }
+  }
+  return columns;
 }
 
+// `text` cut to at most `width` columns at a character's end, then padded
+// with blanks to `width`.
+std::string Padded(std::string_view text, std::size_t width) {
+  std::string out;
+  std::size_t columns = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const bool wide = IsCp950LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+    const std::size_t step = wide ? 2 : 1;
+    if (columns + step > width) break;
+    out.append(text.substr(i, step));
+    columns += step;
+    i += step;
+  }
+  out.append(width - columns, ' ');
+  return out;
+}
+
+// Index column: six digits (the catalogue holds up to 100,000 Local entries
+// beside the server entries) and a blank.
+constexpr std::size_t kIndexWidth = 7;
 constexpr std::size_t kMinLabelWidth = 12;
 constexpr std::size_t kMaxLabelWidth = 48;
+
+std::string SummaryLine(const CheckRun& run) {
+  const CheckReport& report = run.report;
+  std::string summary = Format("%zu endpoints:", report.endpoints.size());
+  bool first = true;
+  for (std::size_t v = 0; v < kVerdictCount; ++v) {
+    if (report.counts[v] == 0) continue;
+    summary += Format("%s %zu %s", first ? "" : ",", report.counts[v],
+                      VerdictName(static_cast<Verdict>(v)));
+    first = false;
+  }
+  if (run.proxy) {
+    std::map<std::string, std::size_t> proxied;
+    for (const ProxyResult& result : run.proxied) ++proxied[ProxyVerdictName(result.verdict)];
+    summary += "; through the proxy:";
+    first = true;
+    for (const auto& [name, count] : proxied) {
+      summary += Format("%s %zu %s", first ? "" : ",", count, name.c_str());
+      first = false;
+    }
+    if (first) summary += " none";
+  }
+  summary += Format(" (%.1f ms)", report.durationMs);
+  return summary;
+}
 
 }  // namespace
 
@@ -37,17 +102,17 @@ std::vector<ProxyTarget> ProxyTargets(const CheckReport& report) {
 
 std::size_t LabelColumnWidth(const HostCatalogue& catalogue) {
   std::size_t width = kMinLabelWidth;
-  for (const std::string& label : catalogue.labels) width = std::max(width, label.size());
+  for (const std::string& label : catalogue.labels) width = std::max(width, Columns(label));
   return std::min(width, kMaxLabelWidth);
 }
 
 std::string CheckTableHeading(std::size_t labelWidth) {
-  return Padded("#", 5) + Padded("label", labelWidth) + " " + Padded("address:port", 22) + " " +
+  return Padded("#", kIndexWidth) + Padded("label", labelWidth) + " " + Padded("address:port", 22) + " " +
          Padded("verdict", 12) + " time";
 }
 
 std::string CheckTableLine(const EndpointResult& endpoint, std::size_t labelWidth) {
-  return Padded(std::to_string(endpoint.index), 5) + Padded(endpoint.label, labelWidth) + " " +
+  return Padded(std::to_string(endpoint.index), kIndexWidth) + Padded(endpoint.label, labelWidth) + " " +
          Padded(EndpointText(endpoint), 22) + " " + Padded(VerdictName(endpoint.verdict), 12) +
          Format(" %.1f ms", endpoint.ms);
 }
@@ -61,13 +126,25 @@ std::string ProxiedTableHeading(const ProxyRoute& route, std::string_view settin
 std::string ProxiedTableLine(std::size_t index, const std::string& label, const ProxyTarget& target,
                              const ProxyResult& result, std::size_t labelWidth) {
   const std::string endpoint = Format("%s:%d", target.host.c_str(), target.port);
-  return Format("%-4zu %-*s %-22s %-20s %.1f ms  %s", index, static_cast<int>(labelWidth),
-                label.c_str(), endpoint.c_str(), ProxyVerdictName(result.verdict), result.ms,
-                result.reason.c_str());
+  return Padded(std::to_string(index), kIndexWidth) + Padded(label, labelWidth) + " " +
+         Padded(endpoint, 22) + " " + Padded(ProxyVerdictName(result.verdict), 20) +
+         Format(" %.1f ms  %s", result.ms, result.reason.c_str());
 }
 
-std::vector<std::string> CheckClosingLines(const CheckReport& report) {
+void ConcludeRun(CheckRun& run, const ConfigurationFacts& configuration) {
+  run.conclusion = Conclude(run.report, run.proxy ? &run.proxied : nullptr, run.proxy, configuration,
+                            run.network);
+}
+
+namespace {
+
+std::vector<std::string> ClosingLines(const CheckRun& run, bool withConclusion) {
+  const CheckReport& report = run.report;
   std::vector<std::string> lines;
+  if (run.conclusion && withConclusion) {
+    lines.emplace_back("");
+    lines.push_back(ConclusionLine(*run.conclusion));
+  }
   bool heading = false;
   for (const EndpointResult& endpoint : report.endpoints) {
     if (endpoint.cause.empty()) continue;
@@ -76,30 +153,30 @@ std::vector<std::string> CheckClosingLines(const CheckReport& report) {
       lines.emplace_back("causes:");
       heading = true;
     }
-    lines.push_back(Padded(std::to_string(endpoint.index), 5) + EndpointText(endpoint) + "  " +
-                    endpoint.cause);
+    lines.push_back(Padded(std::to_string(endpoint.index), kIndexWidth) + EndpointText(endpoint) +
+                    "  " + endpoint.cause);
   }
-  std::string summary = Format("%zu endpoints:", report.endpoints.size());
-  bool first = true;
-  for (std::size_t v = 0; v < kVerdictCount; ++v) {
-    if (report.counts[v] == 0) continue;
-    summary += Format("%s %zu %s", first ? "" : ",", report.counts[v],
-                      VerdictName(static_cast<Verdict>(v)));
-    first = false;
-  }
-  summary += Format(" (%.1f ms)", report.durationMs);
   lines.emplace_back("");
-  lines.push_back(summary);
+  lines.push_back(SummaryLine(run));
   return lines;
 }
+
+}  // namespace
+
+std::vector<std::string> CheckClosingLines(const CheckRun& run) { return ClosingLines(run, true); }
 
 std::vector<std::string> CheckTextLines(const CheckRun& run, std::string_view settingsPath) {
   const CheckReport& report = run.report;
   std::size_t labelWidth = kMinLabelWidth;
   for (const EndpointResult& endpoint : report.endpoints)
-    labelWidth = std::max(labelWidth, endpoint.label.size());
+    labelWidth = std::max(labelWidth, Columns(endpoint.label));
   labelWidth = std::min(labelWidth, kMaxLabelWidth);
-  std::vector<std::string> lines{CheckTableHeading(labelWidth)};
+  std::vector<std::string> lines;
+  if (run.conclusion) {
+    lines.push_back(ConclusionLine(*run.conclusion));
+    lines.emplace_back("");
+  }
+  lines.push_back(CheckTableHeading(labelWidth));
   for (const EndpointResult& endpoint : report.endpoints)
     lines.push_back(CheckTableLine(endpoint, labelWidth));
   if (run.proxy) {
@@ -111,7 +188,8 @@ std::vector<std::string> CheckTextLines(const CheckRun& run, std::string_view se
                                        run.proxied[i], labelWidth));
     }
   }
-  for (std::string& line : CheckClosingLines(report)) lines.push_back(std::move(line));
+  // The conclusion opened the table: the closing lines go without it.
+  for (std::string& line : ClosingLines(run, false)) lines.push_back(std::move(line));
   return lines;
 }
 

@@ -11,6 +11,7 @@
 
 #include "config/host_catalogue.h"
 #include "probes/proxy_connector.h"
+#include "runs/conclusion.h"
 #include "runs/reachability_check.h"
 
 namespace rk {
@@ -21,13 +22,20 @@ struct CheckRun {
   std::chrono::system_clock::time_point started;
   std::optional<ProxyRoute> proxy;   // the stored proxy the endpoints were tried through
   std::vector<ProxyResult> proxied;  // parallel to report.endpoints when `proxy` is set
+  NetworkFacts network;              // the machine's routes, DNS servers and gateway echo
+  std::optional<Conclusion> conclusion;
 };
+
+// The run's conclusion from what it found, the configuration and the
+// machine's network facts (already in run.network).
+void ConcludeRun(CheckRun& run, const ConfigurationFacts& configuration);
 
 // The proxy targets of a check's endpoints, in the endpoints' order.
 [[nodiscard]] std::vector<ProxyTarget> ProxyTargets(const CheckReport& report);
 
-// The label column's width in bytes: the longest label, within 12..48, so
-// that lines printed as they arrive still line up.
+// The label column's width in columns (a two-byte code page 950 character
+// takes two): the longest label, within 12..48, so that lines printed as
+// they arrive still line up; a longer label is cut at a character's end.
 [[nodiscard]] std::size_t LabelColumnWidth(const HostCatalogue& catalogue);
 // The table's heading.
 [[nodiscard]] std::string CheckTableHeading(std::size_t labelWidth);
@@ -41,12 +49,15 @@ struct CheckRun {
 [[nodiscard]] std::string ProxiedTableLine(std::size_t index, const std::string& label,
                                            const ProxyTarget& target, const ProxyResult& result,
                                            std::size_t labelWidth);
-// The cause lines (one per endpoint that is not open), then the summary line.
-[[nodiscard]] std::vector<std::string> CheckClosingLines(const CheckReport& report);
+// After the lines that arrived: the conclusion line, the cause lines (one per
+// endpoint that is not open, naming its address or else its host), then the
+// summary line (with a proxy, the proxied verdicts counted after the direct ones).
+[[nodiscard]] std::vector<std::string> CheckClosingLines(const CheckRun& run);
 // The whole table after the fact (the label column as wide as the longest
-// label of its endpoints, within the same bounds): heading, every endpoint in
-// catalogue order, the proxied lines when a proxy was tried (their heading
-// names the settings file as `settingsPath` gives it), then the closing lines.
+// label of its endpoints, within the same bounds): the conclusion line,
+// heading, every endpoint in catalogue order, the proxied lines when a proxy
+// was tried (their heading names the settings file as `settingsPath` gives
+// it), then the causes and the summary.
 [[nodiscard]] std::vector<std::string> CheckTextLines(const CheckRun& run,
                                                       std::string_view settingsPath = {});
 

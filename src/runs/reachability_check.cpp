@@ -125,7 +125,8 @@ class DiagnosisPool {
 
 const char* VerdictName(Verdict verdict) {
   static constexpr const char* kNames[kVerdictCount] = {
-      "open", "refused", "timeout", "unreachable", "unresolved", "no-port", "error"};
+      "open",  "refused", "timeout", "unreachable", "unresolved",
+      "no-port", "error", "no-host", "interrupted"};
   return kNames[static_cast<std::size_t>(verdict)];
 }
 
@@ -133,14 +134,23 @@ std::vector<EndpointResult> CheckEndpoints(const HostCatalogue& catalogue) {
   std::vector<EndpointResult> endpoints;
   for (std::size_t i = 0; i < catalogue.size(); ++i) {
     const HostEntry entry = catalogue.Entry(i);
-    std::vector<int32_t> ports = catalogue.PortsOf(i);
+    std::vector<int32_t> ports;
+    std::vector<std::string> typed;
+    if (entry.group == HostGroup::ServerSection) {
+      ports = catalogue.nmPorts;
+      typed = catalogue.nmPortTexts;
+    } else if (entry.port != 0 || !entry.portText.empty()) {
+      ports.push_back(entry.port);
+      typed.push_back(entry.portText);
+    }
     if (ports.empty()) ports.push_back(0);  // one line saying there is no port
-    for (const int32_t port : ports) {
+    for (std::size_t p = 0; p < ports.size(); ++p) {
       EndpointResult endpoint;
       endpoint.index = i;
       endpoint.label = entry.label;
       endpoint.host = entry.host;
-      endpoint.port = port;
+      endpoint.port = ports[p];
+      if (p < typed.size()) endpoint.portText = typed[p];
       endpoints.push_back(std::move(endpoint));
     }
   }
@@ -164,7 +174,8 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
 
   std::vector<std::string> hosts;
   hosts.reserve(report.endpoints.size());
-  for (const EndpointResult& endpoint : report.endpoints) hosts.push_back(endpoint.host);
+  for (const EndpointResult& endpoint : report.endpoints)
+    if (!endpoint.host.empty()) hosts.push_back(endpoint.host);
   const std::map<std::string, Lookup> resolved =
       ResolveAll(hosts, resolver_, options_.lookupTimeoutMs, stop);
 
@@ -173,7 +184,19 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
   std::map<std::pair<uint32_t, uint16_t>, std::size_t> probeOf;
   for (std::size_t e = 0; e < report.endpoints.size(); ++e) {
     EndpointResult& endpoint = report.endpoints[e];
+    if (endpoint.host.empty()) {
+      endpoint.verdict = Verdict::NoHost;
+      deliver(endpoint);
+      continue;
+    }
     const Lookup& lookup = resolved.at(endpoint.host);
+    if (!lookup.malformed && !ParseNumericIPv4(endpoint.host)) endpoint.lookupMs = lookup.ms;
+    if (!lookup.address && !lookup.finished && stop != nullptr && stop->load()) {
+      endpoint.verdict = Verdict::Interrupted;
+      endpoint.ms = lookup.ms;
+      deliver(endpoint);
+      continue;
+    }
     if (!lookup.address) {
       endpoint.verdict = Verdict::Unresolved;
       endpoint.ms = lookup.ms;
@@ -185,14 +208,21 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
       continue;
     }
     endpoint.address = lookup.address;
-    if (endpoint.port == 0) {
+    if (endpoint.port == 0 && endpoint.portText.empty()) {
       endpoint.verdict = Verdict::NoPort;
       deliver(endpoint);
       continue;
     }
-    if (endpoint.port < 1 || endpoint.port > 65535) {
+    // A port typed with other than digits is no port, whatever the client's
+    // arithmetic makes of it.
+    const bool typedNumber = std::all_of(endpoint.portText.begin(), endpoint.portText.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; });
+    if (endpoint.port < 1 || endpoint.port > 65535 || !typedNumber) {
       endpoint.verdict = Verdict::Error;
-      endpoint.reason = Format("port %d is outside 1..65535", endpoint.port);
+      endpoint.reason = endpoint.portText.empty()
+                            ? Format("port %d is outside 1..65535", endpoint.port)
+                            : Format("port \"%s\" is not a number in 1..65535",
+                                     endpoint.portText.c_str());
       deliver(endpoint);
       continue;
     }
@@ -268,12 +298,20 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
           suspect(address);
     }
   }
-  // Stopped: what never settled is a time-out.
-  for (std::size_t p = 0; p < probes.size(); ++p)
-    if (!probes[p].settled) {
-      if (probes[p].started == Clock::time_point{}) probes[p].started = Clock::now();
-      settle(p, ConnectSettlement{ConnectOutcome::Timeout, {}, 0, {}});
+  // Stopped: what never settled is interrupted, not a time-out.
+  for (Probe& probe : probes) {
+    if (probe.settled) continue;
+    probe.settled = true;
+    const double ms = probe.started == Clock::time_point{} ? 0 : TenthsOfMs(Clock::now() - probe.started);
+    for (const std::size_t e : probe.endpoints) {
+      EndpointResult& endpoint = report.endpoints[e];
+      endpoint.verdict = Verdict::Interrupted;
+      endpoint.ms = ms;
+      deliver(endpoint);
     }
+  }
+  for (const EndpointResult& endpoint : report.endpoints)
+    if (endpoint.verdict == Verdict::Interrupted) report.interrupted = true;
 
   pool.Join();
   if (pool.icmpRefused()) report.icmpAvailable = false;

@@ -17,11 +17,16 @@
 
 namespace rk {
 
-// One verdict per endpoint; the order is the order of the summary.
-enum class Verdict { Open, Refused, Timeout, Unreachable, Unresolved, NoPort, Error };
-inline constexpr std::size_t kVerdictCount = 7;
+// One verdict per endpoint; the order is the order of the summary. New
+// verdicts join at the end, so the counts keep their places.
+// * NoHost: the entry's host text is empty; nothing is looked up or sent.
+// * Interrupted: the check was stopped (Ctrl+C, the window's close) before
+//   the endpoint had a verdict; never a time-out.
+enum class Verdict { Open, Refused, Timeout, Unreachable, Unresolved, NoPort, Error, NoHost, Interrupted };
+inline constexpr std::size_t kVerdictCount = 9;
 
-// "open", "refused", "timeout", "unreachable", "unresolved", "no-port", "error".
+// "open", "refused", "timeout", "unreachable", "unresolved", "no-port", "error",
+// "no-host", "interrupted".
 [[nodiscard]] const char* VerdictName(Verdict verdict);
 
 // One (entry, port) of the catalogue and what became of it.
@@ -31,8 +36,10 @@ struct EndpointResult {
   std::string host;             // as configured (code page 950)
   std::optional<uint32_t> address;  // network byte order; none when unresolved
   int32_t port = 0;             // as configured; 0 for an entry without a port
+  std::string portText;         // the port as typed where that is not the number `port` (code page 950)
   Verdict verdict = Verdict::Error;
   double ms = 0;                // time to the verdict, 0.1 ms steps
+  std::optional<double> lookupMs;   // the name's look-up time; none for a numeric or empty host
   UnreachableKind unreachable = UnreachableKind::Host;  // Unreachable only
   uint32_t reporter = 0;        // the router that reported Unreachable, 0 when not known
   std::string reason;           // Error and Unresolved: why, in ASCII
@@ -66,6 +73,7 @@ struct CheckReport {
   bool diagnosed = false;                    // a diagnosis was asked for
   bool icmpAvailable = true;                 // false: the diagnosis needs ICMP permission
   double durationMs = 0;
+  bool interrupted = false;                  // stopped before every endpoint had a verdict
   std::array<std::size_t, kVerdictCount> counts{};  // by Verdict
   [[nodiscard]] bool AllOpen() const { return counts[0] == endpoints.size(); }
 };
@@ -108,7 +116,8 @@ using WaitingCallback = std::function<void(std::size_t waiting)>;
 //   maxOpenSockets at a time, each bounded by connectTimeoutMs; entries that
 //   share it share the verdict.
 // * Ports outside 1..65535 get Error; an entry without a port gets NoPort.
-// * `stop` ends every wait early; what is still pending then is a Timeout.
+// * An entry whose host text is empty gets NoHost (never a look-up of "").
+// * `stop` ends every wait early; what is still pending then is Interrupted.
 class ReachabilityCheck {
  public:
   ReachabilityCheck(NameResolver& resolver, EchoService& echo, CheckOptions options = {})

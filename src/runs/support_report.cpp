@@ -1,12 +1,14 @@
 #include "runs/support_report.h"
 
 #include <ctime>
+#include <set>
 #include <utility>
 
 #include "base/codepage.h"
 #include "base/format.h"
 #include "base/utc_time.h"
 #include "config/host_catalogue.h"
+#include "probes/net_address.h"
 
 namespace rk {
 
@@ -112,15 +114,39 @@ std::vector<std::string> ReportTextLines(const ReportResult& result) {
       "version: " + result.version,
       "host name: " + result.hostName,
   };
+  if (result.check && result.check->conclusion)
+    lines.insert(lines.begin() + 1, ConclusionLine(*result.check->conclusion));
   std::string addresses = "IPv4 addresses:";
   for (const std::string& address : result.ipv4Addresses) addresses += " " + address;
   lines.push_back(std::move(addresses));
+  if (result.check) {
+    const NetworkFacts& network = result.check->network;
+    std::string gateway = "default gateway: " + (network.gateway ? DottedIPv4(*network.gateway) : "none");
+    if (network.gateway)
+      gateway += !network.gatewayEchoed   ? " (not echoed: no failing endpoint's route goes through it)"
+                 : network.gatewayAnswered ? Format(" (answers echo in %u ms)", network.gatewayMs)
+                                           : std::string(" (does not answer echo)");
+    lines.push_back(std::move(gateway));
+    std::string servers = "DNS servers:";
+    for (const std::string& server : network.dnsServers) servers += " " + server;
+    if (network.dnsServers.empty()) servers += " none found";
+    lines.push_back(std::move(servers));
+    std::set<std::string> named;
+    for (const EndpointResult& endpoint : result.check->report.endpoints)
+      if (endpoint.lookupMs && named.insert(endpoint.host).second)
+        lines.push_back(Format("name look-up: %s %s in %.1f ms", Cp950ToUtf8(endpoint.host).c_str(),
+                               endpoint.address ? ("-> " + DottedIPv4(*endpoint.address)).c_str()
+                                                : "failed",
+                               *endpoint.lookupMs));
+  }
   lines.push_back("client root: " + NativeTextToUtf8(result.clientRoot));
   lines.emplace_back("");
   lines.emplace_back("configuration files:");
   for (const ConfigFile& file : result.files) {
     std::string line = "  " + file.name + ": " + NativeTextToUtf8(file.path);
-    if (file.facts.exists)
+    if (file.facts.exists && !file.facts.unreadable.empty())
+      line += " (unreadable: " + file.facts.unreadable + ")";
+    else if (file.facts.exists)
       line += Format(" (%llu bytes, modified %s)", static_cast<unsigned long long>(file.facts.size),
                      IsoUtc(file.facts.modifiedUnix).c_str());
     else

@@ -47,9 +47,9 @@ class InterruptCliTest(h.CliCase):
             self.assertLess(len(lines), 7, "the five echoes ran to their end")  # 1 + 5 + End
             self.assertLess(time.monotonic() - sent, 2.0, sig)
 
-    def test_interrupted_telnet_ends_its_wait_and_exits_130(self):
-        # A port on an address from a documentation range with no route would wait 10 s; instead
-        # the wait is a blackholed loopback one: a listener whose backlog is full never accepts.
+    def stalled_port(self):
+        """A blackholed loopback port: a listener whose full backlog leaves further connects
+        unanswered (an address with no route would need the network)."""
         import socket
         listener = socket.socket()
         listener.bind(("127.0.0.1", 0))
@@ -63,13 +63,27 @@ class InterruptCliTest(h.CliCase):
             s.connect_ex(("127.0.0.1", port))
             fillers.append(s)
         self.addCleanup(lambda: [s.close() for s in fillers])
-        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % port)
+        return port
+
+    def test_interrupted_telnet_ends_its_wait_and_exits_130(self):
+        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % self.stalled_port())
         proc, out = self.start("telnet", "0")
         self.wait_for_lines(proc, out, 1)
         time.sleep(0.5)
         proc.send_signal(signal.SIGINT)
         self.assertEqual(proc.wait(timeout=5), 130)
 
+    def test_interrupted_check_says_interrupted_not_timeout(self):
+        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % self.stalled_port())
+        proc, out = self.start("check", "--no-diagnose")
+        self.wait_for_lines(proc, out, 1)  # the table's heading
+        time.sleep(0.5)
+        proc.send_signal(signal.SIGINT)
+        self.assertEqual(proc.wait(timeout=5), 130)
+        text = b"\n".join(self.output(out)).decode("cp950" if self.windows else "utf-8")
+        self.assertRegex(text, r"127\.0\.0\.1:\d+ +interrupted")
+        self.assertIn("1 interrupted", text)
+        self.assertNotIn("timeout", text)
 
 if __name__ == "__main__":
     h.main()

@@ -120,7 +120,7 @@ class ProxyCliTest(h.CliCase):
             for secret in (b"S0cksPass", b"HttpPass"):
                 self.assertNotIn(secret, out + err)
             document = json.loads(out)
-            self.assertEqual(list(document)[0], "proxy")
+            self.assertEqual(list(document)[:2], ["conclusion", "proxy"])
             self.assertEqual(document["proxy"], {
                 "type": "SOCKS5", "host": "127.0.0.1", "port": str(port),
                 "settings_file": settings})

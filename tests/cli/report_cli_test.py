@@ -132,7 +132,7 @@ class ReportCliTest(h.CliCase):
                 for secret in secrets:
                     self.assertNotIn(secret.encode(), out)
                 check = json.loads(out)["check"]
-                self.assertEqual(list(check)[0], "proxy")
+                self.assertEqual(list(check)[:2], ["conclusion", "proxy"])
                 self.assertEqual(check["proxy"], {"type": kind, "host": "127.0.0.1", "port": str(port),
                                                   "settings_file": settings})
                 expected = [(0, self.closed, "refused") + verdicts[refused],
@@ -162,7 +162,7 @@ class ReportCliTest(h.CliCase):
                                      % (index, target, verdict))
                     self.assertRegex(proxied, r"(^|\n)%d +\S.* 127\.0\.0\.1:%d +%s +\d+\.\d ms  %s"
                                      % (index, target, proxy_verdict, re.escape(reason)))
-                self.assertRegex(proxied, r"\n3 endpoints: 2 open, 1 refused \(\d+\.\d ms\)\n$")
+                self.assertRegex(proxied, r"\n3 endpoints: 2 open, 1 refused; through the proxy: [^\n]+ \(\d+\.\d ms\)\n$")
 
     def test_without_a_stored_proxy_the_report_has_no_proxied_check(self):
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
@@ -175,8 +175,8 @@ class ReportCliTest(h.CliCase):
                 check = json.loads(out)["check"]
                 self.assertNotIn("proxy", check)
                 self.assertEqual([sorted(e) for e in check["endpoints"]],
-                                 [sorted(["index", "label", "host", "address", "port", "verdict", "ms",
-                                          "cause", "reporter"])])
+                                 [sorted(["index", "label", "host", "address", "port", "port_text",
+                                          "verdict", "ms", "lookup_ms", "cause", "reporter"])])
                 code, out, err = self.run_cli("--root", self.root, "report", "--no-diagnose")
                 self.assertEqual((code, err), (0, b""))
                 self.assertNotIn(b"through the", out)

@@ -77,12 +77,18 @@ for i, (e, w) in enumerate(zip(doc["endpoints"], want)):
     if w[4] == "timeout" and not 1990 <= ms <= 2600: fails.append(f"endpoints[{i}].ms {ms} is not the 2 s limit")
     if w[4] in ("open", "refused", "unreachable") and ms > 1000: fails.append(f"endpoints[{i}].ms {ms} too slow")
 summary = {"open": 2, "refused": 1, "timeout": 4, "unreachable": 2, "unresolved": 1, "no-port": 1,
-           "error": 1, "total": 12}
+           "error": 1, "no-host": 0, "interrupted": 0, "total": 12}
 check("summary", doc["summary"], summary)
 import re
 check("started is ISO 8601 UTC", bool(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z", doc["started"])), True)
 if not doc["duration_ms"] < 2000 + 3000 + 1500: fails.append(f"duration_ms {doc['duration_ms']} too long")
 check("icmp_available", doc["icmp_available"], True)
+# The break in several places at once, the internet path named by its first router seen.
+check("conclusion", (doc["conclusion"]["code"], doc["conclusion"].get("places")),
+      ("several", ["dns", "internet_path", "broker_host", "configuration"]))
+# The blackholed endpoints go through the client's gateway (r1), which answers its echo.
+check("network", {k: doc["network"][k] for k in ("gateway", "gateway_echoed", "gateway_answered")},
+      {"gateway": R1, "gateway_echoed": True, "gateway_answered": True})
 addresses = {a["address"]: a for a in doc["addresses"]}
 check("diagnosed addresses", sorted(addresses), sorted([T, B, P, U]))
 def path(address, hops, last, reached, echo, limited=False):
@@ -123,12 +129,13 @@ ok=1
 [[ ${lines[0]} =~ ^#\ +label\ +address:port\ +verdict\ +time$ ]] || ok=0
 [ "${#lines[@]}" -ge 13 ] || ok=0
 for line in "${lines[@]:1:12}"; do
-  [[ $line =~ ^[0-7]\ +.+\ [-0-9.]+:[-0-9]+\ +(open|refused|timeout|unreachable|unresolved|no-port|error)\ +[0-9]+\.[0-9]\ ms$ ]] || ok=0
+  [[ $line =~ ^[0-7]\ +.+:[-0-9]+\ +(open|refused|timeout|unreachable|unresolved|no-port|error)\ +[0-9]+\.[0-9]\ ms$ ]] || ok=0
 done
 # The quick verdicts come first, the four 2 s time-outs last; then the causes and the summary.
 [[ ${lines[9]} =~ \ timeout\  && ${lines[12]} =~ \ timeout\  ]] || ok=0
-grep -qx "0    $TARGET_RE:$REFUSED_PORT  the host answers, but nothing listens on port $REFUSED_PORT" "$text" || ok=0
-grep -qx "1    $BLACKHOLE_RE:$OPEN_PORT  nothing answers beyond router 1 (192\.0\.2\.2)" "$text" || ok=0
+grep -qx "0      $TARGET_RE:$REFUSED_PORT  the host answers, but nothing listens on port $REFUSED_PORT" "$text" || ok=0
+grep -qx "1      $BLACKHOLE_RE:$OPEN_PORT  nothing answers beyond router 1 (192\.0\.2\.2)" "$text" || ok=0
+grep -qE "^conclusion: several breaks at once: DNS: no-such host does not resolve; the internet path: " "$text" || ok=0
 grep -qE "^12 endpoints: 2 open, 1 refused, 4 timeout, 2 unreachable, 1 unresolved, 1 no-port, 1 error \([0-9]+\.[0-9] ms\)$" "$text" || ok=0
 net_check "check: the table as verdicts arrive, the causes, the summary; exit 1" test $ok = 1 -a "$EXIT" = 1 ||
   sed 's/^/     /' "$text" >&2
@@ -146,6 +153,14 @@ net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Order1" "[Order1]" "NMIP=$TARG
 net_run "$json" check --json
 net_check "check: every endpoint open exits 0 with no address diagnosed" test "$EXIT" = 0 -a \
   "$(python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); print(d["summary"]["open"], len(d["addresses"]))' "$json")" = "1 0"
+
+# The gateway (r1) stops answering echo and drops what goes to Quote1: the local network.
+nsx "$NS_R1" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+nsx "$NS_R1" ip route add blackhole "$BLACKHOLE_IP/32"
+net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name=Quote1" "[Quote1]" "NMIP=$BLACKHOLE_IP"
+net_run "$json" check --json --timeout-ms 1000
+net_check "check: a gateway that does not answer is the local network" test "$EXIT" = 1 -a \
+  "$(python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); print(d["conclusion"]["code"], d["network"]["gateway_answered"])' "$json")" = "local_network False"
 
 [ "$net_failures" -eq 0 ] || { net_log "$net_failures check(s) failed"; exit 1; }
 net_log "all checks passed"

@@ -214,14 +214,17 @@ TEST(CheckAllWork, RealConnectorRefusedProxyStoppedRunAndNoProxy) {
     EXPECT_TRUE(run->proxied.empty());
     const std::string via = std::string(text::kViaProxyFormat).substr(0, 4);
     for (const std::string& line : lines.shown) EXPECT_EQ(line.find(via), std::string::npos) << line;
-    EXPECT_EQ(lines.shown.size(), 4u + 2u + 1u);  // endpoints, two causes (refused, no port), summary
+    // Endpoints, the conclusion, two causes (refused, no port), summary.
+    ASSERT_EQ(lines.shown.size(), 4u + 1u + 2u + 1u);
+    EXPECT_EQ(lines.shown[4], ConclusionWords(*run->conclusion));
   }
   {
     Lines lines;
     StopFlag stop{false};
     CheckAllSetup setup{resolver, echo, options, std::nullopt, {}};
     EXPECT_FALSE(RunCheckAll(HostCatalogue{}, setup, lines.Writer(), stop).has_value());
-    EXPECT_EQ(lines.shown, Strings{text::kNoHostsToCheck});
+    ASSERT_EQ(lines.shown.size(), 2u) << "the conclusion, then the list's own word";
+    EXPECT_EQ(lines.shown[1], text::kNoHostsToCheck);
   }
 }
 

@@ -105,7 +105,7 @@ TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
   FakeEcho echo;
   const HostCatalogue catalogue =
       Catalogue({"unknown.test", "known.test"}, {0, 65536, -1, 70000},
-                {{"127.0.0.1", 0}, {"also-unknown.test", 80}, {"no-such host", 80}});
+                {{"127.0.0.1", 0}, {"also-unknown.test", 80}, {"no-such host", 80}, {"", 80}});
   std::vector<std::size_t> seen;
   const CheckReport report = ReachabilityCheck(resolver, echo).Run(
       catalogue, [&](const EndpointResult& e) { seen.push_back(e.index); });
@@ -127,6 +127,7 @@ TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
       {2, 0, Verdict::NoPort, "the entry has no port to test"},
       {3, 80, Verdict::Unresolved, "the name does not resolve"},
       {4, 80, Verdict::Unresolved, "this is not a host name (not looked up)"},
+      {5, 80, Verdict::NoHost, "the entry has no host to test"},
   };
   ASSERT_EQ(report.endpoints.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
@@ -279,7 +280,7 @@ TEST(ReachabilityCheck, NeverMoreSocketsThanTheCapAndTheRestWaitTheirTurn) {
   }
 }
 
-TEST(ReachabilityCheck, StopEndsEveryWaitAndLeavesTimeOuts) {
+TEST(ReachabilityCheck, StopEndsEveryWaitAndLeavesInterrupted) {
   StalledListener stalled;
   ASSERT_TRUE(stalled.stalled());
   testing::FakeResolver resolver;
@@ -292,7 +293,9 @@ TEST(ReachabilityCheck, StopEndsEveryWaitAndLeavesTimeOuts) {
                                  .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}), {}, &stop);
   EXPECT_LT(MsSince(start), 1500);
   ASSERT_EQ(report.endpoints.size(), 1u);
-  EXPECT_EQ(report.endpoints[0].verdict, Verdict::Timeout);
+  EXPECT_EQ(report.endpoints[0].verdict, Verdict::Interrupted);
+  EXPECT_TRUE(report.interrupted);
+  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Interrupted)], 1u);
 }
 
 TEST(ReachabilityCheck, HostNameSyntax) {
