@@ -12,6 +12,8 @@ const char* UnreachableText(UnreachableKind kind) {
       return "the network is unreachable";
     case UnreachableKind::Prohibited:
       return "the traffic is administratively prohibited";
+    case UnreachableKind::RefusedOnBehalf:
+      return "the port is unreachable (a filter answers for the host)";
     case UnreachableKind::Host:
       break;
   }
@@ -73,12 +75,16 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
       if (diagnosis->echoAnswered || diagnosis->path.targetReached)
         return Format("the host answers echo, so port %d is filtered on the host or in front of it",
                       endpoint.port);
+      // What the path probe saw: the router that reports the address
+      // unreachable, or the last one that answered.
+      if (diagnosis->path.endsWithReport)
+        return Format("router %d (%s) reports the address unreachable", diagnosis->path.lastTtl,
+                      DottedIPv4(diagnosis->path.hops.back().address).c_str());
       for (auto hop = diagnosis->path.hops.rbegin(); hop != diagnosis->path.hops.rend(); ++hop) {
         if (hop->address == diagnosis->address) continue;
-        return Format("nothing answers beyond router %d (%s)", hop->ttl,
-                      DottedIPv4(hop->address).c_str());
+        return Format("no answer beyond router %d (%s)", hop->ttl, DottedIPv4(hop->address).c_str());
       }
-      return "nothing answers, not even the first router";
+      return "no answer, not even from the first router";
     }
     case Verdict::Unresolved:
     case Verdict::Error:
