@@ -38,6 +38,11 @@ PathProbe ReadPath(uint32_t target, const std::vector<EchoResult>& results) {
     }
     path.hops.push_back({ttl, answer.replyAddress, answer.roundTripMs});
     path.lastTtl = ttl;
+    // A router's "unreachable" ends the path at that router.
+    if (answer.unreachable && answer.replyAddress != target) {
+      path.endsWithReport = true;
+      break;
+    }
     if (answer.replyAddress == target) {
       path.targetReached = true;
       break;

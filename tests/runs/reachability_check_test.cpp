@@ -355,6 +355,8 @@ TEST(ReachabilityCheck, PathReading) {
       {"router 3 reports the rest unreachable", {answer(r1), answer(r2), answer(r3), answer(r3), answer(r3)},
        {{1, r1}, {2, r2}, {3, r3}}, 3, false, true},
       {"nothing at all", {none, none, none}, {}, 0, false},
+      {"router 2's one unreachable report ends the path",
+       {answer(r1), EchoResult{0, r2, 7, true}, none, none}, {{1, r1}, {2, r2}}, 2, false, true},
   };
   for (const Case& c : cases) {
     const PathProbe path = ReadPath(target, c.answers);
