@@ -13,6 +13,7 @@ packages=(
   fonts-wqy-microhei
   iproute2 iputils-ping traceroute procps
   tinyproxy dante-server microsocks
+  nftables dnsmasq-base nmap
 )
 
 missing=()

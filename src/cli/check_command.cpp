@@ -29,7 +29,7 @@ int RunCheckCommand(const Context& context, const CheckCommandOptions& options) 
   if (options.viaProxy && !(route = StoredProxyOrSay(context))) return kExitNoProxy;
 
   const CheckRun run = RunCheck(context, catalogue, options, route,
-                                {!context.json, context.json ? nullptr : "... waiting for %zu endpoint(s)"});
+                                {!context.json, context.json ? nullptr : "... %zu / %zu done"});
   if (context.json)
     WriteJson(context, CheckJson(run, context.paths.root()));
   else

@@ -39,8 +39,8 @@ CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
     };
   }
   if (progress.waitingFormat != nullptr)
-    onWaiting = [&context, format = progress.waitingFormat](std::size_t waiting) {
-      WriteLine(context, context.err, Format(format, waiting));
+    onWaiting = [&context, format = progress.waitingFormat](std::size_t done, std::size_t total) {
+      WriteLine(context, context.err, Format(format, done, total));
     };
 
   CheckOptions checkOptions;

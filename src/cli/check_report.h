@@ -31,8 +31,9 @@ struct CheckProgress {
   // The table's heading and each verdict on stdout as it arrives, then the
   // proxied lines under their heading.
   bool printLines = false;
-  // A note on stderr while a wait lasts ("%zu": the endpoints still waited
-  // for), and one before the proxied attempts; none when empty.
+  // A progress line on stderr each second ("%zu / %zu": the endpoints with a
+  // verdict, all endpoints), and one before the proxied attempts; none when
+  // empty.
   const char* waitingFormat = nullptr;
 };
 

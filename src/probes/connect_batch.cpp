@@ -29,6 +29,9 @@ ConnectSettlement SettlementOfError(int error, const ErrorCodes& codes) {
     settlement.outcome = ConnectOutcome::Refused;
   } else if (error == codes.timedOut) {
     settlement.outcome = ConnectOutcome::Timeout;
+  } else if (error == codes.prohibited) {
+    settlement.outcome = ConnectOutcome::Unreachable;
+    settlement.unreachable = UnreachableKind::Prohibited;
   } else if (error == codes.networkUnreachable) {
     settlement.outcome = ConnectOutcome::Unreachable;
     settlement.unreachable = UnreachableKind::Network;
@@ -39,6 +42,37 @@ ConnectSettlement SettlementOfError(int error, const ErrorCodes& codes) {
     settlement.outcome = ConnectOutcome::Error;
     settlement.reason = codes.describe(error);
   }
+  return settlement;
+}
+
+ConnectSettlement SettlementOf(int pendingError, bool hungUp, const QueuedReport& report,
+                               uint32_t target, const ErrorCodes& codes) {
+  constexpr uint8_t kDestinationUnreachable = 3;
+  constexpr uint8_t kPortUnreachable = 3;
+  const bool unreachableReport = report.present && report.type == kDestinationUnreachable;
+  ConnectSettlement settlement = SettlementOfError(pendingError, codes);
+  if (pendingError == 0 && !hungUp) return settlement;
+  if (pendingError == 0) {
+    // Writable with a hang-up but no error left to read: the attempt failed
+    // all the same.
+    settlement.outcome = ConnectOutcome::Error;
+    settlement.reason = "the connection closed as it was made";
+  }
+  if (!unreachableReport) return settlement;
+  settlement.reporter = report.sender;
+  if (report.code == kPortUnreachable) {
+    // The target's own "port unreachable" is a refusal; anyone else's is a
+    // filter on the way answering for it.
+    if (report.sender == target && settlement.outcome == ConnectOutcome::Refused) return settlement;
+    settlement.outcome = ConnectOutcome::Unreachable;
+    settlement.unreachable = UnreachableKind::RefusedOnBehalf;
+  } else {
+    // The report names the cause better than the error it was mapped to
+    // (Linux turns "prohibited" into "host unreachable").
+    settlement.outcome = ConnectOutcome::Unreachable;
+    settlement.unreachable = UnreachableKindOfCode(report.code);
+  }
+  settlement.reason.clear();
   return settlement;
 }
 
@@ -62,7 +96,7 @@ void ConnectBatch::Start(std::size_t tag, uint32_t address, uint16_t port,
     early_.emplace_back(tag, std::move(begun.settledAtOnce));
     return;
   }
-  attempts_.push_back(Attempt{tag, std::move(begun.socket), begun.handle, deadline});
+  attempts_.push_back(Attempt{tag, std::move(begun.socket), begun.handle, address, deadline});
 }
 
 void ConnectBatch::Wait(uint32_t waitMs, const Settled& settled) {
@@ -96,7 +130,7 @@ void ConnectBatch::Wait(uint32_t waitMs, const Settled& settled) {
   for (std::size_t i = 0; i < attempts_.size(); ++i) {
     Attempt& attempt = attempts_[i];
     if (isReady[i]) {
-      done.emplace_back(attempt.tag, connect_backend::ReadOutcome(attempt.handle));
+      done.emplace_back(attempt.tag, connect_backend::ReadOutcome(attempt.handle, attempt.address));
     } else if (now >= attempt.deadline) {
       done.emplace_back(attempt.tag, ConnectSettlement{ConnectOutcome::Timeout, {}, 0, {}});
     } else {

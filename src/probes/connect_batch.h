@@ -14,7 +14,9 @@ namespace rk {
 enum class ConnectOutcome { Open, Refused, Timeout, Unreachable, Error };
 
 // What the network said when it reported an attempt unreachable.
-enum class UnreachableKind { Network, Host, Prohibited };
+// RefusedOnBehalf: a router or firewall other than the target answered the
+// handshake with "port unreachable" (the system reads it as a refusal).
+enum class UnreachableKind { Network, Host, Prohibited, RefusedOnBehalf };
 
 struct ConnectSettlement {
   ConnectOutcome outcome = ConnectOutcome::Error;
@@ -56,6 +58,7 @@ class ConnectBatch {
     std::size_t tag = 0;
     TcpSocket socket;
     intptr_t handle = TcpSocket::kInvalid;
+    uint32_t address = 0;
     Clock::time_point deadline;
   };
   std::vector<Attempt> attempts_;
@@ -84,15 +87,19 @@ struct Begun {
 // the settled ones into `ready` (cleared first).
 void WaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs, std::vector<std::size_t>& ready);
 
-// The outcome of a settled attempt: its pending error, and on platforms that
-// queue the network's reports, the reporting router.
-[[nodiscard]] ConnectSettlement ReadOutcome(intptr_t handle);
+// The outcome of a settled attempt to `target` (network byte order), by
+// SettlementOf: its pending error, whether the socket reported a hang-up or
+// error event, and on platforms that queue the network's reports, the last
+// report and its sender. Every connect of the program (batch, TCP test,
+// proxy) reads its attempt through this.
+[[nodiscard]] ConnectSettlement ReadOutcome(intptr_t handle, uint32_t target);
 
 // Shared by the backends, portable (connect_batch.cpp): the platform's
 // numbers for the errors a settlement tells apart, and the reason text of
 // any other.
 struct ErrorCodes {
   int refused;
+  int prohibited;  // a local or remote filter forbade the traffic (EACCES); -1 for none
   int timedOut;
   int networkUnreachable;
   int hostUnreachable;
@@ -102,6 +109,25 @@ struct ErrorCodes {
 
 // The settlement a pending error (0: connected) stands for.
 [[nodiscard]] ConnectSettlement SettlementOfError(int error, const ErrorCodes& codes);
+
+// A router's destination-unreachable report about the attempt, as the ICMP
+// error queue keeps it (POSIX); `sender` in network byte order.
+struct QueuedReport {
+  bool present = false;
+  uint8_t type = 0;
+  uint8_t code = 0;
+  uint32_t sender = 0;
+};
+
+// The one rule that reads a settled attempt to `target`:
+// * the pending error decides first; a report only adds who said it and a
+//   finer kind (never turns a failure into success);
+// * a hang-up or error event with no pending error is still a failure;
+// * "port unreachable" from anyone but the target is Unreachable
+//   (RefusedOnBehalf) with that sender, not a refusal by the host.
+[[nodiscard]] ConnectSettlement SettlementOf(int pendingError, bool hungUp,
+                                             const QueuedReport& report, uint32_t target,
+                                             const ErrorCodes& codes);
 
 // What a non-blocking connect call left: `error` 0 when it connected at once;
 // an error that `inProgress` says is the handshake under way keeps `socket`,

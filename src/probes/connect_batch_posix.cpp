@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "probes/connect_batch.h"
-#include "probes/icmp_packet.h"
 
 namespace rk::connect_backend {
 
@@ -18,11 +17,12 @@ namespace {
 
 std::string Describe(int error) { return std::strerror(error); }
 
-constexpr ErrorCodes kCodes{ECONNREFUSED, ETIMEDOUT, ENETUNREACH,
+constexpr ErrorCodes kCodes{ECONNREFUSED, EACCES, ETIMEDOUT, ENETUNREACH,
                             EHOSTUNREACH, EHOSTDOWN, Describe};
 
 // The router's report that ended the handshake, as IP_RECVERR queues it:
 // the ICMP type and code and the reporting router (SO_EE_OFFENDER).
+// Reading the queue resets the socket's pending error, so it comes second.
 bool ReadQueuedReport(int fd, uint8_t& type, uint8_t& code, uint32_t& reporter) {
   std::array<uint8_t, 256> original{};
   alignas(cmsghdr) std::array<char, 512> control{};
@@ -80,27 +80,25 @@ void WaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs, std::vector<
     if (watched[i].revents != 0) ready.push_back(i);
 }
 
-ConnectSettlement ReadOutcome(intptr_t handle) {
+ConnectSettlement ReadOutcome(intptr_t handle, uint32_t target) {
   const int fd = static_cast<int>(handle);
-  uint8_t type = 0;
-  uint8_t code = 0;
-  uint32_t reporter = 0;
-  const bool reported = ReadQueuedReport(fd, type, code, reporter);
+  // The events first: reading SO_ERROR clears the error. A hang-up (the
+  // socket closed) is a failure whatever is left to read; an error event
+  // with no pending error only says that reports are queued.
+  pollfd events{fd, POLLOUT, 0};
+  const bool hungUp = poll(&events, 1, 0) > 0 && (events.revents & POLLHUP) != 0;
   int pending = 0;
   socklen_t length = sizeof pending;
   if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length) != 0) pending = errno;
-  ConnectSettlement settlement = SettlementOfError(pending, kCodes);
-  if (reported && type == icmp::kDestinationUnreachable && pending != 0) {
-    // A router's report names the cause better than the error it was mapped
-    // to (Linux turns "prohibited" into "refused" or "host unreachable").
-    settlement.reporter = reporter;
-    if (code != 3) {  // port unreachable stays a refusal
-      settlement.outcome = ConnectOutcome::Unreachable;
-      settlement.unreachable = UnreachableKindOfCode(code);
-      settlement.reason.clear();
-    }
+  QueuedReport report;
+  // Only the last report counts: the one that ended the handshake.
+  for (int i = 0; i < 8; ++i) {
+    QueuedReport next;
+    if (!ReadQueuedReport(fd, next.type, next.code, next.sender)) break;
+    next.present = true;
+    report = next;
   }
-  return settlement;
+  return SettlementOf(pending, hungUp, report, target, kCodes);
 }
 
 }  // namespace rk::connect_backend

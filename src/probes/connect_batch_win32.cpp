@@ -26,7 +26,7 @@ std::string Describe(int error) {
   }
 }
 
-constexpr ErrorCodes kCodes{WSAECONNREFUSED, WSAETIMEDOUT, WSAENETUNREACH, WSAEHOSTUNREACH,
+constexpr ErrorCodes kCodes{WSAECONNREFUSED, -1, WSAETIMEDOUT, WSAENETUNREACH, WSAEHOSTUNREACH,
                             WSAEHOSTDOWN, Describe};
 
 }  // namespace
@@ -69,14 +69,14 @@ void WaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs, std::vector<
 }
 
 // Windows keeps no report of the router that refused the traffic, so the
-// reporter stays unknown here.
-ConnectSettlement ReadOutcome(intptr_t handle) {
+// reporter stays unknown here; a failed attempt always leaves its error.
+ConnectSettlement ReadOutcome(intptr_t handle, uint32_t target) {
   int pending = 0;
   int length = sizeof pending;
   if (getsockopt(static_cast<SOCKET>(handle), SOL_SOCKET, SO_ERROR,
                  reinterpret_cast<char*>(&pending), &length) != 0)
     pending = WSAGetLastError();
-  return SettlementOfError(pending, kCodes);
+  return SettlementOf(pending, false, QueuedReport{}, target, kCodes);
 }
 
 }  // namespace rk::connect_backend

@@ -12,6 +12,7 @@ struct EchoResult {
   uint32_t errorCode = 0;
   uint32_t replyAddress = 0;  // network byte order
   uint32_t roundTripMs = 0;
+  bool unreachable = false;  // the answer is a destination-unreachable report
 };
 
 // Status numbers of the Windows ICMP layer, used on every platform so that a

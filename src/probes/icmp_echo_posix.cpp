@@ -213,6 +213,7 @@ int SendEchoOver(IcmpSocketKind kind, uint32_t destination, EchoResult& result, 
       if (answer) {
         result.roundTripMs = ElapsedWholeMs(start);
         result.replyAddress = answer->answerer;
+        result.unreachable = answer->type == icmp::kDestinationUnreachable;
         return 1;
       }
     }
@@ -338,6 +339,7 @@ bool IcmpEchoService::SendEchoBatch(std::span<const EchoRequest> requests,
       result.errorCode = 0;
       result.replyAddress = answer->answerer;
       result.roundTripMs = ElapsedWholeMs(start);
+      result.unreachable = answer->type == icmp::kDestinationUnreachable;
       slot.done = true;
     }
   }

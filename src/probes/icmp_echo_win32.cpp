@@ -104,6 +104,8 @@ class IcmpLibrary {
       std::memcpy(&reply, replyBuffer.data(), sizeof reply);
       result.replyAddress = static_cast<uint32_t>(reply.Address);
       result.roundTripMs = static_cast<uint32_t>(reply.RoundTripTime);
+      // IP_DEST_NET_UNREACHABLE .. IP_DEST_PORT_UNREACHABLE: a router's report.
+      result.unreachable = reply.Status >= 11002 && reply.Status <= 11005;
     } else {
       result.errorCode = static_cast<uint32_t>(GetLastError());
     }

@@ -19,6 +19,19 @@ namespace rk {
 // allowed, 253 bytes at most. The empty name (this computer) passes.
 [[nodiscard]] bool IsHostNameSyntax(std::string_view name);
 
+// Why a look-up gave no address.
+enum class LookupFailure {
+  None,
+  NoSuchName,  // the DNS server says the name does not exist
+  NoAnswer,    // no DNS server answered (or none could)
+  NoIPv4,      // the name exists but has no IPv4 address
+};
+
+struct NameAnswer {
+  std::optional<uint32_t> address;  // network byte order
+  LookupFailure failure = LookupFailure::None;  // set exactly when there is no address
+};
+
 // Host name look-up, behind an interface so tests never ask the network.
 class NameResolver {
  public:
@@ -26,6 +39,13 @@ class NameResolver {
   // The first IPv4 address of the answer, network byte order; nullopt when
   // the look-up gives nothing.
   [[nodiscard]] virtual std::optional<uint32_t> FirstIPv4(const std::string& name) = 0;
+  // The same look-up with the kind of failure; resolvers that cannot tell
+  // say NoSuchName.
+  [[nodiscard]] virtual NameAnswer Resolve(const std::string& name) {
+    NameAnswer answer{FirstIPv4(name)};
+    if (!answer.address) answer.failure = LookupFailure::NoSuchName;
+    return answer;
+  }
 };
 
 // The platform's look-up (gethostbyname on Windows, getaddrinfo elsewhere).

@@ -27,7 +27,9 @@ struct AddrInfoDeleter {
 
 class GetAddrInfoResolver final : public NameResolver {
  public:
-  std::optional<uint32_t> FirstIPv4(const std::string& name) override {
+  std::optional<uint32_t> FirstIPv4(const std::string& name) override { return Resolve(name).address; }
+
+  NameAnswer Resolve(const std::string& name) override {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     // One answer per address: without a socket type every address comes back
@@ -37,7 +39,8 @@ class GetAddrInfoResolver final : public NameResolver {
     // An empty name asks for the local host, as Windows Sockets' look-up of
     // an empty name gives this computer's own addresses.
     const char* node = name.empty() ? "localhost" : name.c_str();
-    if (getaddrinfo(node, nullptr, &hints, &raw) != 0 || raw == nullptr) return std::nullopt;
+    const int status = getaddrinfo(node, nullptr, &hints, &raw);
+    if (status != 0 || raw == nullptr) return {std::nullopt, FailureOf(status)};
     const std::unique_ptr<addrinfo, AddrInfoDeleter> list(raw);
     for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
       if (entry->ai_family != AF_INET || entry->ai_addr == nullptr ||
@@ -45,9 +48,26 @@ class GetAddrInfoResolver final : public NameResolver {
         continue;
       sockaddr_in address{};
       std::memcpy(&address, entry->ai_addr, sizeof address);
-      return static_cast<uint32_t>(address.sin_addr.s_addr);
+      return {static_cast<uint32_t>(address.sin_addr.s_addr), LookupFailure::None};
     }
-    return std::nullopt;
+    return {std::nullopt, LookupFailure::NoIPv4};
+  }
+
+ private:
+  static LookupFailure FailureOf(int status) {
+    switch (status) {
+#ifdef EAI_NODATA
+      case EAI_NODATA:
+#endif
+#ifdef EAI_ADDRFAMILY
+      case EAI_ADDRFAMILY:
+#endif
+        return LookupFailure::NoIPv4;
+      case EAI_NONAME:
+        return LookupFailure::NoSuchName;
+      default:  // EAI_AGAIN (no server answered), EAI_FAIL, EAI_SYSTEM, ...
+        return LookupFailure::NoAnswer;
+    }
   }
 };
 

@@ -49,17 +49,29 @@ namespace {
 
 class GetHostByNameResolver final : public NameResolver {
  public:
-  std::optional<uint32_t> FirstIPv4(const std::string& name) override {
-    if (!EnsureSocketsStarted()) return std::nullopt;
+  std::optional<uint32_t> FirstIPv4(const std::string& name) override { return Resolve(name).address; }
+
+  NameAnswer Resolve(const std::string& name) override {
+    if (!EnsureSocketsStarted()) return {std::nullopt, LookupFailure::NoAnswer};
     // gethostbyname keeps its answer in per-thread storage; it is copied out
     // before anything else can call it on this thread.
     const hostent* answer = gethostbyname(name.c_str());
-    if (answer == nullptr || answer->h_addrtype != AF_INET || answer->h_length < 4 ||
-        answer->h_addr_list == nullptr || answer->h_addr_list[0] == nullptr)
-      return std::nullopt;
+    if (answer == nullptr) {
+      switch (WSAGetLastError()) {
+        case WSAHOST_NOT_FOUND:
+          return {std::nullopt, LookupFailure::NoSuchName};
+        case WSANO_DATA:
+          return {std::nullopt, LookupFailure::NoIPv4};
+        default:  // WSATRY_AGAIN: no server answered; WSANO_RECOVERY
+          return {std::nullopt, LookupFailure::NoAnswer};
+      }
+    }
+    if (answer->h_addrtype != AF_INET || answer->h_length < 4 || answer->h_addr_list == nullptr ||
+        answer->h_addr_list[0] == nullptr)
+      return {std::nullopt, LookupFailure::NoIPv4};
     uint32_t address = 0;
     std::memcpy(&address, answer->h_addr_list[0], sizeof address);
-    return address;
+    return {address, LookupFailure::None};
   }
 };
 

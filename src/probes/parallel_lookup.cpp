@@ -4,61 +4,61 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <thread>
 
 namespace rk {
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
-// state alive; the check only reads it under the lock.
-struct LookupState {
+// Kept alive by the workers too, so that an abandoned look-up can still write
+// its answer somewhere; the collector reads it only under the lock.
+struct ParallelLookup::Shared {
   std::mutex mutex;
   std::condition_variable changed;
-  std::deque<std::size_t> queue;              // indices into names
+  std::deque<std::size_t> queue;  // indices into names
   std::vector<std::string> names;
-  std::vector<std::optional<uint32_t>> answers;
+  std::vector<NameAnswer> answers;
+  std::vector<double> ms;
   std::vector<bool> done;
-  std::size_t finished = 0;
+  std::vector<bool> handed;
+  std::size_t finishedUnseen = 0;
 };
 
-}  // namespace
-
-std::map<std::string, Lookup> ResolveAll(const std::vector<std::string>& hosts,
-                                         NameResolver& resolver, uint32_t timeoutMs,
-                                         const StopFlag* stop) {
+ParallelLookup::ParallelLookup(const std::vector<std::string>& hosts, NameResolver& resolver,
+                               uint32_t timeoutMs)
+    : shared_(std::make_shared<Shared>()),
+      start_(Clock::now()),
+      deadline_(start_ + std::chrono::milliseconds(timeoutMs)) {
   constexpr std::size_t kLookupWorkers = 16;
-  std::map<std::string, Lookup> resolved;
-  auto state = std::make_shared<LookupState>();
+  std::vector<std::string> seen;
   for (const std::string& host : hosts) {
-    if (resolved.count(host) != 0) continue;
-    Lookup& lookup = resolved[host];
+    if (std::find(seen.begin(), seen.end(), host) != seen.end()) continue;
+    seen.push_back(host);
+    Lookup lookup;
     if (const std::optional<uint32_t> numeric = ParseNumericIPv4(host)) {
       lookup.address = numeric;
       lookup.finished = true;
-      continue;
-    }
-    if (!IsHostNameSyntax(host)) {
+      ready_.emplace_back(host, lookup);
+    } else if (!IsHostNameSyntax(host)) {
       lookup.finished = true;
       lookup.malformed = true;
-      continue;
+      ready_.emplace_back(host, lookup);
+    } else {
+      shared_->queue.push_back(shared_->names.size());
+      shared_->names.push_back(host);
     }
-    state->queue.push_back(state->names.size());
-    state->names.push_back(host);
   }
-  if (state->names.empty()) return resolved;
-  state->answers.resize(state->names.size());
-  state->done.resize(state->names.size(), false);
-
-  const Clock::time_point start = Clock::now();
-  const std::size_t workers = std::min(kLookupWorkers, state->names.size());
-  for (std::size_t w = 0; w < workers; ++w) {
-    // Detached: a look-up the platform does not bound may outlast the check;
-    // the worker then ends by itself, holding only the shared state.
-    std::thread([state, &resolver] {
+  total_ = seen.size();
+  const std::size_t count = shared_->names.size();
+  shared_->answers.resize(count);
+  shared_->ms.resize(count, 0);
+  shared_->done.resize(count, false);
+  shared_->handed.resize(count, false);
+  const Clock::time_point start = start_;
+  for (std::size_t w = 0; w < std::min(kLookupWorkers, count); ++w) {
+    // Detached: a look-up the platform does not bound may outlast the check.
+    std::thread([state = shared_, &resolver, start] {
       for (;;) {
         std::size_t index;
         std::string name;
@@ -69,32 +69,62 @@ std::map<std::string, Lookup> ResolveAll(const std::vector<std::string>& hosts,
           state->queue.pop_front();
           name = state->names[index];
         }
-        const std::optional<uint32_t> answer = resolver.FirstIPv4(name);
+        const NameAnswer answer = resolver.Resolve(name);
         const std::lock_guard lock(state->mutex);
         state->answers[index] = answer;
+        state->ms[index] = TenthsOfMs(Clock::now() - start);
         state->done[index] = true;
-        ++state->finished;
+        ++state->finishedUnseen;
         state->changed.notify_all();
       }
     }).detach();
   }
+}
 
-  const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
-  std::unique_lock lock(state->mutex);
-  while (state->finished < state->names.size() && Clock::now() < deadline &&
-         !(stop != nullptr && stop->load())) {
-    state->changed.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(kStopPollMs)));
+std::vector<std::pair<std::string, Lookup>> ParallelLookup::Collect() {
+  std::vector<std::pair<std::string, Lookup>> out = std::move(ready_);
+  ready_.clear();
+  const bool late = abandoned_ || Clock::now() >= deadline_;
+  const std::lock_guard lock(shared_->mutex);
+  if (late) shared_->queue.clear();  // what was not taken yet is never asked
+  for (std::size_t i = 0; i < shared_->names.size(); ++i) {
+    if (shared_->handed[i] || !(shared_->done[i] || late)) continue;
+    shared_->handed[i] = true;
+    Lookup lookup;
+    if (shared_->done[i]) {
+      lookup.finished = true;
+      lookup.address = shared_->answers[i].address;
+      lookup.failure = shared_->answers[i].failure;
+      lookup.ms = shared_->ms[i];
+    } else {
+      lookup.failure = LookupFailure::NoAnswer;
+      lookup.ms = TenthsOfMs(Clock::now() - start_);
+    }
+    out.emplace_back(shared_->names[i], std::move(lookup));
   }
-  // What was not taken yet is never asked.
-  state->queue.clear();
-  const double elapsed = TenthsOfMs(Clock::now() - start);
-  for (std::size_t i = 0; i < state->names.size(); ++i) {
-    Lookup& lookup = resolved[state->names[i]];
-    lookup.finished = state->done[i];
-    lookup.address = state->answers[i];
-    lookup.ms = elapsed;
+  shared_->finishedUnseen = 0;
+  handed_ += out.size();
+  return out;
+}
+
+void ParallelLookup::Wait(uint32_t waitMs) {
+  if (!ready_.empty()) return;
+  const Clock::time_point until = std::min(deadline_, Clock::now() + std::chrono::milliseconds(waitMs));
+  std::unique_lock lock(shared_->mutex);
+  shared_->changed.wait_until(lock, until, [this] { return shared_->finishedUnseen > 0; });
+}
+
+std::map<std::string, Lookup> ResolveAll(const std::vector<std::string>& hosts,
+                                         NameResolver& resolver, uint32_t timeoutMs,
+                                         const StopFlag* stop) {
+  ParallelLookup lookups(hosts, resolver, timeoutMs);
+  std::map<std::string, Lookup> resolved;
+  for (;;) {
+    for (auto& [host, lookup] : lookups.Collect()) resolved[host] = std::move(lookup);
+    if (lookups.done()) return resolved;
+    if (stop != nullptr && stop->load()) lookups.Abandon();
+    lookups.Wait(kStopPollMs);
   }
-  return resolved;
 }
 
 double TenthsOfMs(std::chrono::steady_clock::duration elapsed) {

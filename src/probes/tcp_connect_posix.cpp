@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "probes/connect_batch.h"
 #include "probes/tcp_connect.h"
 
 namespace rk {
@@ -61,11 +62,9 @@ TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort, uint32_
   if (errno != EINPROGRESS && errno != EINTR) return TcpSocket{};
 
   if (!WaitSettled(fd, deadline, stop)) return TcpSocket{};
-  // A refused or failed attempt makes the socket writable too; only a
-  // connection without a pending error is established.
-  int pending = 0;
-  socklen_t length = sizeof pending;
-  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length) != 0 || pending != 0)
+  // A refused or failed attempt makes the socket writable too; the check's
+  // rule decides whether this one is established.
+  if (connect_backend::ReadOutcome(fd, to.sin_addr.s_addr).outcome != ConnectOutcome::Open)
     return TcpSocket{};
   return connection;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "probes/connect_batch.h"
 #include "probes/socket_startup.h"
 #include "probes/socket_win32.h"
 #include "probes/tcp_connect.h"
@@ -46,12 +47,10 @@ TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort, uint32_
                             static_cast<uint16_t>(static_cast<uint32_t>(tcpPort) & 0xFFFFu));
 
   if (!WaitSettled(socketHandle, deadline, stop)) return TcpSocket{};
-  // Only a connection without a pending error is established.
-  int pending = 0;
-  int length = sizeof pending;
-  const bool read =
-      getsockopt(socketHandle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &length) == 0;
-  if (!read || pending != 0) return TcpSocket{};
+  // The check's rule decides whether the attempt is established.
+  if (connect_backend::ReadOutcome(static_cast<intptr_t>(socketHandle), to.sin_addr.s_addr)
+          .outcome != ConnectOutcome::Open)
+    return TcpSocket{};
   return connection;
 }
 

@@ -13,6 +13,8 @@ const char* UnreachableText(UnreachableKind kind) {
       return "the network is unreachable";
     case UnreachableKind::Prohibited:
       return "the traffic is administratively prohibited";
+    case UnreachableKind::RefusedOnBehalf:
+      return "the port is unreachable (a filter answers for the host)";
     case UnreachableKind::Host:
       break;
   }
@@ -26,6 +28,8 @@ const char* UnreachableWords(UnreachableKind kind) {
       return text::kUnreachableNetwork;
     case UnreachableKind::Prohibited:
       return text::kUnreachableProhibited;
+    case UnreachableKind::RefusedOnBehalf:
+      return text::kUnreachablePortOnBehalf;
     case UnreachableKind::Host:
       break;
   }
@@ -64,6 +68,11 @@ PathProbe ReadPath(uint32_t target, const std::vector<EchoResult>& results) {
     }
     path.hops.push_back({ttl, answer.replyAddress, answer.roundTripMs});
     path.lastTtl = ttl;
+    // A router's "unreachable" ends the path at that router.
+    if (answer.unreachable && answer.replyAddress != target) {
+      path.endsWithReport = true;
+      break;
+    }
     if (answer.replyAddress == target) {
       path.targetReached = true;
       break;
@@ -97,10 +106,14 @@ std::string CauseOf(const EndpointResult& endpoint, const AddressDiagnosis* diag
       if (diagnosis->echoAnswered || diagnosis->path.targetReached)
         return Format("the host answers echo, so port %d is filtered on the host or in front of it",
                       endpoint.port);
+      // What the path probe saw: the router that reports the address
+      // unreachable, or the last one that answered.
+      if (diagnosis->path.endsWithReport)
+        return Format("router %d (%s) reports the address unreachable", diagnosis->path.lastTtl,
+                      DottedIPv4(diagnosis->path.hops.back().address).c_str());
       if (const PathHop* hop = LastRouter(*diagnosis))
-        return Format("nothing answers beyond router %d (%s)", hop->ttl,
-                      DottedIPv4(hop->address).c_str());
-      return "nothing answers, not even the first router";
+        return Format("no answer beyond router %d (%s)", hop->ttl, DottedIPv4(hop->address).c_str());
+      return "no answer, not even from the first router";
     }
     case Verdict::Unresolved:
     case Verdict::Error:
@@ -133,6 +146,9 @@ std::string CauseWords(const EndpointResult& endpoint, const AddressDiagnosis* d
       if (diagnosis == nullptr) return text::kCauseNoAnswer;
       if (diagnosis->echoAnswered || diagnosis->path.targetReached)
         return Format(text::kCauseFilteredFormat, endpoint.port);
+      if (diagnosis->path.endsWithReport)
+        return Format(text::kCauseRouterReportsFormat, diagnosis->path.lastTtl,
+                      DottedIPv4(diagnosis->path.hops.back().address).c_str());
       if (const PathHop* hop = LastRouter(*diagnosis))
         return Format(text::kCauseBeyondRouterFormat, hop->ttl, DottedIPv4(hop->address).c_str());
       return text::kCauseNothingAnswers;

@@ -1,6 +1,7 @@
 #include "runs/reachability_check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -46,79 +47,229 @@ struct Probe {
   std::vector<std::size_t> endpoints;
   Clock::time_point started;
   bool settled = false;
+  ConnectSettlement settlement;  // once settled
+  double ms = 0;
 };
 
-// Per address: whether a diagnosis was started.
+// Per address: the connects still out and what the diagnosis knows.
 struct AddressState {
   std::size_t pending = 0;
   bool failed = false;
+  bool answered = false;  // some connect had an answer (open, refused, unreachable)
   bool started = false;
   Clock::time_point firstStart = Clock::time_point::max();
 };
 
-// Runs the diagnoses on threads of their own, at most `limit` at once.
+// The diagnoses of the addresses not fully open, all ended by one deadline.
+// * The path probe goes out paced, a few TTLs at a time, stops after three
+//   silent TTLs past the last answer, and sends a silent TTL once more a
+//   second later (routers ration their reports: one a second after a short
+//   burst) before calling it silent.
+// * Addresses where no connect had any answer ("silent") share one path
+//   probe per /24: routers hear one probe per hop, not one per address, and
+//   each still gets its own echo.
+// * Plain echoes of all addresses go out in batches from one thread.
 class DiagnosisPool {
  public:
-  DiagnosisPool(EchoService& echo, const CheckOptions& options, const StopFlag* stop)
-      : echo_(echo), options_(options), stop_(stop) {}
+  DiagnosisPool(EchoService& echo, const CheckOptions& options, const StopFlag* stop,
+                Clock::time_point deadline)
+      : echo_(echo), options_(options), stop_(stop), deadline_(deadline) {
+    echoThread_ = std::thread([this] { EchoLoop(); });
+  }
   DiagnosisPool(const DiagnosisPool&) = delete;
   DiagnosisPool& operator=(const DiagnosisPool&) = delete;
   ~DiagnosisPool() { Join(); }
 
-  void Start(uint32_t address) {
-    threads_.emplace_back([this, address] {
+  // `silent`: no connect to the address had any answer.
+  void Start(uint32_t address, bool silent) {
+    const std::lock_guard lock(mutex_);
+    echoQueue_.push_back(address);
+    echoWake_.notify_all();
+    const uint32_t group = address & kPrefix24;  // network byte order: the first three bytes
+    if (silent) {
+      const auto [found, added] = groupPath_.try_emplace(group, address);
+      pathOf_[address] = found->second;
+      if (!added) return;
+    } else {
+      pathOf_[address] = address;
+    }
+    paths_.emplace_back([this, address] {
       {
-        std::unique_lock lock(mutex_);
-        slotFree_.wait(lock, [this] { return running_ < std::max<std::size_t>(options_.maxConcurrentDiagnoses, 1); });
+        std::unique_lock waiting(mutex_);
+        slotFree_.wait(waiting, [this] {
+          return running_ < std::max<std::size_t>(options_.maxConcurrentDiagnoses, 1);
+        });
         ++running_;
       }
-      Diagnose(address);
-      const std::lock_guard lock(mutex_);
+      PathProbe path = ProbePath(address);
+      const std::lock_guard done(mutex_);
+      ownPath_[address] = std::move(path);
       --running_;
       slotFree_.notify_all();
     });
   }
 
   void Join() {
-    for (std::thread& thread : threads_)
+    for (std::thread& thread : paths_)
       if (thread.joinable()) thread.join();
-    threads_.clear();
+    paths_.clear();
+    {
+      const std::lock_guard lock(mutex_);
+      closing_ = true;
+      echoWake_.notify_all();
+    }
+    if (echoThread_.joinable()) echoThread_.join();
+    // Each address with the path it shares.
+    for (const auto& [address, source] : pathOf_) {
+      AddressDiagnosis diagnosis;
+      diagnosis.address = address;
+      if (const auto echo = echoes_.find(address); echo != echoes_.end()) {
+        diagnosis.echoAnswered = true;
+        diagnosis.echoMs = echo->second;
+      }
+      const auto path = ownPath_.find(source);
+      if (path == ownPath_.end()) continue;
+      diagnosis.path = path->second;
+      if (source != address) {
+        // Another address's route: its routers hold for this one, its end does not.
+        std::erase_if(diagnosis.path.hops, [source](const PathHop& hop) { return hop.address == source; });
+        diagnosis.path.targetReached = false;
+        diagnosis.path.endsWithReport = false;
+        diagnosis.path.lastTtl = diagnosis.path.hops.empty() ? 0 : diagnosis.path.hops.back().ttl;
+      }
+      results_[address] = std::move(diagnosis);
+    }
   }
+
+  [[nodiscard]] bool busy() const { return !paths_.empty(); }
 
   // After Join.
   [[nodiscard]] const std::map<uint32_t, AddressDiagnosis>& results() const { return results_; }
-  [[nodiscard]] bool icmpRefused() const { return icmpRefused_; }
+  [[nodiscard]] bool icmpRefused() const { return icmpRefused_.load(); }
 
  private:
-  void Diagnose(uint32_t address) {
-    const int maxTtl = std::clamp(options_.maxTtl, 1, 255);
-    std::vector<EchoRequest> requests;
-    requests.push_back({address, 0});
-    for (int ttl = 1; ttl <= maxTtl; ++ttl) requests.push_back({address, ttl});
-    std::vector<EchoResult> answers(requests.size());
-    if (!echo_.SendEchoBatch(requests, answers, options_.echoTimeoutMs, stop_)) {
+  static constexpr uint32_t kPrefix24 = 0x00FFFFFFu;
+  static constexpr int kTtlsAtOnce = 3;
+  static constexpr int kSilentTtlsToStop = 3;
+  static constexpr uint32_t kStepWaitMs = 1000;
+  static constexpr auto kRefill = std::chrono::seconds(1);
+
+  // Milliseconds left before the deadline, at most `cap`; 0 when stopped.
+  [[nodiscard]] uint32_t Left(uint32_t cap) const {
+    if (stop_ != nullptr && stop_->load()) return 0;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+    return static_cast<uint32_t>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, cap));
+  }
+
+  bool Send(const std::vector<EchoRequest>& requests, std::vector<EchoResult>& answers, uint32_t waitMs) {
+    answers.assign(requests.size(), EchoResult{kIpReqTimedOut, 0, 0});
+    if (requests.empty() || waitMs == 0) return true;
+    if (echo_.SendEchoBatch(requests, answers, waitMs, stop_)) return true;
+    icmpRefused_ = true;
+    return false;
+  }
+
+  void EchoLoop() {
+    for (;;) {
+      std::vector<uint32_t> batch;
+      {
+        std::unique_lock lock(mutex_);
+        echoWake_.wait(lock, [this] { return closing_ || !echoQueue_.empty(); });
+        if (echoQueue_.empty()) return;
+        batch.swap(echoQueue_);
+      }
+      std::vector<EchoRequest> requests;
+      for (const uint32_t address : batch) requests.push_back({address, 0});
+      std::vector<EchoResult> answers;
+      if (!Send(requests, answers, Left(std::min(options_.echoTimeoutMs, kStepWaitMs)))) continue;
       const std::lock_guard lock(mutex_);
-      icmpRefused_ = true;
-      return;
+      for (std::size_t i = 0; i < batch.size(); ++i)
+        if (answers[i].errorCode == 0 && answers[i].replyAddress == batch[i])
+          echoes_[batch[i]] = answers[i].roundTripMs;
     }
-    AddressDiagnosis diagnosis;
-    diagnosis.address = address;
-    diagnosis.echoAnswered = answers[0].errorCode == 0 && answers[0].replyAddress == address;
-    diagnosis.echoMs = diagnosis.echoAnswered ? answers[0].roundTripMs : 0;
-    diagnosis.path = ReadPath(address, {answers.begin() + 1, answers.end()});
-    const std::lock_guard lock(mutex_);
-    results_[address] = std::move(diagnosis);
+  }
+
+  PathProbe ProbePath(uint32_t address) {
+    const int maxTtl = std::clamp(options_.maxTtl, 1, 255);
+    std::vector<EchoResult> byTtl(static_cast<std::size_t>(maxTtl), EchoResult{kIpReqTimedOut, 0, 0});
+    std::vector<Clock::time_point> sentAt(byTtl.size());
+    const auto answered = [&](int ttl) { return byTtl[static_cast<std::size_t>(ttl - 1)].errorCode == 0; };
+    const auto send = [&](const std::vector<int>& ttls) {
+      std::vector<EchoRequest> requests;
+      for (const int ttl : ttls) {
+        requests.push_back({address, ttl});
+        sentAt[static_cast<std::size_t>(ttl - 1)] = Clock::now();
+      }
+      std::vector<EchoResult> answers;
+      const bool sent = Send(requests, answers, Left(kStepWaitMs));
+      for (std::size_t i = 0; i < ttls.size(); ++i)
+        if (answers[i].errorCode == 0) byTtl[static_cast<std::size_t>(ttls[i] - 1)] = answers[i];
+      return sent;
+    };
+    // A silent TTL is asked once more when the routers' budget has had time
+    // to refill before it counts as silent.
+    std::vector<int> asked(byTtl.size(), 0);
+    int lastAnswered = 0;
+    int lastAsked = 0;
+    const auto retries = [&](bool waitForRefill) {
+      std::vector<int> again;
+      Clock::time_point due = Clock::time_point::min();
+      // With the next batch: the silent TTLs up to the first past the last
+      // answer; at the end, every silent TTL asked (one answer there moves
+      // the break).
+      const int upTo = waitForRefill ? lastAsked : std::min(lastAnswered + 1, maxTtl);
+      for (int ttl = 1; ttl <= upTo; ++ttl) {
+        const auto i = static_cast<std::size_t>(ttl - 1);
+        if (answered(ttl) || asked[i] != 1) continue;
+        if (!waitForRefill && Clock::now() < sentAt[i] + kRefill) continue;
+        again.push_back(ttl);
+        due = std::max(due, sentAt[i] + kRefill);
+      }
+      while (waitForRefill && !again.empty() && Clock::now() < due && Left(1) > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStopPollMs));
+      return again;
+    };
+    const auto step = [&](std::vector<int> ttls) {
+      for (const int ttl : ttls) {
+        ++asked[static_cast<std::size_t>(ttl - 1)];
+        lastAsked = std::max(lastAsked, ttl);
+      }
+      if (!send(ttls)) return false;
+      for (const int ttl : ttls)
+        if (answered(ttl)) lastAnswered = std::max(lastAnswered, ttl);
+      return true;
+    };
+    // Forward, a few TTLs at a time, until the path ends or falls silent.
+    for (int first = 1; first <= maxTtl && Left(1) > 0; first += kTtlsAtOnce) {
+      std::vector<int> ttls = retries(false);
+      for (int ttl = first; ttl < first + kTtlsAtOnce && ttl <= maxTtl; ++ttl) ttls.push_back(ttl);
+      if (!step(ttls)) return {};
+      const PathProbe sofar = ReadPath(address, byTtl);
+      if (sofar.targetReached || sofar.endsWithReport) break;
+      if (std::min(first + kTtlsAtOnce - 1, maxTtl) - lastAnswered >= kSilentTtlsToStop) break;
+    }
+    if (const std::vector<int> again = retries(true); !again.empty() && Left(1) > 0) (void)step(again);
+    return ReadPath(address, byTtl);
   }
 
   EchoService& echo_;
   const CheckOptions& options_;
   const StopFlag* stop_;
+  const Clock::time_point deadline_;
   std::mutex mutex_;
   std::condition_variable slotFree_;
+  std::condition_variable echoWake_;
   std::size_t running_ = 0;
-  std::vector<std::thread> threads_;
+  bool closing_ = false;
+  std::vector<uint32_t> echoQueue_;
+  std::thread echoThread_;
+  std::vector<std::thread> paths_;
+  std::map<uint32_t, uint32_t> groupPath_;  // /24 of silent addresses -> the one probed
+  std::map<uint32_t, uint32_t> pathOf_;     // address -> the address whose path it shares
+  std::map<uint32_t, PathProbe> ownPath_;
+  std::map<uint32_t, uint32_t> echoes_;     // answered echoes: address -> ms
   std::map<uint32_t, AddressDiagnosis> results_;
-  bool icmpRefused_ = false;
+  std::atomic<bool> icmpRefused_{false};
 };
 
 }  // namespace
@@ -157,123 +308,174 @@ std::vector<EndpointResult> CheckEndpoints(const HostCatalogue& catalogue) {
   return endpoints;
 }
 
+namespace {
+
+// The words of a look-up that gave no address.
+std::string UnresolvedReason(const Lookup& lookup, uint32_t timeoutMs) {
+  if (lookup.malformed) return "this is not a host name (not looked up)";
+  if (!lookup.finished) return Format("the DNS server did not answer within %u ms", timeoutMs);
+  switch (lookup.failure) {
+    case LookupFailure::NoIPv4:
+      return "the name has no IPv4 address";
+    case LookupFailure::NoAnswer:
+      return "the DNS server did not answer";
+    case LookupFailure::NoSuchName:
+    case LookupFailure::None:
+      break;
+  }
+  return "the name does not exist (the DNS server says so)";
+}
+
+}  // namespace
+
 CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const VerdictCallback& onVerdict,
                                    const StopFlag* stop, const WaitingCallback& onWaiting) {
   const Clock::time_point checkStart = Clock::now();
   CheckReport report;
   report.diagnosed = options_.diagnose;
-
   report.endpoints = CheckEndpoints(catalogue);
 
-  Clock::time_point lastNews = Clock::now();
+  // The whole check ends within two time-outs and a second: look-ups get one
+  // time-out, their connects the other, the diagnosis what is left.
+  const uint32_t timeoutMs = options_.connectTimeoutMs;
+  const uint32_t lookupMs = std::min(options_.lookupTimeoutMs, timeoutMs);
+  const Clock::time_point diagnosisDeadline =
+      checkStart + std::chrono::milliseconds(lookupMs) + std::chrono::milliseconds(timeoutMs) +
+      std::chrono::milliseconds(options_.diagnosisGraceMs);
+
+  std::size_t delivered = 0;
   const auto deliver = [&](EndpointResult& endpoint) {
-    lastNews = Clock::now();
+    ++delivered;
     ++report.counts[static_cast<std::size_t>(endpoint.verdict)];
     if (onVerdict) onVerdict(endpoint);
   };
 
+  const auto give = [&](EndpointResult& endpoint, const Probe& probe) {
+    endpoint.verdict = VerdictOf(probe.settlement.outcome);
+    endpoint.ms = probe.ms;
+    endpoint.unreachable = probe.settlement.unreachable;
+    endpoint.reporter = probe.settlement.reporter;
+    endpoint.reason = probe.settlement.reason;
+    deliver(endpoint);
+  };
+
   std::vector<std::string> hosts;
   hosts.reserve(report.endpoints.size());
-  for (const EndpointResult& endpoint : report.endpoints)
-    if (!endpoint.host.empty()) hosts.push_back(endpoint.host);
-  const std::map<std::string, Lookup> resolved =
-      ResolveAll(hosts, resolver_, options_.lookupTimeoutMs, stop);
+  std::map<std::string, std::vector<std::size_t>> endpointsOf;
+  for (std::size_t e = 0; e < report.endpoints.size(); ++e) {
+    // An entry without a host is never looked up ("" would be this machine).
+    if (report.endpoints[e].host.empty()) continue;
+    hosts.push_back(report.endpoints[e].host);
+    endpointsOf[report.endpoints[e].host].push_back(e);
+  }
+  ParallelLookup lookups(hosts, resolver_, lookupMs);
 
-  // Verdicts known before any connect; the rest become probes.
   std::vector<Probe> probes;
   std::map<std::pair<uint32_t, uint16_t>, std::size_t> probeOf;
-  for (std::size_t e = 0; e < report.endpoints.size(); ++e) {
-    EndpointResult& endpoint = report.endpoints[e];
-    if (endpoint.host.empty()) {
-      endpoint.verdict = Verdict::NoHost;
-      deliver(endpoint);
-      continue;
-    }
-    const Lookup& lookup = resolved.at(endpoint.host);
-    if (!lookup.malformed && !ParseNumericIPv4(endpoint.host)) endpoint.lookupMs = lookup.ms;
-    if (!lookup.address && !lookup.finished && stop != nullptr && stop->load()) {
-      endpoint.verdict = Verdict::Interrupted;
-      endpoint.ms = lookup.ms;
-      deliver(endpoint);
-      continue;
-    }
-    if (!lookup.address) {
-      endpoint.verdict = Verdict::Unresolved;
-      endpoint.ms = lookup.ms;
-      endpoint.reason = lookup.malformed  ? std::string("this is not a host name (not looked up)")
-                        : lookup.finished ? std::string("the name does not resolve")
-                                          : Format("the name look-up took longer than %u ms",
-                                     static_cast<unsigned>(options_.lookupTimeoutMs));
-      deliver(endpoint);
-      continue;
-    }
-    endpoint.address = lookup.address;
-    if (endpoint.port == 0 && endpoint.portText.empty()) {
-      endpoint.verdict = Verdict::NoPort;
-      deliver(endpoint);
-      continue;
-    }
-    // A port typed with other than digits is no port, whatever the client's
-    // arithmetic makes of it.
-    const bool typedNumber = std::all_of(endpoint.portText.begin(), endpoint.portText.end(),
-                                         [](char c) { return c >= '0' && c <= '9'; });
-    if (endpoint.port < 1 || endpoint.port > 65535 || !typedNumber) {
-      endpoint.verdict = Verdict::Error;
-      endpoint.reason = endpoint.portText.empty()
-                            ? Format("port %d is outside 1..65535", endpoint.port)
-                            : Format("port \"%s\" is not a number in 1..65535",
-                                     endpoint.portText.c_str());
-      deliver(endpoint);
-      continue;
-    }
-    const auto key = std::make_pair(*lookup.address, static_cast<uint16_t>(endpoint.port));
-    const auto [found, added] = probeOf.try_emplace(key, probes.size());
-    if (added) probes.push_back(Probe{key.first, key.second, {}, {}, false});
-    probes[found->second].endpoints.push_back(e);
+  for (EndpointResult& endpoint : report.endpoints) {
+    if (!endpoint.host.empty()) continue;
+    endpoint.verdict = Verdict::NoHost;
+    deliver(endpoint);
   }
 
   std::map<uint32_t, AddressState> addresses;
-  for (const Probe& probe : probes) ++addresses[probe.address].pending;
-  const bool diagnose = options_.diagnose && !probes.empty();
-  report.icmpAvailable = !diagnose || echo_.Initialize();
-  DiagnosisPool pool(echo_, options_, stop);
-  const auto suspect = [&](uint32_t address) {
+  // Verdicts known without a connect; the rest become probes.
+  const auto resolvedHost = [&](const std::string& host, const Lookup& lookup) {
+    for (const std::size_t e : endpointsOf[host]) {
+      EndpointResult& endpoint = report.endpoints[e];
+      if (!lookup.malformed && !ParseNumericIPv4(endpoint.host)) endpoint.lookupMs = lookup.ms;
+      if (!lookup.address && !lookup.finished && stop != nullptr && stop->load()) {
+        endpoint.verdict = Verdict::Interrupted;
+        endpoint.ms = lookup.ms;
+        deliver(endpoint);
+        continue;
+      }
+      if (!lookup.address) {
+        endpoint.verdict = Verdict::Unresolved;
+        endpoint.ms = lookup.ms;
+        endpoint.reason = UnresolvedReason(lookup, lookupMs);
+        deliver(endpoint);
+        continue;
+      }
+      endpoint.address = lookup.address;
+      if (endpoint.port == 0 && endpoint.portText.empty()) {
+        endpoint.verdict = Verdict::NoPort;
+        deliver(endpoint);
+        continue;
+      }
+      // A port typed with other than digits is no port, whatever the client's
+      // arithmetic makes of it.
+      const bool typedNumber = std::all_of(endpoint.portText.begin(), endpoint.portText.end(),
+                                           [](char c) { return c >= '0' && c <= '9'; });
+      if (endpoint.port < 1 || endpoint.port > 65535 || !typedNumber) {
+        endpoint.verdict = Verdict::Error;
+        endpoint.reason = endpoint.portText.empty()
+                              ? Format("port %d is outside 1..65535", endpoint.port)
+                              : Format("port \"%s\" is not a number in 1..65535", endpoint.portText.c_str());
+        deliver(endpoint);
+        continue;
+      }
+      const auto key = std::make_pair(*lookup.address, static_cast<uint16_t>(endpoint.port));
+      const auto [found, added] = probeOf.try_emplace(key, probes.size());
+      if (added) {
+        probes.push_back(Probe{key.first, key.second, {}, {}, false, {}, 0});
+        ++addresses[key.first].pending;
+      }
+      Probe& probe = probes[found->second];
+      probe.endpoints.push_back(e);
+      // A name that resolved late onto an address:port already settled shares its verdict.
+      if (probe.settled) give(endpoint, probe);
+    }
+  };
+
+  const bool diagnose = options_.diagnose;
+  bool icmpAsked = false;
+  DiagnosisPool pool(echo_, options_, stop, diagnosisDeadline);
+  const auto suspect = [&](uint32_t address, uint32_t reporter) {
     AddressState& state = addresses[address];
-    if (state.started || !diagnose || !report.icmpAvailable) return;
+    if (state.started || !diagnose) return;
+    if (!icmpAsked) {
+      icmpAsked = true;
+      report.icmpAvailable = echo_.Initialize();
+    }
+    if (!report.icmpAvailable) return;
     state.started = true;
-    pool.Start(address);
+    // A router's report already places the break: probing the path again
+    // would only spend that router's few reports a second.
+    if (reporter != 0) return;
+    pool.Start(address, !state.answered);
   };
 
   // The connects: at most maxOpenSockets in flight, the rest queued.
   const std::size_t maxOpen = std::clamp<std::size_t>(options_.maxOpenSockets, 1, 256);
-  const auto timeout = std::chrono::milliseconds(options_.connectTimeoutMs);
+  const auto timeout = std::chrono::milliseconds(timeoutMs);
   const auto suspectAfter = std::chrono::milliseconds(options_.suspectAfterMs);
   ConnectBatch batch;
   std::size_t next = 0;
   const auto settle = [&](std::size_t tag, const ConnectSettlement& settlement) {
     Probe& probe = probes[tag];
     probe.settled = true;
-    const double ms = TenthsOfMs(Clock::now() - probe.started);
+    probe.settlement = settlement;
+    probe.ms = TenthsOfMs(Clock::now() - probe.started);
     const Verdict verdict = VerdictOf(settlement.outcome);
     AddressState& state = addresses[probe.address];
     --state.pending;
+    if (verdict != Verdict::Timeout && verdict != Verdict::Error) state.answered = true;
     if (IsFailure(verdict)) {
       state.failed = true;
-      suspect(probe.address);
+      suspect(probe.address, verdict == Verdict::Unreachable ? settlement.reporter : 0);
     }
-    for (const std::size_t e : probe.endpoints) {
-      EndpointResult& endpoint = report.endpoints[e];
-      endpoint.verdict = verdict;
-      endpoint.ms = ms;
-      endpoint.unreachable = settlement.unreachable;
-      endpoint.reporter = settlement.reporter;
-      endpoint.reason = settlement.reason;
-      deliver(endpoint);
-    }
+    for (const std::size_t e : probe.endpoints) give(report.endpoints[e], probe);
   };
+  Clock::time_point lastProgress = Clock::now();
   Clock::time_point lastSuspectScan = Clock::now();
-  while (next < probes.size() || !batch.idle()) {
-    if (stop != nullptr && stop->load()) break;
+  while (!lookups.done() || next < probes.size() || !batch.idle()) {
+    if (stop != nullptr && stop->load()) {
+      lookups.Abandon();
+      for (auto& [host, lookup] : lookups.Collect()) resolvedHost(host, lookup);
+      break;
+    }
+    for (auto& [host, lookup] : lookups.Collect()) resolvedHost(host, lookup);
     while (next < probes.size() && batch.open() < maxOpen) {
       Probe& probe = probes[next];
       probe.started = Clock::now();
@@ -282,20 +484,21 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
       batch.Start(next, probe.address, probe.port, probe.started + timeout);
       ++next;
     }
-    batch.Wait(kStopPollMs, settle);
+    if (batch.idle() && next == probes.size())
+      lookups.Wait(kStopPollMs);  // only look-ups are out
+    else
+      batch.Wait(lookups.done() ? kStopPollMs : kStopPollMs / 4, settle);
     const Clock::time_point now = Clock::now();
-    if (onWaiting && now - lastNews >= std::chrono::seconds(1)) {
-      lastNews = now;
-      std::size_t waiting = 0;
-      for (const auto& [address, state] : addresses) waiting += state.pending;
-      onWaiting(waiting);
+    if (onWaiting && now - lastProgress >= std::chrono::seconds(1)) {
+      lastProgress = now;
+      onWaiting(delivered, report.endpoints.size());
     }
     if (diagnose && now - lastSuspectScan >= std::chrono::milliseconds(kStopPollMs)) {
       lastSuspectScan = now;
       for (auto& [address, state] : addresses)
         if (state.pending > 0 && !state.started && state.firstStart != Clock::time_point::max() &&
             now - state.firstStart >= suspectAfter)
-          suspect(address);
+          suspect(address, 0);
     }
   }
   // Stopped: what never settled is interrupted, not a time-out.
@@ -313,7 +516,22 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
   for (const EndpointResult& endpoint : report.endpoints)
     if (endpoint.verdict == Verdict::Interrupted) report.interrupted = true;
 
+  // The diagnoses end by their deadline; the progress line goes on meanwhile.
+  std::atomic<bool> joined{false};
+  std::thread ticker;
+  if (onWaiting && pool.busy())
+    ticker = std::thread([&] {
+      while (!joined.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStopPollMs));
+        if (Clock::now() - lastProgress >= std::chrono::seconds(1) && !joined.load()) {
+          lastProgress = Clock::now();
+          onWaiting(delivered, report.endpoints.size());
+        }
+      }
+    });
   pool.Join();
+  joined = true;
+  if (ticker.joinable()) ticker.join();
   if (pool.icmpRefused()) report.icmpAvailable = false;
   // Diagnoses of addresses that turned out fully open are dropped.
   for (const Probe& probe : probes) {

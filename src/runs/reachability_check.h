@@ -89,16 +89,20 @@ struct CheckOptions {
   // connects instead of following them.
   uint32_t suspectAfterMs = 1000;
   int maxTtl = 30;
-  std::size_t maxConcurrentDiagnoses = 4;
+  std::size_t maxConcurrentDiagnoses = 8;
+  // The diagnosis ends this long after the look-ups' and connects' time-outs
+  // (the look-ups get at most connectTimeoutMs), whatever is still out.
+  uint32_t diagnosisGraceMs = 700;
 };
 
 // Called once per endpoint as its verdict arrives, on the thread that runs
 // Run, in order of arrival; `cause` is not yet set.
 using VerdictCallback = std::function<void(const EndpointResult&)>;
 
-// Called on the same thread when a second has passed without a verdict,
-// with the number of connects still waiting.
-using WaitingCallback = std::function<void(std::size_t waiting)>;
+// Called about once a second while the check runs, with the endpoints that
+// have a verdict and all of them; on the thread that runs Run, or during the
+// closing diagnosis on one thread of the check's while Run waits.
+using WaitingCallback = std::function<void(std::size_t done, std::size_t total)>;
 
 // The endpoints of a catalogue, before any verdict: entry by entry, each
 // entry's ports in list order (an entry without a port has one, port 0).
@@ -107,11 +111,16 @@ using WaitingCallback = std::function<void(std::size_t waiting)>;
 
 // Every endpoint of a catalogue checked at once.
 // * Each entry resolves as the host selection does: a numeric address as it
-//   is, else through `resolver`; look-ups run in parallel, each bounded by
-//   lookupTimeoutMs. A look-up that overruns is abandoned (its thread ends
-//   by itself): the resolver must outlive the process's look-ups, as the
-//   system resolver does. A text that cannot be a host name is unresolved
-//   without a look-up.
+//   is, else through `resolver`; look-ups run in parallel and alongside the
+//   connects (an entry connects as soon as its name is known), each bounded
+//   by the smaller of lookupTimeoutMs and connectTimeoutMs. A look-up that
+//   overruns is abandoned (its thread ends by itself): the resolver must
+//   outlive the process's look-ups, as the system resolver does. A text that
+//   cannot be a host name is unresolved without a look-up. The reason tells
+//   a name that does not exist, a DNS server that did not answer and a name
+//   without an IPv4 address apart.
+// * The whole run, diagnosis included, ends within two connect time-outs
+//   and diagnosisGraceMs (up to 256 distinct address:port pairs).
 // * Each distinct address:port is connected once, all concurrently, at most
 //   maxOpenSockets at a time, each bounded by connectTimeoutMs; entries that
 //   share it share the verdict.

@@ -6,9 +6,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/netlib.sh"
 net_parse_args "$@"
 net_setup silent
 PROHIBITED_IP=203.0.113.74 UNREACHABLE_IP=203.0.113.82 FILTERED_PORT=9100
-# The routers' own ICMP budget (50 at once by default) would drop answers of four path probes
-# sent together.
-for ns in "$NS_R1" "$NS_R2" "$NS_R3"; do nsx "$ns" sysctl -qw net.ipv4.icmp_msgs_burst=100000; done
 # r3 refuses two more blocks in words; the target drops what its port 9100 would answer.
 nsx "$NS_R3" ip route add prohibit 203.0.113.72/29 && nsx "$NS_R3" ip route add unreachable 203.0.113.80/29 &&
   nsx "$NS_TARGET" ip rule add pref 100 iif lo ipproto tcp sport "$FILTERED_PORT" blackhole ||
@@ -38,9 +35,9 @@ T, B, P, U, R1, R3 = "203.0.113.2", "203.0.113.66", "203.0.113.74", "203.0.113.8
 O, F, X = 8443, 9100, 8001
 listen = lambda p: f"the host answers, but nothing listens on port {p}"
 # r2 is silent and r3 drops what it blackholes: r1 is the last router to answer on that path.
-beyond = f"nothing answers beyond router 1 ({R1})"
+beyond = f"no answer beyond router 1 ({R1})"
 filtered = (f"the host answers echo, so port {F} is filtered on the host or in front of it"
-            if case == "echo" else f"nothing answers beyond router 3 ({R3})")
+            if case == "echo" else f"no answer beyond router 3 ({R3})")
 # Windows keeps no report of the router: the path probe names it when r3's reports were not
 # used up by its limit (one a second after a burst of five, per source), and Winsock says
 # "host unreachable" for a prohibited route too.
@@ -90,7 +87,8 @@ check("conclusion", (doc["conclusion"]["code"], doc["conclusion"].get("places"))
 check("network", {k: doc["network"][k] for k in ("gateway", "gateway_echoed", "gateway_answered")},
       {"gateway": R1, "gateway_echoed": True, "gateway_answered": True})
 addresses = {a["address"]: a for a in doc["addresses"]}
-check("diagnosed addresses", sorted(addresses), sorted([T, B, P, U]))
+# Where the connect named the reporting router (not on Windows) the address is not probed again.
+check("diagnosed addresses", sorted(addresses), sorted([T, B, P, U] if wine else [T, B]))
 def path(address, hops, last, reached, echo, limited=False):
     a = addresses.get(address)
     if a is None: return
@@ -134,7 +132,7 @@ done
 # The quick verdicts come first, the four 2 s time-outs last; then the causes and the summary.
 [[ ${lines[9]} =~ \ timeout\  && ${lines[12]} =~ \ timeout\  ]] || ok=0
 grep -qx "0      $TARGET_RE:$REFUSED_PORT  the host answers, but nothing listens on port $REFUSED_PORT" "$text" || ok=0
-grep -qx "1      $BLACKHOLE_RE:$OPEN_PORT  nothing answers beyond router 1 (192\.0\.2\.2)" "$text" || ok=0
+grep -qx "1      $BLACKHOLE_RE:$OPEN_PORT  no answer beyond router 1 (192\.0\.2\.2)" "$text" || ok=0
 grep -qE "^conclusion: several breaks at once: DNS: no-such host does not resolve; the internet path: " "$text" || ok=0
 grep -qE "^12 endpoints: 2 open, 1 refused, 4 timeout, 2 unreachable, 1 unresolved, 1 no-port, 1 error \([0-9]+\.[0-9] ms\)$" "$text" || ok=0
 net_check "check: the table as verdicts arrive, the causes, the summary; exit 1" test $ok = 1 -a "$EXIT" = 1 ||

@@ -1,7 +1,10 @@
 # Sourced by the network-namespace tests and bench/net_bench.sh; all made here is named rk-<pid>-*,
 # removed by the EXIT trap, and every wait is bounded. r2 can be made silent (forwards, sends no
-# ICMP of its own); r3 blackholes 203.0.113.64/29, so a handshake there gets no answer.
-#   client 192.0.2.1 --- .2 r1 198.51.100.1 --- .2 r2 198.51.100.5 --- .6 r3 203.0.113.1 --- .2 target
+# ICMP of its own); r3 blackholes 203.0.113.64/29 and 203.0.113.128/25, so a handshake there gets
+# no answer. Between r1 and r2 runs delay_link.py over two TUN devices: NET_DELAY_MS (10) one way,
+# NET_JITTER_MS (2) either side of it, NET_LOSS (0); its config file is $NET_LINK_CONFIG. The
+# routers keep the kernel's default ICMP rate limits, as real ones ration theirs.
+#   client 192.0.2.1 --- .2 r1 198.51.100.1 ~~~ .2 r2 198.51.100.5 --- .6 r3 203.0.113.1 --- .2 target
 NS_CLIENT="rk-$$-client" NS_R1="rk-$$-r1" NS_R2="rk-$$-r2" NS_R3="rk-$$-r3" NS_TARGET="rk-$$-target"
 TARGET_IP=203.0.113.2 BLACKHOLE_IP=203.0.113.66 OPEN_PORT=8443 REFUSED_PORT=8001
 TARGET_RE='203\.0\.113\.2' R1_RE='192\.0\.2\.2' R3_RE='198\.51\.100\.6' BLACKHOLE_RE='203\.0\.113\.66'
@@ -32,20 +35,31 @@ net_link() {  # NS_A IF_A ADDR_A NS_B IF_B ADDR_B
     nsx "$4" ip addr add "$6" dev "$5" && nsx "$4" ip link set "$5" up
 }
 
+# net_delay_link NS_A IF_A ADDR_A NS_B IF_B ADDR_B: like net_link, through the delaying forwarder.
+net_delay_link() {
+  NET_LINK_CONFIG=$(mktemp /tmp/rk-net-link.XXXXXX) && net_temp_dirs+=("$NET_LINK_CONFIG") || return 1
+  printf '%s\n' "ns_a=$1" "dev_a=$2" "ns_b=$4" "dev_b=$5" "delay_ms=${NET_DELAY_MS:-10}" \
+    "jitter_ms=${NET_JITTER_MS:-2}" "loss=${NET_LOSS:-0}" "lifetime_s=900" >"$NET_LINK_CONFIG"
+  nsx "$1" ip tuntap add dev "$2" mode tun && nsx "$4" ip tuntap add dev "$5" mode tun || return 1
+  python3 "$(dirname "${BASH_SOURCE[0]}")/delay_link.py" "$NET_LINK_CONFIG" </dev/null >/dev/null 2>&1 &
+  net_pids+=($!)
+  nsx "$1" ip addr add "$3" dev "$2" && nsx "$1" ip link set "$2" up &&
+    nsx "$4" ip addr add "$6" dev "$5" && nsx "$4" ip link set "$5" up || return 1
+  local i  # the forwarder is up once a packet crosses
+  for i in $(seq 50); do nsx "$1" ping -c1 -W1 -q "${6%/*}" >/dev/null 2>&1 && return 0; done
+  return 1
+}
+
 net_build() {  # [silent]
   local ns route
   for ns in "$NS_CLIENT" "$NS_R1" "$NS_R2" "$NS_R3" "$NS_TARGET"; do
     ip netns add "$ns" 2>/dev/null && net_created_ns+=("$ns") && nsx "$ns" ip link set lo up || return 1
   done
   net_link "$NS_CLIENT" eth0 192.0.2.1/30 "$NS_R1" west 192.0.2.2/30 &&
-    net_link "$NS_R1" east 198.51.100.1/30 "$NS_R2" west 198.51.100.2/30 &&
+    net_delay_link "$NS_R1" east 198.51.100.1/30 "$NS_R2" west 198.51.100.2/30 &&
     net_link "$NS_R2" east 198.51.100.5/30 "$NS_R3" west 198.51.100.6/30 &&
     net_link "$NS_R3" east 203.0.113.1/29 "$NS_TARGET" eth0 203.0.113.2/29 || return 1
-  for ns in "$NS_R1" "$NS_R2" "$NS_R3"; do
-    # Full-speed ICMP: the kernel's rate limit would turn quick probes into false time-outs.
-    nsx "$ns" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 \
-      net.ipv4.icmp_msgs_per_sec=100000 >/dev/null 2>&1
-  done
+  for ns in "$NS_R1" "$NS_R2" "$NS_R3"; do nsx "$ns" sysctl -qw net.ipv4.ip_forward=1 || return 1; done
   while read -r ns route; do
     nsx "rk-$$-$ns" ip route add $route || return 1
   done <<ROUTES
@@ -55,6 +69,7 @@ r2 192.0.2.0/30 via 198.51.100.1
 r2 default via 198.51.100.6
 r3 default via 198.51.100.5
 r3 blackhole 203.0.113.64/29
+r3 blackhole 203.0.113.128/25
 target default via 203.0.113.1
 ROUTES
   # Silent r2: what r2 itself sends (iif lo) as ICMP finds only a blackhole,

@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <algorithm>
 #include <map>
+#include <set>
 #include <mutex>
 #include <thread>
 
@@ -71,6 +73,11 @@ class FakeEcho final : public EchoService {
       else if (path.destinationAnswers)
         answerer = destination;
     }
+    if (noOptions == 0 && ttl > 0) {
+      const std::lock_guard lock(mutex);
+      // A rationing router stays silent the first time it is asked.
+      if (++askedTtl[ttl] == 1 && flaky.count(answerer) != 0) answerer = 0;
+    }
     if (answerer == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min(silentMs, timeoutMs)));
       result.errorCode = kIpReqTimedOut;
@@ -83,7 +90,21 @@ class FakeEcho final : public EchoService {
     return 1;
   }
 
+  bool SendEchoBatch(std::span<const EchoRequest> requests, std::span<EchoResult> results,
+                     uint32_t timeoutMs, const StopFlag* stop) override {
+    {
+      const std::lock_guard lock(mutex);
+      const auto ttls = std::count_if(requests.begin(), requests.end(),
+                                      [](const EchoRequest& r) { return r.ttl > 0; });
+      largestTtlBatch = std::max<std::size_t>(largestTtlBatch, static_cast<std::size_t>(ttls));
+    }
+    return EchoService::SendEchoBatch(requests, results, timeoutMs, stop);
+  }
+
   bool available = true;
+  std::set<uint32_t> flaky;
+  std::map<int, int> askedTtl;
+  std::size_t largestTtlBatch = 0;
   uint32_t silentMs = 300;
   std::map<uint32_t, Path> paths;
   std::mutex mutex;
@@ -116,16 +137,16 @@ TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
     const char* cause;
   };
   const std::vector<Want> want = {
-      {0, 0, Verdict::Unresolved, "the name does not resolve"},
-      {0, 65536, Verdict::Unresolved, "the name does not resolve"},
-      {0, -1, Verdict::Unresolved, "the name does not resolve"},
-      {0, 70000, Verdict::Unresolved, "the name does not resolve"},
+      {0, 0, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
+      {0, 65536, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
+      {0, -1, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
+      {0, 70000, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
       {1, 0, Verdict::NoPort, "the entry has no port to test"},
       {1, 65536, Verdict::Error, "port 65536 is outside 1..65535"},
       {1, -1, Verdict::Error, "port -1 is outside 1..65535"},
       {1, 70000, Verdict::Error, "port 70000 is outside 1..65535"},
       {2, 0, Verdict::NoPort, "the entry has no port to test"},
-      {3, 80, Verdict::Unresolved, "the name does not resolve"},
+      {3, 80, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
       {4, 80, Verdict::Unresolved, "this is not a host name (not looked up)"},
       {5, 80, Verdict::NoHost, "the entry has no host to test"},
   };
@@ -169,7 +190,7 @@ TEST(ReachabilityCheck, LookUpsRunTogetherAndEachIsBounded) {
   ASSERT_EQ(report.endpoints.size(), 4u);
   for (const EndpointResult& e : report.endpoints) {
     EXPECT_EQ(e.verdict, Verdict::Unresolved);
-    EXPECT_EQ(e.cause, "the name look-up took longer than 400 ms");
+    EXPECT_EQ(e.cause, "the DNS server did not answer within 400 ms");
   }
 }
 
@@ -192,7 +213,7 @@ TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
   const auto start = Clock::now();
   const CheckReport report = ReachabilityCheck(resolver, echo).Run(
       catalogue, [&](const EndpointResult& e) { arrivals.emplace_back(e.verdict, MsSince(start)); },
-      nullptr, [&](std::size_t count) { waiting.push_back(count); });
+      nullptr, [&](std::size_t done, std::size_t all) { waiting.push_back(all - done); });
   const long long total = MsSince(start);
   ASSERT_EQ(report.endpoints.size(), 4u);
   EXPECT_EQ(report.endpoints[0].verdict, Verdict::Open);
@@ -208,7 +229,7 @@ TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
   ASSERT_EQ(arrivals.size(), 4u);
   EXPECT_EQ(arrivals.back().first, Verdict::Timeout);
   EXPECT_LT(arrivals.front().second, 1000);
-  // Alive meanwhile: about once a second, one connect still waiting.
+  // Alive meanwhile: about once a second, one endpoint still waiting.
   EXPECT_GE(waiting.size(), 8u);
   EXPECT_LE(waiting.size(), 10u);
   for (const std::size_t count : waiting) EXPECT_EQ(count, 1u);
@@ -337,6 +358,8 @@ TEST(ReachabilityCheck, PathReading) {
       {"router 3 reports the rest unreachable", {answer(r1), answer(r2), answer(r3), answer(r3), answer(r3)},
        {{1, r1}, {2, r2}, {3, r3}}, 3, false, true},
       {"nothing at all", {none, none, none}, {}, 0, false},
+      {"router 2's one unreachable report ends the path",
+       {answer(r1), EchoResult{0, r2, 7, true}, none, none}, {{1, r1}, {2, r2}}, 2, false, true},
   };
   for (const Case& c : cases) {
     const PathProbe path = ReadPath(target, c.answers);
@@ -376,7 +399,7 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
   // Open, refused, filtered and "beyond router 3" come from the loopback runs above and below.
   const std::vector<Case> cases = {
       {endpoint(Verdict::Refused), &silent, true, "the host answers, but nothing listens on port 8443"},
-      {endpoint(Verdict::Timeout), &silent, true, "nothing answers, not even the first router"},
+      {endpoint(Verdict::Timeout), &silent, true, "no answer, not even from the first router"},
       {endpoint(Verdict::Timeout), nullptr, true, "no answer to the connection request"},
       {endpoint(Verdict::Timeout), nullptr, false,
        hint.empty() ? std::string("no answer to the connection request; finding where it stops needs ICMP")
@@ -410,6 +433,50 @@ TEST(ReachabilityCheck, UnreachableCodesByWhatTheySayAbout) {
   for (const auto& [code, kind] : want) EXPECT_EQ(UnreachableKindOfCode(code), kind) << int{code};
 }
 
+// One rule reads every connect: the pending error first, a queued report only
+// adds its sender; a refusal sent by anyone but the target is a filter's.
+TEST(ReachabilityCheck, ConnectSettlementRule) {
+  using connect_backend::QueuedReport;
+  using connect_backend::SettlementOf;
+  const connect_backend::ErrorCodes codes{1, 2, 3, 4, 5, 6, [](int) { return std::string("x"); }};
+  const uint32_t target = Ip(203, 0, 113, 2);
+  const uint32_t router = Ip(198, 51, 100, 2);
+  const QueuedReport none;
+  const QueuedReport hostUnreachable{true, 3, 1, router};
+  const QueuedReport portFromRouter{true, 3, 3, router};
+  const QueuedReport portFromTarget{true, 3, 3, target};
+  struct Case {
+    int pending;
+    bool hungUp;
+    QueuedReport report;
+    ConnectOutcome outcome;
+    UnreachableKind kind;
+    uint32_t reporter;
+  };
+  const Case cases[] = {
+      {0, false, none, ConnectOutcome::Open, UnreachableKind::Host, 0},
+      {0, false, hostUnreachable, ConnectOutcome::Open, UnreachableKind::Host, 0},  // stale report
+      {0, true, none, ConnectOutcome::Error, UnreachableKind::Host, 0},
+      {0, true, hostUnreachable, ConnectOutcome::Unreachable, UnreachableKind::Host, router},
+      {1, false, none, ConnectOutcome::Refused, UnreachableKind::Host, 0},
+      {1, false, portFromTarget, ConnectOutcome::Refused, UnreachableKind::Host, target},
+      {1, false, portFromRouter, ConnectOutcome::Unreachable, UnreachableKind::RefusedOnBehalf, router},
+      {2, false, none, ConnectOutcome::Unreachable, UnreachableKind::Prohibited, 0},
+      {5, false, hostUnreachable, ConnectOutcome::Unreachable, UnreachableKind::Host, router},
+      {5, false, QueuedReport{true, 3, 13, router}, ConnectOutcome::Unreachable,
+       UnreachableKind::Prohibited, router},
+      {4, false, none, ConnectOutcome::Unreachable, UnreachableKind::Network, 0},
+  };
+  for (const Case& c : cases) {
+    const ConnectSettlement got = SettlementOf(c.pending, c.hungUp, c.report, target, codes);
+    EXPECT_EQ(got.outcome, c.outcome) << c.pending << " " << c.hungUp << " " << int{c.report.code};
+    if (got.outcome == ConnectOutcome::Unreachable) {
+      EXPECT_EQ(got.unreachable, c.kind);
+    }
+    EXPECT_EQ(got.reporter, c.reporter) << c.pending << " " << int{c.report.code};
+  }
+}
+
 // Without ICMP the check still runs, and says what the diagnosis needs.
 TEST(ReachabilityCheck, WithoutIcmpTheConnectsStillRun) {
   StalledListener stalled;
@@ -427,33 +494,36 @@ TEST(ReachabilityCheck, WithoutIcmpTheConnectsStillRun) {
   EXPECT_THAT(report.endpoints[0].cause, HasSubstr("needs ICMP"));
 }
 
-// The diagnosis: a path whose second router is silent and whose target
-// ignores echo ends "beyond router 3"; the 31 echoes of a batch are in flight
-// together, so the whole takes one silent wait, not 31.
-TEST(ReachabilityCheck, DiagnosisSendsThePathProbeAtOnce) {
+// The diagnosis: a path whose second router rations its reports (silent the
+// first time) and whose target ignores echo. The path probe goes out a few
+// TTLs at a time, asks the silent hop again, and stops after three silent TTLs
+// past router 3; the whole check stays within two time-outs and the grace.
+TEST(ReachabilityCheck, DiagnosisPacesThePathProbeAndAsksASilentHopAgain) {
   StalledListener stalled;
   ASSERT_TRUE(stalled.stalled());
   testing::FakeResolver resolver;
   FakeEcho echo;
   echo.silentMs = 400;
-  echo.paths[Ip(127, 0, 0, 1)] = {{Ip(192, 0, 2, 2), 0, Ip(198, 51, 100, 6), 0, 0}, false};
+  const uint32_t r2 = Ip(198, 51, 100, 2);
+  echo.paths[Ip(127, 0, 0, 1)] = {{Ip(192, 0, 2, 2), r2, Ip(198, 51, 100, 6)}, false};
+  echo.flaky.insert(r2);
   CheckOptions options;
-  options.connectTimeoutMs = 200;
+  options.connectTimeoutMs = 600;
   options.suspectAfterMs = 100;
   const auto start = Clock::now();
   const CheckReport report = ReachabilityCheck(resolver, echo, options)
                                  .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}));
-  EXPECT_LT(MsSince(start), 1000);
-  EXPECT_EQ(echo.sent, 31);
+  EXPECT_LT(MsSince(start), 2 * 600 + 700 + 300);
+  EXPECT_LE(echo.largestTtlBatch, 5u) << "no burst of the whole path";
+  EXPECT_EQ(echo.askedTtl[2], 2) << "the silent hop is asked once more";
+  EXPECT_EQ(echo.askedTtl[7], 0) << "three silent TTLs past the last answer end the probe";
   ASSERT_EQ(report.addresses.size(), 1u);
   const AddressDiagnosis& d = report.addresses[0];
   EXPECT_FALSE(d.echoAnswered);
-  EXPECT_FALSE(d.path.targetReached);
-  EXPECT_EQ(d.path.lastTtl, 3);
-  ASSERT_EQ(d.path.hops.size(), 2u);
-  EXPECT_EQ(d.path.hops[0].ttl, 1);
-  EXPECT_EQ(d.path.hops[1].ttl, 3);
-  EXPECT_EQ(report.endpoints[0].cause, "nothing answers beyond router 3 (198.51.100.6)");
+  std::vector<int> ttls;
+  for (const PathHop& hop : d.path.hops) ttls.push_back(hop.ttl);
+  EXPECT_EQ(ttls, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(report.endpoints[0].cause, "no answer beyond router 3 (198.51.100.6)");
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# trust_test.sh refusal|causes|bound|names --cli PATH | --wine-exe PATH --work DIR: `check` over
+# netlib.sh's chain with the delaying link (10-20 ms) and the kernel's default ICMP rate limits.
+#   refusal  r2 answers for two blocks: route unreachable, and a filter's port-unreachable; 5 runs
+#   causes   100 addresses r3 blackholes: one cause for all, the same in 5 runs
+#   bound    200 endpoints, 100 dark on many addresses, --timeout-ms 2000: done within 5 s
+#   names    look-ups against dnsmasq in the client's namespace: each failure told apart
+source "$(dirname "${BASH_SOURCE[0]}")/netlib.sh"
+what=$1; shift
+net_parse_args "$@"
+NET_DELAY_MS=15 NET_JITTER_MS=5
+net_setup
+json=$(mktemp /tmp/rk-net-trust.XXXXXX) && net_temp_dirs+=("$json")
+R2=198.51.100.2
+
+# locals HOST:PORT...: the client tree's Local list, and nothing else to test.
+locals() {
+  local i=0 lines=() entry
+  for entry in "$@"; do i=$((i + 1)); lines+=("IP_$i=${entry%:*}" "Port_$i=${entry##*:}"); done
+  net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name="
+  net_ini Sys/VekTradedesk.ini "[Local]" "Count=$i" "${lines[@]}"
+}
+# field EXPR: a python expression over the JSON document `d`, printed.
+field() { python3 -c "import json,sys; d=json.load(open(sys.argv[1], encoding='utf-8')); print($1)" "$json"; }
+# Routers refill their unreachable-report budget (5 tokens, one a second) between runs.
+pause() { sleep "${1:-5}"; }
+
+case $what in
+refusal)
+  nsx "$NS_R2" ip route add unreachable 203.0.113.96/29 &&
+    nsx "$NS_R2" nft -f - <<<'table ip rk { chain pass { type filter hook forward priority 0;
+      tcp dport 9200 reject with icmp port-unreachable; }; }' ||
+    { net_log "FAIL: could not set r2 up"; exit 1; }
+  locals "203.0.113.98:$OPEN_PORT" "$TARGET_IP:9200" "$TARGET_IP:$REFUSED_PORT" "$TARGET_IP:$OPEN_PORT"
+  # Wine reads the unix socket's error alone: the filter's answer is a refusal there.
+  reporter=$R2 filtered="unreachable $R2"; [ -z "$NET_WINE_EXE" ] || reporter=None filtered="refused None"
+  for run in 1 2 3 4 5; do
+    net_run "$json" check --json --timeout-ms 2000
+    got=$(field '"|".join(e["verdict"] + " " + str(e["reporter"]) for e in d["endpoints"])')
+    want="unreachable $reporter|$filtered|refused None|open None"
+    net_check "refusal run $run: r2's answers read as unreachable ($got)" test "$got" = "$want" ||
+      field '[e["cause"] for e in d["endpoints"]]' >&2
+    [ $run = 1 ] && field '"\n".join(e["cause"] for e in d["endpoints"])' | sed 's/^/     cause: /' >&2
+    pause 2
+  done ;;
+causes)
+  # 100 addresses in r3's blackholed /25, each on the open port: every handshake goes unanswered.
+  hosts=(); for i in $(seq 1 100); do hosts+=("203.0.113.$((i + 128)):$OPEN_PORT"); done
+  locals "${hosts[@]}"
+  want="no answer beyond router 2 ($R2)"  # r3 drops what it blackholes before any TTL check
+  for run in 1 2 3 4 5; do
+    net_run "$json" check --json --timeout-ms 2000
+    got=$(field '"|".join(sorted({e["cause"] for e in d["endpoints"]}))')
+    net_check "causes run $run: one cause for 100 blackholed addresses ($got), $ELAPSED_MS ms" \
+      test "$got" = "$want" -a "$ELAPSED_MS" -le 5000
+    pause 2
+  done ;;
+bound)
+  # 100 open endpoints on the target, 100 dark ones on 100 addresses.
+  hosts=(); for i in $(seq 1 100); do hosts+=("$TARGET_IP:$OPEN_PORT" "203.0.113.$((i + 128)):$OPEN_PORT"); done
+  locals "${hosts[@]}"
+  if [ -n "$NET_WINE_EXE" ]; then  # the process start under Wine is not the check's: its own time
+    net_run "$json" check --json --timeout-ms 2000
+    took=$(field 'int(d["duration_ms"])')
+    net_check "bound: 200 endpoints, 100 dark, checked in $took ms (<= 5000)" test "$EXIT" = 1 -a "$took" -le 5000
+    net_check "bound: 100 open, 100 timeout" test "$(field 'd["summary"]["open"], d["summary"]["timeout"]')" = "100 100"
+  else
+    err=$(mktemp /tmp/rk-net-trust.XXXXXX) && net_temp_dirs+=("$err")
+    net_run "$json" check --timeout-ms 2000 2>"$err"
+    net_check "bound: 200 endpoints, 100 dark, in $ELAPSED_MS ms (<= 5000), exit $EXIT" \
+      test "$EXIT" = 1 -a "$ELAPSED_MS" -le 5000
+    net_check "bound: 100 open, 100 timeout" grep -qE '^200 endpoints: 100 open, 100 timeout' "$json"
+    net_check "bound: a progress line each second on stderr" \
+      test "$(grep -cE '^\.\.\. [0-9]+ / 200 done$' "$err")" -ge 2
+    tail -2 "$json" | sed 's/^/     /' >&2; sed 's/^/     stderr: /' "$err" >&2
+  fi ;;
+names)
+  command -v dnsmasq >/dev/null || net_skip_or_fail "dnsmasq is not installed"
+  # The client's resolver is dnsmasq on its own address; a second server address gets no answer.
+  mkdir -p "/etc/netns/$NS_CLIENT" && net_temp_dirs+=("/etc/netns/$NS_CLIENT")
+  nsx "$NS_CLIENT" dnsmasq --no-resolv --no-hosts --keep-in-foreground --port=53 \
+    --listen-address=192.0.2.1 --bind-interfaces --pid-file= --user=root \
+    --local=/test/ --host-record=six.test,2001:db8::1 \
+    --host-record=trade.test,$TARGET_IP </dev/null >/dev/null 2>&1 &
+  net_pids+=($!)
+  for i in $(seq 50); do nsx "$NS_CLIENT" bash -c 'exec 3<>/dev/tcp/192.0.2.1/53' 2>/dev/null && break; sleep 0.1; done
+  locals "trade.test:$OPEN_PORT" "nothing.test:$OPEN_PORT" "six.test:$OPEN_PORT"
+  printf 'nameserver 192.0.2.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$NS_CLIENT/resolv.conf"
+  net_run "$json" check --json --timeout-ms 2000
+  got=$(field '"|".join(e["verdict"] + ": " + e["cause"] for e in d["endpoints"])')
+  want="open: |unresolved: the name does not exist (the DNS server says so)|unresolved: the name has no IPv4 address"
+  net_check "names: found, no such name, no IPv4 address ($got)" test "$got" = "$want"
+  # A server that never answers: r3's blackholed address as the only resolver.
+  printf 'nameserver 203.0.113.70\noptions timeout:5 attempts:2\n' >"/etc/netns/$NS_CLIENT/resolv.conf"
+  net_run "$json" check --json --timeout-ms 2000
+  got=$(field 'd["endpoints"][0]["cause"]')
+  net_check "names: a silent DNS server, bounded by the time-out ($got, $ELAPSED_MS ms)" \
+    test "$got" = "the DNS server did not answer within 2000 ms" -a "$ELAPSED_MS" -le 5000 ;;
+*) net_log "unknown test $what"; exit 2 ;;
+esac
+[ "$net_failures" -eq 0 ] || { net_log "$net_failures check(s) failed"; exit 1; }
+net_log "all checks passed"
