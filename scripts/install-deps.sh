@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, and
+# Installs the Debian packages that building, running and testing need (and
+# nothing more: the benchmarks and tools/render-art.sh name their own), and
 # the zh_TW.UTF-8 locale that gives Wine code page 950. Does nothing when all
 # is there; as a non-root user it only names what is missing.
 set -euo pipefail
@@ -8,10 +9,10 @@ packages=(
   cmake ninja-build g++ python3 locales
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev googletest
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 xvfb xauth x11-apps x11-utils imagemagick librsvg2-bin
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine64 xvfb x11-utils
   fonts-wqy-microhei
-  iproute2 iputils-ping traceroute procps
+  iproute2 procps
   tinyproxy dante-server microsocks
   nftables dnsmasq-base nmap
 )

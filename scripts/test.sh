@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test suite of both builds: the native build, the Windows build
 # under Wine (unit, CLI and window tests), ThreadSanitizer, AddressSanitizer
-# with UndefinedBehaviorSanitizer, the fuzzers for a
-# bounded time, and the network-namespace tests. With CI=true nothing may be
-# skipped. Ends with one line "suites: N passed, M failed".
+# with UndefinedBehaviorSanitizer, the fuzzers (built in the same sanitizer
+# tree) for a bounded time, and the network-namespace tests. With CI=true
+# nothing may be skipped. Ends with one line "suites: N passed, M failed".
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/common.sh"
@@ -40,13 +40,13 @@ windows_suite() {
   ensure_display || return 1
   wine_prepare
   local rc=0
-  ctest --preset windows --timeout 900 || rc=1
+  ctest --preset windows -j2 --timeout 900 || rc=1
   wine_finish
   return $rc
 }
 
 tsan_suite() {
-  build tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan --timeout 900
+  build tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan -j2 --timeout 900
 }
 
 # The unit and CLI tests under AddressSanitizer and UndefinedBehaviorSanitizer:
@@ -55,21 +55,23 @@ tsan_suite() {
 # exit code 86, which no test expects (the default, 1, is the CLI's own "not
 # reachable" and would pass a test that expects it).
 asan_suite() {
-  build asan && ctest --preset asan -L "unit|cli" --timeout 900
+  build asan && ctest --preset asan -j2 -L "unit|cli" --timeout 900
 }
 
+# The fuzz targets come from the sanitizer build of asan_suite.
 fuzz_suite() {
-  build fuzz || return 1
-  local rc=0 target corpus
-  for target in build/fuzz/tests/fuzz/*_fuzz; do
+  local rc=0 target corpus found=0
+  for target in build/asan/tests/fuzz/*_fuzz; do
     [ -x "$target" ] || continue
-    corpus="build/fuzz/corpus/$(basename "$target")"
+    found=$((found + 1))
+    corpus="build/asan/corpus/$(basename "$target")"
     mkdir -p "$corpus"
     local seeds="tests/fuzz/corpus/$(basename "$target" _fuzz)"
     echo "--- $(basename "$target") for ${REACHKIT_FUZZ_SECONDS} s"
     "$target" -max_total_time="$REACHKIT_FUZZ_SECONDS" -timeout=5 -rss_limit_mb=1024 \
       -print_final_stats=0 "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) 2>&1 | tail -n 3 || rc=1
   done
+  [ "$found" -gt 0 ] || { echo "no fuzz targets built"; return 1; }
   return $rc
 }
 

@@ -206,10 +206,21 @@ void IniDocument::Parse() {
   std::size_t slots = 8;
   while (slots < keys_.size() + keys_.size() / 2) slots *= 2;
   keyTable_.assign(slots, 0);
+  // Only the first of duplicate names is entered (the one a look-up finds): a file of many
+  // equal names would otherwise make one probe run of them all, quadratic to build.
+  const auto nameOf = [&](const KeyEntry& key) {
+    return Trim(std::string_view(text()).substr(key.nameBegin, key.equals - key.nameBegin));
+  };
   for (std::uint32_t i = 0; i < keys_.size(); ++i) {
-    std::size_t slot = KeySlot(keys_[i].section, keys_[i].hash);
-    while (keyTable_[slot] != 0) slot = (slot + 1) & (slots - 1);
-    keyTable_[slot] = i + 1;
+    const KeyEntry& key = keys_[i];
+    std::size_t slot = KeySlot(key.section, key.hash);
+    bool duplicate = false;
+    for (; keyTable_[slot] != 0 && !duplicate; slot = (slot + 1) & (slots - 1)) {
+      const KeyEntry& entered = keys_[keyTable_[slot] - 1];
+      duplicate = entered.section == key.section && entered.hash == key.hash &&
+                  EqualsIgnoreAsciiCase(nameOf(entered), nameOf(key), lead);
+    }
+    if (!duplicate) keyTable_[slot] = i + 1;
   }
 }
 

@@ -65,41 +65,11 @@ class JsonCliTest(h.CliCase):
         self.assertEqual(len(ping["lines"]), 7)
         self.assertEqual((ping["lines"][0], ping["lines"][-1]), ("Ping 127.0.0.1 [127.0.0.1]", "End "))
 
-        trace = self.document("trace", "1")
-        self.assertEqual((trace["host"], trace["address"], trace["target_reached"], trace["lines"][-1]),
-                         ("localhost", "127.0.0.1", True, "目標到達"))
-        self.assertEqual([(x["ttl"], x["answered"], x["address"]) for x in trace["hops"]], [(1, True, "127.0.0.1")])
-
         telnet = self.document("telnet", "0")
         self.assertEqual((telnet["ports"], telnet["attempts"], telnet["answered"], telnet["lines"][1:]), (
             [self.closed, self.open], [{"port": self.closed, "connected": False},
                                        {"port": self.open, "connected": True}], True,
             ["連線失敗，127.0.0.1：%d" % self.closed, "連線成功，127.0.0.1：%d" % self.open]))
-        refused = self.document("telnet", "2", code=1)
-        self.assertEqual((refused["answered"], refused["attempts"]),
-                         (False, [{"port": self.closed, "connected": False}]))
-        no_port = self.document("ping", "3", code=1)  # a Local entry without a port resolves to nothing
-        self.assertEqual((no_port["address"], no_port["echoes"], no_port["lines"]),
-                         (None, [], ["Order Port Size Error!"]))
-
-    def test_check_takes_the_global_json_option_before_or_after_the_command(self):
-        want = [(0, self.closed, "refused"), (0, self.open, "open"), (1, self.closed, "refused"),
-                (1, self.open, "open"), (2, self.closed, "refused"), (3, 0, "no-port")]
-        for args in (["--json", "check"], ["check", "--json"]):
-            doc = self.document(*args, "--timeout-ms", "2000", "--no-diagnose", code=1)
-            self.assertEqual([(e["index"], e["port"], e["verdict"]) for e in doc["endpoints"]], want, args)
-            self.assertEqual((doc["diagnosed"], doc["addresses"], doc["summary"]["total"]), (False, [], 6), args)
-        code, out, _ = self.run_cli("--root", self.root, "check", "--timeout-ms", "2000", "--no-diagnose")
-        self.assertEqual((code, out.split()[:3]), (1, [b"#", b"label", b"address:port"]))
-
-    def test_set_preference_and_an_empty_client_give_documents_with_their_exit_codes(self):
-        self.assertEqual(self.document("set-preference", "Loop", "0", "8", code=1),
-                         {"stored": False, "line": None, "refusal": "Port必須是正整數", "error": None})
-        self.assertEqual(self.document("set-preference", "Loop", "80", "81"),
-                         {"stored": True, "line": "成功連線： - 　　優先連線：Loop　80　81", "refusal": None, "error": None})
-        empty = self.host_path(self.dir / "Bin")
-        rc, out, _ = self.run_cli("--root", empty, "--json", "hosts")
-        self.assertEqual((rc, json.loads(out)), (3, {"client_root": empty, "hosts": []}))
 
 
 if __name__ == "__main__":

@@ -110,14 +110,6 @@ class ReportCliTest(h.CliCase):
             ("SOCKS5", 4, lambda: lab.microsocks(lab.free_port(), "agent", secrets[1]),
              {refused: ("proxy-refused-target", "SOCKS5 5: connection refused"),
               opened: ("open-via-proxy", "the SOCKS5 proxy")}),
-            ("HTTP", 1, lambda: lab.tinyproxy(lab.free_port(), [self.open], ("agent", secrets[0])),
-             {refused: ("proxy-refused-target", "HTTP/1."), opened: ("open-via-proxy", "the HTTP proxy")}),
-            ("SOCKS4", 2, lambda: lab.danted(lab.free_port()),
-             {refused: ("proxy-refused-target", "SOCKS4 91"), opened: ("open-via-proxy", "the SOCKS4 proxy")}),
-            ("SOCKS4a", 3, lambda: _scripted("socks4a"),
-             {refused: ("proxy-refused-target", "SOCKS4 91"), opened: ("open-via-proxy", "the SOCKS4a proxy")}),
-            ("SOCKS5", 4, lambda: _scripted("silent"),
-             {refused: ("timeout", ""), opened: ("timeout", "")}),
         ]
         for kind, type_, server, verdicts in cases:
             with self.subTest(proxy=kind, type=type_), server() as port:
@@ -163,39 +155,6 @@ class ReportCliTest(h.CliCase):
                     self.assertRegex(proxied, r"(^|\n)%d +\S.* 127\.0\.0\.1:%d +%s +\d+\.\d ms  %s"
                                      % (index, target, proxy_verdict, re.escape(reason)))
                 self.assertRegex(proxied, r"\n3 endpoints: 2 open, 1 refused; through the proxy: [^\n]+ \(\d+\.\d ms\)\n$")
-
-    def test_without_a_stored_proxy_the_report_has_no_proxied_check(self):
-        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
-        for proxy in ("", "ProxyType=0\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d\n" % self.open,
-                      "ProxyType=9\nProxyServerName=127.0.0.1\nProxyPort=%d\n" % self.open):
-            with self.subTest(proxy=proxy):
-                self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n%s" % (self.open, proxy))
-                code, out, err = self.run_cli("--root", self.root, "--json", "report", "--no-diagnose")
-                self.assertEqual((code, err), (0, b""))
-                check = json.loads(out)["check"]
-                self.assertNotIn("proxy", check)
-                self.assertEqual([sorted(e) for e in check["endpoints"]],
-                                 [sorted(["index", "label", "host", "address", "port", "port_text",
-                                          "verdict", "ms", "lookup_ms", "cause", "reporter"])])
-                code, out, err = self.run_cli("--root", self.root, "report", "--no-diagnose")
-                self.assertEqual((code, err), (0, b""))
-                self.assertNotIn(b"through the", out)
-                self.assertRegex(out.decode("utf-8"), r"\n1 endpoints: 1 open \(\d+\.\d ms\)\n$")
-
-
-def _scripted(behaviour):
-    """The scripted proxy as a context that gives its port, like the servers'."""
-    proxy = lab.ScriptedProxy(behaviour)
-
-    class Port:
-        def __enter__(self):
-            return proxy.port
-
-        def __exit__(self, *exc):
-            proxy.close()
-
-    return Port()
-
 
 if __name__ == "__main__":
     h.main()

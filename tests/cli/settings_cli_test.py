@@ -12,7 +12,6 @@ class SettingsCliTest(h.CliCase):
     def test_set_preference_refusals_write_nothing_and_a_confirmed_one_prints_the_label(self):
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Northeast,North,台北\n")
         for args, message in ((("north", "80", "81"), "沒有選擇連線位置"),  # only the exact name
-                              (("West", "0", "8"), "沒有選擇連線位置"), (("North", "0", "8"), "Port必須是正整數"),
                               (("North", "80", "8o"), "Port必須是正整數"),
                               (("North", "80", "70000"), "PS Port必須介於1到65535")):
             self.assertEqual(self.run_cli("--raw", "--root", self.root, "set-preference", *args),

@@ -1,4 +1,4 @@
-// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard|looks|folder-names
+// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard
 //   <client>\Reachkit\Reachkit.exe [ARG];
 // no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits.
 #include <cstdlib>
@@ -8,8 +8,6 @@
 #include "config/client_paths.h"
 #include "config/host_catalogue.h"
 #include "config/profile_store.h"
-#include "controls/button_look.h"
-#include "controls/group_layout.h"
 #include "harness.h"
 #include "resource.h"
 
@@ -18,26 +16,10 @@ using rk::Format;
 
 int RunDialogs(const std::string& exe, const std::string& folder);
 int RunKeyboard(const std::string& exe, const std::string& folder);
-int RunLooks(const std::string& exe, const std::string& folder);
-int RunFolderNames(const std::string& exe, const std::string& folder);
 
 namespace {
 
-std::string RectText(const RECT& r) {
-  return Format("(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
-}
-
 int Darkest(COLORREF c) { return std::min({GetRValue(c), GetGValue(c), GetBValue(c)}); }
-
-RECT InkBox(const Pixels& pixels) {  // around the dark ("ink") pixels
-  RECT box{pixels.width, pixels.height, -1, -1};
-  for (int y = 0; y < pixels.height; ++y)
-    for (int x = 0; x < pixels.width; ++x)
-      if (Darkest(pixels.At(x, y)) < 80)
-        box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
-               std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
-  return box;
-}
 
 struct MainWindow : Program {
   using Program::Program;
@@ -53,62 +35,6 @@ struct MainWindow : Program {
            Enabled(Item(IDC_BTN_TELNET)) == on;
   }
 };
-
-void Layout(const MainWindow& w) {
-  RECT client{};
-  GetClientRect(w.main(), &client);
-  const LONG W = client.right, H = client.bottom;
-  auto place = [&](int id, const RECT& want) {
-    const RECT got = w.At(id);
-    Check(EqualRect(&got, &want), Format("%d at ", id) + RectText(got) + " not " + RectText(want));
-  };
-  for (int title = IDC_PREFERENCE_TITLE; title <= IDC_NETWORK_TITLE; ++title) {
-    const RECT t = w.At(title);  // and its separator
-    place(title + 3, {t.right + 2, (t.top + t.bottom) / 2 + 2, W - 15, (t.top + t.bottom) / 2 + 4});
-  }
-  const RECT t1 = w.At(IDC_PREFERENCE_TITLE), t2 = w.At(IDC_SETTINGS_TITLE),
-             t3 = w.At(IDC_NETWORK_TITLE), combo = w.At(IDC_HOST_COMBO);
-  const LONG half = (W - 65) / 2, tool = (W - 75) / 4;
-  // The label fills its group, grown to one line of its font where the group is shorter.
-  const rk::PixelRect label = rk::AtLeastOneLine({30, t1.bottom + 3, W - 30, t2.top - 3},
-                                                 w.At(IDC_PREFERENCE_LABEL).bottom -
-                                                     w.At(IDC_PREFERENCE_LABEL).top);
-  place(IDC_PREFERENCE_LABEL, {label.left, label.top, label.right, label.bottom});
-  place(IDC_BTN_PROXY_SETTING, {30, t2.bottom + 7, 30 + half, t3.top - 7});
-  place(IDC_BTN_CONNECT_SETTING, {35 + half, t2.bottom + 7, 35 + 2 * half, t3.top - 7});
-  place(IDC_HOST_COMBO, {30, t3.bottom + 15, W - 30, combo.bottom});
-  const int tools[] = {IDC_BTN_PING, IDC_BTN_TRACERT, IDC_BTN_TELNET, IDC_BTN_CLEAR};
-  for (LONG i = 0; i < 4; ++i)
-    place(tools[i], {30 + i * (tool + 5), combo.bottom + 5, 30 + i * (tool + 5) + tool,
-                     combo.bottom + 71});
-  place(IDC_RESULT_LIST, {30, combo.bottom + 76, W - 30, H - 30});
-}
-
-// The picture blended over the face colour, the hover shade, the pressed offset.
-void Looks(const MainWindow& w) {
-  const COLORREF face = GetSysColor(COLOR_BTNFACE), shade = rk::ShadeFromFace(face);
-  SetCursorPos(0, 0);
-  Sleep(400);
-  const Pixels ping = w.Look(IDC_BTN_PING);
-  const RECT ink = InkBox(ping);
-  const int left = ping.width / 2 - 32, top = ping.height / 2 - 32;
-  Check(ping.At(1, 1) == face && ping.At(left + 1, top + 1) == face &&
-            ping.At(left + 62, top + 62) == face && ink.left >= left && ink.right <= left + 64 &&
-            ink.right - ink.left > 40,
-        "the picture on the face colour, its corners transparent (no box): ink " + RectText(ink));
-  RECT normal = InkBox(w.Look(IDC_BTN_CLEAR)), clear = RectIn(nullptr, w.Item(IDC_BTN_CLEAR));
-  SetCursorPos((clear.left + clear.right) / 2, (clear.top + clear.bottom) / 2);
-  Check(WaitFor([&] { return w.Look(IDC_BTN_CLEAR).At(1, 1) == shade; }, 3000), "hover: shade");
-  SetCursorPos(0, 0);
-  SendMessageW(w.Item(IDC_BTN_CLEAR), BM_SETSTATE, TRUE, 0);
-  Sleep(300);
-  const Pixels pressed = w.Look(IDC_BTN_CLEAR);
-  const RECT moved = InkBox(pressed);
-  OffsetRect(&normal, 2, 2);
-  Check(pressed.At(1, 1) == shade && EqualRect(&moved, &normal),
-        "pressed: shade, the picture 2 right and 2 down: " + RectText(moved));
-  SendMessageW(w.Item(IDC_BTN_CLEAR), BM_SETSTATE, FALSE, 0);
-}
 
 void Ping(const MainWindow& w, const std::string& host) {
   w.Click(IDC_BTN_PING);
@@ -139,8 +65,9 @@ void Ping(const MainWindow& w, const std::string& host) {
         "the run writes on into the emptied list");
 }
 
-// Telnet on a Local host without a port fails at once, one line per click.
-void LineLimit(const MainWindow& w, int noPortIndex) {
+// Telnet on a Local host without a port fails at once, one line per click: a double click on
+// an owner-drawn button is two clicks.
+void DoubleClick(const MainWindow& w, int noPortIndex) {
   if (!Check(noPortIndex >= 0, "the demo client has a Local host without a port")) return;
   w.Click(IDC_BTN_CLEAR);
   w.Select(noPortIndex);
@@ -148,13 +75,6 @@ void LineLimit(const MainWindow& w, int noPortIndex) {
   for (UINT message : clicks)
     PostMessageW(w.Item(IDC_BTN_TELNET), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, 0);
   Check(WaitFor([&] { return w.Count() == 2; }, 5000), "a double click counts as two clicks");
-  for (int i = 2; i < 500; ++i) w.Click(IDC_BTN_TELNET);
-  Check(w.Count() == 500 && w.TestsEnabled(true), "500 failure lines, buttons enabled");
-  w.Click(IDC_BTN_TELNET);
-  Check(w.Count() == 501, "with 500 lines counted the list is kept: 501 lines");
-  w.Click(IDC_BTN_TELNET);
-  Check(w.Lines() == std::vector<std::string>{rk::text::kNoLocalPort},
-        "with 501 counted the list is emptied first");
 }
 
 void WindowScenario(const std::string& exe, const rk::HostCatalogue& catalogue) {
@@ -176,21 +96,17 @@ void WindowScenario(const std::string& exe, const rk::HostCatalogue& catalogue) 
     Check(about != nullptr, "the About box opens from its system command");
     PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
     WaitFor([&] { return !IsWindowVisible(about); });
-    Layout(w);
-    Looks(w);
     Ping(w, catalogue.hostTexts.at(0));
-    LineLimit(w, noPort < std::ssize(ports) ? catalogue.serverSectionCount + int(noPort) : -1);
+    DoubleClick(w, noPort < std::ssize(ports) ? catalogue.serverSectionCount + int(noPort) : -1);
     w.Close();
   }
-  for (int button : {IDC_BTN_PING, IDC_BTN_TRACERT, IDC_BTN_TELNET, 0}) {  // 0: Escape in Ping
-    MainWindow w(exe);
-    if (!Check(w.Shown(), Format("started to close during test %d", button))) continue;
-    w.Click(button ? button : IDC_BTN_PING);
-    Sleep(button == IDC_BTN_PING || !button ? 1000 : 0);  // TraceRT, Telnet: on loopback, moments
-    PostMessageW(button ? w.main() : w.Item(IDC_RESULT_LIST), button ? WM_CLOSE : WM_KEYDOWN,
-                 button ? 0 : VK_ESCAPE, 0);
-    Check(w.Exited(15000) && !w.Find("#32770"), Format("closed during test %d: ends", button));
-  }
+  // Closed in the middle of Ping (Escape during a run: the keyboard scenario).
+  MainWindow w(exe);
+  if (!Check(w.Shown(), "started to close during Ping")) return;
+  w.Click(IDC_BTN_PING);
+  Sleep(1000);
+  w.Close();
+  Check(w.Exited(15000) && !w.Find("#32770"), "closed during Ping: ends");
 }
 
 void NoIcmpScenario(const std::string& exe, const rk::HostCatalogue& catalogue) {
@@ -252,8 +168,6 @@ int main(int argc, char** argv) {
   if (mode == "startup") return Show(exe, std::max(1, std::atoi(arg.c_str())), "");
   if (mode == "dialogs") return RunDialogs(exe, arg);
   if (mode == "keyboard") return RunKeyboard(exe, arg);
-  if (mode == "looks") return RunLooks(exe, arg);
-  if (mode == "folder-names") return RunFolderNames(exe, arg);
   const rk::ClientPaths paths(exe.substr(0, exe.rfind('\\', exe.rfind('\\') - 1)), '\\');
   const rk::HostCatalogue catalogue = rk::BuildHostCatalogue(rk::SystemProfileStore(), paths);
   (mode == "window" ? WindowScenario : NoIcmpScenario)(exe, catalogue);

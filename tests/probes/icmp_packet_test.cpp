@@ -64,6 +64,16 @@ Bytes Report(uint8_t type, const Bytes& quote) {
   return Ipv4(kRouter, kClient, Cat(Bytes{type, 1, 0, 0, 0, 0, 0, 0}, quote));
 }
 
+// RFC 1071's sample, an odd length, and a built request that sums to zero (what a receiver checks).
+TEST(IcmpPacket, ChecksumIsTheComplementedOnesComplementSum) {
+  EXPECT_EQ(InternetChecksum(Bytes{0x00, 0x01, 0xF2, 0x03, 0xF4, 0xF5, 0xF6, 0xF7}), 0x220D);
+  EXPECT_EQ(InternetChecksum(Bytes{0x00, 0x01, 0xF2, 0x03, 0xF4, 0xF5, 0xF6, 0xF7, 0xAB}), 0x770C);
+  const Bytes request = BuildEchoRequest(kId, kSeq, 33, 0xA5);
+  EXPECT_EQ(InternetChecksum(request), 0);
+  EXPECT_EQ(request, Cat(Patch(Patch(Icmp(kRequest, kId, kSeq, 0), 2, request[2]), 3, request[3]),
+                         Bytes(33, 0xA5)));
+}
+
 TEST(IcmpPacket, RawDatagramIsOursOnlyWhenItAnswersOurProbe) {
   const Bytes reply = Icmp(kReply, kId, kSeq), request = Icmp(kRequest, kId, kSeq, 0);
   const Bytes fromTarget = Ipv4(kDestination, kClient, reply);

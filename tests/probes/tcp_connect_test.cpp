@@ -50,7 +50,7 @@ TEST(TcpConnect, UnansweredAttemptEndsAtTheStopFlag) {
 
 #ifndef _WIN32
 // A busy process hands out descriptors past select's limit: the wait must still see them.
-TEST(TcpConnect, ThousandAttemptsAboveFdSetSizeConnectRefuseAndLeaveNoDescriptorOpen) {
+TEST(TcpConnect, AttemptsAboveFdSetSizeConnectRefuseAndLeaveNoDescriptorOpen) {
   rlimit limit{}, raised{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
   raised = {std::max<rlim_t>(limit.rlim_cur, FD_SETSIZE + 64), limit.rlim_max};
@@ -62,7 +62,7 @@ TEST(TcpConnect, ThousandAttemptsAboveFdSetSizeConnectRefuseAndLeaveNoDescriptor
     LoopbackListener listener;  // never accepts: 50 connections stay within its queue
     const int refused = ClosedLoopbackPort();
     const int before = testing::OpenHandleCount();
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 200; ++i) {
       const bool open = i % 20 == 0;
       EXPECT_EQ(ConnectWithTimeout("127.0.0.1", open ? listener.port() : refused, 2000).valid(),
                 open) << "attempt " << i;

@@ -111,13 +111,6 @@ class FakeEcho final : public EchoService {
   int sent = 0;
 };
 
-TEST(ReachabilityCheck, TimesAreRoundedToATenthOfAMillisecond) {
-  EXPECT_DOUBLE_EQ(TenthsOfMs(std::chrono::microseconds(12345)), 12.3);
-  EXPECT_DOUBLE_EQ(TenthsOfMs(std::chrono::microseconds(12350)), 12.4);
-  EXPECT_DOUBLE_EQ(TenthsOfMs(std::chrono::microseconds(49)), 0.0);
-  EXPECT_DOUBLE_EQ(TenthsOfMs(-std::chrono::microseconds(5)), 0.0);
-}
-
 // Verdicts decided before any connection: look-up failures, missing ports,
 // ports outside 1..65535 (never wrapped onto a real port).
 TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
@@ -475,23 +468,6 @@ TEST(ReachabilityCheck, ConnectSettlementRule) {
     }
     EXPECT_EQ(got.reporter, c.reporter) << c.pending << " " << int{c.report.code};
   }
-}
-
-// Without ICMP the check still runs, and says what the diagnosis needs.
-TEST(ReachabilityCheck, WithoutIcmpTheConnectsStillRun) {
-  StalledListener stalled;
-  ASSERT_TRUE(stalled.stalled());
-  testing::FakeResolver resolver;
-  FakeEcho echo;
-  echo.available = false;
-  CheckOptions options;
-  options.connectTimeoutMs = 300;
-  const CheckReport report = ReachabilityCheck(resolver, echo, options)
-                                 .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}));
-  EXPECT_FALSE(report.icmpAvailable);
-  ASSERT_EQ(report.endpoints.size(), 1u);
-  EXPECT_EQ(report.endpoints[0].verdict, Verdict::Timeout);
-  EXPECT_THAT(report.endpoints[0].cause, HasSubstr("needs ICMP"));
 }
 
 // The diagnosis: a path whose second router rations its reports (silent the

@@ -25,21 +25,6 @@ TEST(ResultExport, LinesJoinedByCrLfWithoutATrailingBreak) {
   for (const auto& [lines, joined] : rows) EXPECT_EQ(JoinLinesCrLf(lines), joined);
 }
 
-TEST(ResultExport, ReportFileNameCarriesDateAndTimeZeroPadded) {
-  const std::tuple<LocalDateTime, std::string> rows[] = {
-      {{2026, 12, 6, 16, 13, 0, 480}, "Reachkit-report-20261206-161300.txt"},
-      {{2027, 1, 2, 3, 4, 5, -300}, "Reachkit-report-20270102-030405.txt"},
-      {{2026, 10, 31, 23, 59, 59, 0}, "Reachkit-report-20261031-235959.txt"},
-  };
-  for (const auto& [when, name] : rows) EXPECT_EQ(ReportFileName(when), name);
-}
-
-TEST(ResultExport, ExactlyOneByteOrderMark) {
-  const std::string bom(kUtf8Bom);
-  for (const std::string& text : {std::string(), std::string("abc"), bom + "abc"})
-    EXPECT_EQ(WithUtf8Bom(text), bom + (text.starts_with(bom) ? text.substr(3) : text)) << text;
-}
-
 TEST(ResultExport, RetriesAreBoundedInCountAndPause) {
   // Budget, step, the attempt that first succeeds (0: never); attempts made and result.
   const std::tuple<uint32_t, uint32_t, int, int, bool> rows[] = {
@@ -127,16 +112,6 @@ TEST(ResultExport, SavedReportIsTheSupportReportWithTheListsLines) {
   report.resultLines.reset();
   const std::string bare = JoinLinesCrLf(ReportTextLines(report));
   EXPECT_TRUE(bare.ends_with("check of every endpoint:\r\n" + report.noCheck)) << bare;
-}
-
-TEST(ResultExport, MenuAndMessageTextsAreTheirBig5Forms) {
-  using namespace text;
-  const std::pair<const char*, const char*> rows[] = {
-      {kCopyLineItem, "複製(&C)"}, {kCopyAllItem, "全部複製(&A)"},
-      {kSaveReportItem, "儲存報告(&S)..."}, {kClipboardBusy, "剪貼簿正被其他程式使用，請稍後再試。"},
-      {kSaveFailedFormat, "無法寫入檔案：%s（%s）"}, {kTextFilesFilter, "文字檔 (*.txt)"},
-      {kAllFilesFilter, "所有檔案 (*.*)"}};
-  for (const auto& [stored, utf8] : rows) EXPECT_EQ(std::string(stored), Utf8ToCp950(utf8)) << utf8;
 }
 
 }  // namespace
