@@ -43,12 +43,13 @@ TcpSocket ConnectWithTimeout(const std::string& ipText, int32_t tcpPort, uint32_
   TcpSocket connection(static_cast<intptr_t>(socketHandle));
 
   // The immediate answer is normally "would block"; the wait decides.
-  (void)win32::StartConnect(socketHandle, inet_addr(ipText.c_str()),
+  const uint32_t target = inet_addr(ipText.c_str());
+  (void)win32::StartConnect(socketHandle, target,
                             static_cast<uint16_t>(static_cast<uint32_t>(tcpPort) & 0xFFFFu));
 
   if (!WaitSettled(socketHandle, deadline, stop)) return TcpSocket{};
   // The check's rule decides whether the attempt is established.
-  if (connect_backend::ReadOutcome(static_cast<intptr_t>(socketHandle), to.sin_addr.s_addr)
+  if (connect_backend::ReadOutcome(static_cast<intptr_t>(socketHandle), target)
           .outcome != ConnectOutcome::Open)
     return TcpSocket{};
   return connection;
