@@ -24,14 +24,14 @@ constexpr UINT kBig5CodePage = 950;
 // Column widths in pixels at the window's first size: the cause takes the rest.
 int ColumnWidth(CheckColumn column) {
   switch (column) {
-    case CheckColumn::Host: return 170;
-    case CheckColumn::Address: return 150;
-    case CheckColumn::Direct: return 115;
-    case CheckColumn::Time: return 75;
+    case CheckColumn::Host: return 165;
+    case CheckColumn::Address: return 130;
+    case CheckColumn::Direct: return 100;
+    case CheckColumn::Time: return 95;
     case CheckColumn::ViaProxy: return 100;
     case CheckColumn::Cause: break;
   }
-  return 320;
+  return 380;
 }
 
 std::wstring Widen(const std::string& cp950) {
