@@ -132,7 +132,8 @@ class DiagnosisPool {
       diagnosis.path = path->second;
       if (source != address) {
         // Another address's route: its routers hold for this one, its end does not.
-        std::erase_if(diagnosis.path.hops, [source](const PathHop& hop) { return hop.address == source; });
+        const uint32_t other = source;  // a structured binding cannot be captured everywhere
+        std::erase_if(diagnosis.path.hops, [other](const PathHop& hop) { return hop.address == other; });
         diagnosis.path.targetReached = false;
         diagnosis.path.endsWithReport = false;
         diagnosis.path.lastTtl = diagnosis.path.hops.empty() ? 0 : diagnosis.path.hops.back().ttl;

@@ -8,7 +8,7 @@
 namespace rk {
 namespace {
 
-// The conversion splits text into ASCII and two-byte runs and remembers the
+// The POSIX conversion splits text into ASCII and two-byte runs and remembers the
 // last run: a trail byte in the ASCII range (功 is A5 5C) must stay with its
 // lead byte, and a remembered run must never leak into the next line.
 TEST(Codepage, Cp950ToUtf8KeepsTwoByteCharactersWhole) {
