@@ -6,6 +6,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 namespace rk {
 
@@ -31,10 +32,11 @@ ParallelLookup::ParallelLookup(const std::vector<std::string>& hosts, NameResolv
       start_(Clock::now()),
       deadline_(start_ + std::chrono::milliseconds(timeoutMs)) {
   constexpr std::size_t kLookupWorkers = 16;
-  std::vector<std::string> seen;
+  // A set, not a scan: a catalogue may hold a hundred thousand hosts.
+  std::unordered_set<std::string> seen;
+  seen.reserve(hosts.size());
   for (const std::string& host : hosts) {
-    if (std::find(seen.begin(), seen.end(), host) != seen.end()) continue;
-    seen.push_back(host);
+    if (!seen.insert(host).second) continue;
     Lookup lookup;
     if (const std::optional<uint32_t> numeric = ParseNumericIPv4(host)) {
       lookup.address = numeric;

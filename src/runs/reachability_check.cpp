@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -61,10 +62,12 @@ struct AddressState {
 };
 
 // The diagnoses of the addresses not fully open, all ended by one deadline.
-// * The path probe goes out paced, a few TTLs at a time, stops after three
-//   silent TTLs past the last answer, and sends a silent TTL once more a
-//   second later (routers ration their reports: one a second after a short
-//   burst) before calling it silent.
+// * The path probe goes out paced, a few TTLs at a time, and stops after
+//   three silent TTLs past the last answer. Routers ration their reports (one
+//   a second after a short burst, shared by every probe and refusal they
+//   answer for this machine), so a silent TTL is asked again a second later
+//   with the next batch, and, while the path has not reached its end, up to
+//   three times in all before it counts as silent.
 // * Addresses where no connect had any answer ("silent") share one path
 //   probe per /24: routers hear one probe per hop, not one per address, and
 //   each still gets its own echo.
@@ -93,19 +96,29 @@ class DiagnosisPool {
     } else {
       pathOf_[address] = address;
     }
-    paths_.emplace_back([this, address] {
-      {
-        std::unique_lock waiting(mutex_);
-        slotFree_.wait(waiting, [this] {
-          return running_ < std::max<std::size_t>(options_.maxConcurrentDiagnoses, 1);
-        });
-        ++running_;
+    // At most maxConcurrentDiagnoses probes at once, by as many threads
+    // taking the queued addresses in turn: a catalogue of any size never asks
+    // for more threads than that.
+    pathQueue_.push_back(address);
+    if (pathWorkers_ >= std::max<std::size_t>(options_.maxConcurrentDiagnoses, 1)) return;
+    ++pathWorkers_;
+    paths_.emplace_back([this] {
+      for (;;) {
+        uint32_t next = 0;
+        {
+          const std::lock_guard taking(mutex_);
+          if (Left(1) == 0) pathQueue_.clear();  // past the deadline: no probe is started
+          if (pathQueue_.empty()) {
+            --pathWorkers_;
+            return;
+          }
+          next = pathQueue_.front();
+          pathQueue_.pop_front();
+        }
+        PathProbe path = ProbePath(next);
+        const std::lock_guard done(mutex_);
+        ownPath_[next] = std::move(path);
       }
-      PathProbe path = ProbePath(address);
-      const std::lock_guard done(mutex_);
-      ownPath_[address] = std::move(path);
-      --running_;
-      slotFree_.notify_all();
     });
   }
 
@@ -152,6 +165,8 @@ class DiagnosisPool {
   static constexpr uint32_t kPrefix24 = 0x00FFFFFFu;
   static constexpr int kTtlsAtOnce = 3;
   static constexpr int kSilentTtlsToStop = 3;
+  static constexpr int kAsks = 3;
+  static constexpr std::size_t kEchoesAtOnce = 256;  // sends of a TTL before it counts as silent
   static constexpr uint32_t kStepWaitMs = 1000;
   static constexpr auto kRefill = std::chrono::seconds(1);
 
@@ -177,7 +192,11 @@ class DiagnosisPool {
         std::unique_lock lock(mutex_);
         echoWake_.wait(lock, [this] { return closing_ || !echoQueue_.empty(); });
         if (echoQueue_.empty()) return;
-        batch.swap(echoQueue_);
+        // A bounded batch each round: the deadline, not the queue's length,
+        // decides how many addresses get their echo.
+        const std::size_t take = std::min(echoQueue_.size(), kEchoesAtOnce);
+        batch.assign(echoQueue_.begin(), echoQueue_.begin() + static_cast<std::ptrdiff_t>(take));
+        echoQueue_.erase(echoQueue_.begin(), echoQueue_.begin() + static_cast<std::ptrdiff_t>(take));
       }
       std::vector<EchoRequest> requests;
       for (const uint32_t address : batch) requests.push_back({address, 0});
@@ -207,21 +226,19 @@ class DiagnosisPool {
         if (answers[i].errorCode == 0) byTtl[static_cast<std::size_t>(ttls[i] - 1)] = answers[i];
       return sent;
     };
-    // A silent TTL is asked once more when the routers' budget has had time
-    // to refill before it counts as silent.
+    // A silent TTL is asked again once the routers' budget has had time to
+    // refill: with the next batch, and at the end (one answer there moves the
+    // break). A path already ended asks its silent TTLs only once more, so a
+    // router that never answers costs no extra wait.
     std::vector<int> asked(byTtl.size(), 0);
     int lastAnswered = 0;
     int lastAsked = 0;
-    const auto retries = [&](bool waitForRefill) {
+    const auto retries = [&](bool waitForRefill, int maxAsks) {
       std::vector<int> again;
       Clock::time_point due = Clock::time_point::min();
-      // With the next batch: the silent TTLs up to the first past the last
-      // answer; at the end, every silent TTL asked (one answer there moves
-      // the break).
-      const int upTo = waitForRefill ? lastAsked : std::min(lastAnswered + 1, maxTtl);
-      for (int ttl = 1; ttl <= upTo; ++ttl) {
+      for (int ttl = 1; ttl <= lastAsked; ++ttl) {
         const auto i = static_cast<std::size_t>(ttl - 1);
-        if (answered(ttl) || asked[i] != 1) continue;
+        if (answered(ttl) || asked[i] >= maxAsks) continue;
         if (!waitForRefill && Clock::now() < sentAt[i] + kRefill) continue;
         again.push_back(ttl);
         due = std::max(due, sentAt[i] + kRefill);
@@ -242,14 +259,17 @@ class DiagnosisPool {
     };
     // Forward, a few TTLs at a time, until the path ends or falls silent.
     for (int first = 1; first <= maxTtl && Left(1) > 0; first += kTtlsAtOnce) {
-      std::vector<int> ttls = retries(false);
+      std::vector<int> ttls = retries(false, kAsks);
       for (int ttl = first; ttl < first + kTtlsAtOnce && ttl <= maxTtl; ++ttl) ttls.push_back(ttl);
       if (!step(ttls)) return {};
       const PathProbe sofar = ReadPath(address, byTtl);
       if (sofar.targetReached || sofar.endsWithReport) break;
       if (std::min(first + kTtlsAtOnce - 1, maxTtl) - lastAnswered >= kSilentTtlsToStop) break;
     }
-    if (const std::vector<int> again = retries(true); !again.empty() && Left(1) > 0) (void)step(again);
+    const PathProbe sofar = ReadPath(address, byTtl);
+    const int finalAsks = sofar.targetReached || sofar.endsWithReport ? 2 : kAsks;
+    if (const std::vector<int> again = retries(true, finalAsks); !again.empty() && Left(1) > 0)
+      (void)step(again);
     return ReadPath(address, byTtl);
   }
 
@@ -258,9 +278,9 @@ class DiagnosisPool {
   const StopFlag* stop_;
   const Clock::time_point deadline_;
   std::mutex mutex_;
-  std::condition_variable slotFree_;
   std::condition_variable echoWake_;
-  std::size_t running_ = 0;
+  std::deque<uint32_t> pathQueue_;  // addresses waiting for a path probe
+  std::size_t pathWorkers_ = 0;     // threads taking from pathQueue_
   bool closing_ = false;
   std::vector<uint32_t> echoQueue_;
   std::thread echoThread_;
@@ -464,7 +484,10 @@ CheckReport ReachabilityCheck::Run(const HostCatalogue& catalogue, const Verdict
     if (verdict != Verdict::Timeout && verdict != Verdict::Error) state.answered = true;
     if (IsFailure(verdict)) {
       state.failed = true;
-      suspect(probe.address, verdict == Verdict::Unreachable ? settlement.reporter : 0);
+      // A refusal comes from the host itself: it is reached, and neither its
+      // cause nor the conclusion needs a probe of the road to it.
+      if (verdict != Verdict::Refused)
+        suspect(probe.address, verdict == Verdict::Unreachable ? settlement.reporter : 0);
     }
     for (const std::size_t e : probe.endpoints) give(report.endpoints[e], probe);
   };
