@@ -18,9 +18,10 @@ struct CheckCommandOptions : CheckRunOptions {
   bool viaProxy = false;
 };
 
-// Text: the heading, then each verdict the moment it arrives, a note to
-// stderr while a wait lasts, then the causes and the summary. JSON (the
-// global --json): one document at the end.
+// Text: the conclusion first, then the table, the causes and the summary,
+// once every verdict is in (the lines of the support report's check); a
+// progress line on stderr each second meanwhile, so a long wait is never
+// silent. JSON (the global --json): one document at the end.
 int RunCheckCommand(const Context& context, const CheckCommandOptions& options) {
   if (const int unreadable = UnreadableHostFiles(context)) return unreadable;
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
@@ -28,12 +29,13 @@ int RunCheckCommand(const Context& context, const CheckCommandOptions& options) 
   std::optional<ProxyRoute> route;
   if (options.viaProxy && !(route = StoredProxyOrSay(context))) return kExitNoProxy;
 
-  const CheckRun run = RunCheck(context, catalogue, options, route,
-                                {!context.json, context.json ? nullptr : "... %zu / %zu done"});
+  const CheckRun run =
+      RunCheck(context, catalogue, options, route, context.json ? nullptr : "... %zu / %zu done");
   if (context.json)
     WriteJson(context, CheckJson(run, context.paths.root()));
   else
-    for (const std::string& line : CheckClosingLines(run)) WriteLine(context, context.out, line);
+    for (const std::string& line : CheckTextLines(run, run.proxy ? run.proxy->settingsPath : ""))
+      WriteLine(context, context.out, line);
   if (context.interrupted.load()) return kExitInterrupted;
   if (route)
     return std::all_of(run.proxied.begin(), run.proxied.end(), [](const ProxyResult& r) {
@@ -48,10 +50,10 @@ void AddCheckCommand(Commands& commands) {
   auto options = std::make_shared<CheckCommandOptions>();
   CLI::App* command = commands.Add(
       "check",
-      "Every endpoint of the host list at once (each entry on each of its ports): one verdict a "
-      "line as it arrives (open, refused, timeout, unreachable, unresolved, no-port, error, "
-      "no-host, interrupted), then the conclusion (where the road breaks, the next step), a cause "
-      "for each endpoint that is not open and a summary",
+      "Every endpoint of the host list at once (each entry on each of its ports): the conclusion "
+      "(where the road breaks, the next step), then one verdict a line (open, refused, timeout, "
+      "unreachable, unresolved, no-port, error, no-host, interrupted), a cause for each endpoint "
+      "that is not open and a summary",
       "0 every endpoint open, 1 some endpoint not open, 3 no hosts",
       [options](const Context& c) { return RunCheckCommand(c, *options); });
   AddCheckOptions(*command, *options);

@@ -28,19 +28,11 @@ void AddCheckOptions(CLI::App& command, CheckRunOptions& options) {
 
 CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
                   const CheckRunOptions& options, const std::optional<ProxyRoute>& route,
-                  const CheckProgress& progress) {
-  const std::size_t labelWidth = LabelColumnWidth(catalogue);
-  VerdictCallback onVerdict;
+                  const char* waitingFormat) {
   WaitingCallback onWaiting;
-  if (progress.printLines) {
-    WriteLine(context, context.out, CheckTableHeading(labelWidth));
-    onVerdict = [&context, labelWidth](const EndpointResult& endpoint) {
-      WriteLine(context, context.out, CheckTableLine(endpoint, labelWidth));
-    };
-  }
-  if (progress.waitingFormat != nullptr)
-    onWaiting = [&context, format = progress.waitingFormat](std::size_t done, std::size_t total) {
-      WriteLine(context, context.err, Format(format, done, total));
+  if (waitingFormat != nullptr)
+    onWaiting = [&context, waitingFormat](std::size_t done, std::size_t total) {
+      WriteLine(context, context.err, Format(waitingFormat, done, total));
     };
 
   CheckOptions checkOptions;
@@ -50,7 +42,7 @@ CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
   ReachabilityCheck check(SystemNameResolver(), echo, checkOptions);
   CheckRun run;
   run.started = std::chrono::system_clock::now();
-  run.report = check.Run(catalogue, onVerdict, &context.interrupted, onWaiting);
+  run.report = check.Run(catalogue, {}, &context.interrupted, onWaiting);
   // The machine's side, then the conclusion once every verdict is in.
   const auto conclude = [&] {
     run.network = ReadNetworkFacts();
@@ -67,21 +59,9 @@ CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
   // The proxied verdicts follow the direct ones, for the same endpoints.
   run.proxy = route;
   const std::vector<ProxyTarget> targets = ProxyTargets(run.report);
-  if (progress.printLines) {
-    WriteLine(context, context.out, "");
-    WriteLine(context, context.out, ProxiedTableHeading(*route, route->settingsPath));
-  } else if (progress.waitingFormat != nullptr) {
-    WriteLine(context, context.err, "... checking through the proxy");
-  }
-  ProxyConnector::ResultCallback onResult;
-  if (progress.printLines)
-    onResult = [&](std::size_t i, const ProxyResult& result) {
-      const EndpointResult& endpoint = run.report.endpoints.at(i);
-      WriteLine(context, context.out,
-                ProxiedTableLine(endpoint.index, endpoint.label, targets[i], result, labelWidth));
-    };
+  if (waitingFormat != nullptr) WriteLine(context, context.err, "... checking through the proxy");
   const ProxyConnector connector(*route, SystemNameResolver(), options.timeoutMs);
-  run.proxied = connector.ConnectAll(targets, onResult, &context.interrupted);
+  run.proxied = connector.ConnectAll(targets, {}, &context.interrupted);
   conclude();
   return run;
 }

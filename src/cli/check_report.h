@@ -26,24 +26,15 @@ struct CheckRunOptions {
 // Adds --timeout-ms and --no-diagnose, bound to `options` (which must outlive the parse).
 void AddCheckOptions(CLI::App& command, CheckRunOptions& options);
 
-// What a check shows while it runs (text mode only).
-struct CheckProgress {
-  // The table's heading and each verdict on stdout as it arrives, then the
-  // proxied lines under their heading.
-  bool printLines = false;
-  // A progress line on stderr each second ("%zu / %zu": the endpoints with a
-  // verdict, all endpoints), and one before the proxied attempts; none when
-  // empty.
-  const char* waitingFormat = nullptr;
-};
-
 // A check of every endpoint of `catalogue` with the system's resolver and
 // echo service, then, when `route` is given and no Ctrl+C came, of every
 // endpoint through that proxy (all at once). Ctrl+C ends the waits early.
+// `waitingFormat` (text mode only; none when null): a progress line on stderr
+// each second ("%zu / %zu": the endpoints with a verdict, all endpoints), and
+// one before the proxied attempts.
 [[nodiscard]] CheckRun RunCheck(const Context& context, const HostCatalogue& catalogue,
                                 const CheckRunOptions& options,
-                                const std::optional<ProxyRoute>& route,
-                                const CheckProgress& progress);
+                                const std::optional<ProxyRoute>& route, const char* waitingFormat);
 
 // The check as JSON (field names in docs/json.md); with a proxy, "proxy"
 // {"type", "host", "port", "settings_file"} comes first (never a login) and

@@ -28,7 +28,7 @@ ReportResult CollectReport(const Context& context, const CheckRunOptions& checkO
     return report;
   }
   report.check = RunCheck(context, catalogue, checkOptions, StoredProxy(context),
-                          {false, context.json ? nullptr : "... checking: %zu / %zu done"});
+                          context.json ? nullptr : "... checking: %zu / %zu done");
   return report;
 }
 

@@ -90,22 +90,6 @@ std::string SummaryLine(const CheckRun& run) {
   return summary;
 }
 
-}  // namespace
-
-std::vector<ProxyTarget> ProxyTargets(const CheckReport& report) {
-  std::vector<ProxyTarget> targets;
-  targets.reserve(report.endpoints.size());
-  for (const EndpointResult& endpoint : report.endpoints)
-    targets.push_back({endpoint.host, endpoint.port});
-  return targets;
-}
-
-std::size_t LabelColumnWidth(const HostCatalogue& catalogue) {
-  std::size_t width = kMinLabelWidth;
-  for (const std::string& label : catalogue.labels) width = std::max(width, Columns(label));
-  return std::min(width, kMaxLabelWidth);
-}
-
 std::string CheckTableHeading(std::size_t labelWidth) {
   return Padded("#", kIndexWidth) + Padded("label", labelWidth) + " " + Padded("address:port", 22) + " " +
          Padded("verdict", 12) + " time";
@@ -115,6 +99,16 @@ std::string CheckTableLine(const EndpointResult& endpoint, std::size_t labelWidt
   return Padded(std::to_string(endpoint.index), kIndexWidth) + Padded(endpoint.label, labelWidth) + " " +
          Padded(EndpointText(endpoint), 22) + " " + Padded(VerdictName(endpoint.verdict), 12) +
          Format(" %.1f ms", endpoint.ms);
+}
+
+}  // namespace
+
+std::vector<ProxyTarget> ProxyTargets(const CheckReport& report) {
+  std::vector<ProxyTarget> targets;
+  targets.reserve(report.endpoints.size());
+  for (const EndpointResult& endpoint : report.endpoints)
+    targets.push_back({endpoint.host, endpoint.port});
+  return targets;
 }
 
 std::string ProxiedTableHeading(const ProxyRoute& route, std::string_view settingsPath) {
@@ -138,13 +132,10 @@ void ConcludeRun(CheckRun& run, const ConfigurationFacts& configuration) {
 
 namespace {
 
-std::vector<std::string> ClosingLines(const CheckRun& run, bool withConclusion) {
+// The causes and the summary under the table.
+std::vector<std::string> ClosingLines(const CheckRun& run) {
   const CheckReport& report = run.report;
   std::vector<std::string> lines;
-  if (run.conclusion && withConclusion) {
-    lines.emplace_back("");
-    lines.push_back(ConclusionLine(*run.conclusion));
-  }
   bool heading = false;
   for (const EndpointResult& endpoint : report.endpoints) {
     if (endpoint.cause.empty()) continue;
@@ -162,8 +153,6 @@ std::vector<std::string> ClosingLines(const CheckRun& run, bool withConclusion) 
 }
 
 }  // namespace
-
-std::vector<std::string> CheckClosingLines(const CheckRun& run) { return ClosingLines(run, true); }
 
 std::vector<std::string> CheckTextLines(const CheckRun& run, std::string_view settingsPath) {
   const CheckReport& report = run.report;
@@ -188,8 +177,7 @@ std::vector<std::string> CheckTextLines(const CheckRun& run, std::string_view se
                                        run.proxied[i], labelWidth));
     }
   }
-  // The conclusion opened the table: the closing lines go without it.
-  for (std::string& line : ClosingLines(run, false)) lines.push_back(std::move(line));
+  for (std::string& line : ClosingLines(run)) lines.push_back(std::move(line));
   return lines;
 }
 

@@ -33,14 +33,6 @@ void ConcludeRun(CheckRun& run, const ConfigurationFacts& configuration);
 // The proxy targets of a check's endpoints, in the endpoints' order.
 [[nodiscard]] std::vector<ProxyTarget> ProxyTargets(const CheckReport& report);
 
-// The label column's width in columns (a two-byte code page 950 character
-// takes two): the longest label, within 12..48, so that lines printed as
-// they arrive still line up; a longer label is cut at a character's end.
-[[nodiscard]] std::size_t LabelColumnWidth(const HostCatalogue& catalogue);
-// The table's heading.
-[[nodiscard]] std::string CheckTableHeading(std::size_t labelWidth);
-// One table line: index, label, address:port, verdict, time.
-[[nodiscard]] std::string CheckTableLine(const EndpointResult& endpoint, std::size_t labelWidth);
 // The heading of the proxied lines; `settingsPath` is given in the encoding
 // the caller writes in.
 [[nodiscard]] std::string ProxiedTableHeading(const ProxyRoute& route, std::string_view settingsPath);
@@ -49,15 +41,15 @@ void ConcludeRun(CheckRun& run, const ConfigurationFacts& configuration);
 [[nodiscard]] std::string ProxiedTableLine(std::size_t index, const std::string& label,
                                            const ProxyTarget& target, const ProxyResult& result,
                                            std::size_t labelWidth);
-// After the lines that arrived: the conclusion line, the cause lines (one per
-// endpoint that is not open, naming its address or else its host), then the
-// summary line (with a proxy, the proxied verdicts counted after the direct ones).
-[[nodiscard]] std::vector<std::string> CheckClosingLines(const CheckRun& run);
 // The whole table after the fact (the label column as wide as the longest
-// label of its endpoints, within the same bounds): the conclusion line,
+// label of its endpoints, within 12..48 columns, a two-byte code page 950
+// character taking two and a longer label cut at a character's end): the
+// conclusion line,
 // heading, every endpoint in catalogue order, the proxied lines when a proxy
 // was tried (their heading names the settings file as `settingsPath` gives
-// it), then the causes and the summary.
+// it), then the causes (one per endpoint that is not open, naming its address
+// or else its host) and the summary (with a proxy, the proxied verdicts
+// counted after the direct ones).
 [[nodiscard]] std::vector<std::string> CheckTextLines(const CheckRun& run,
                                                       std::string_view settingsPath = {});
 

@@ -15,12 +15,12 @@ class InterruptCliTest(h.CliCase):
         super().setUp()
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Loop\n[Loop]\nNMIP=127.0.0.1\n")
 
-    def start(self, *args):
+    def start(self, *args, stderr_too=False):
         """The program with its output in a file (Wine's first process may hold a pipe open)."""
         out = tempfile.TemporaryFile(dir=self.dir)
         command = ["wine"] * self.windows + [h.CLI, "--root", self.root, *args]
         env = dict(os.environ, WINEDEBUG="-all", LC_ALL="zh_TW.UTF-8")
-        proc = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL, env=env)
+        proc = subprocess.Popen(command, stdout=out, stderr=out if stderr_too else subprocess.DEVNULL, env=env)
         self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
         return proc, out
 
@@ -75,9 +75,8 @@ class InterruptCliTest(h.CliCase):
 
     def test_interrupted_check_says_interrupted_not_timeout(self):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % self.stalled_port())
-        proc, out = self.start("check", "--no-diagnose")
-        self.wait_for_lines(proc, out, 1)  # the table's heading
-        time.sleep(0.5)
+        proc, out = self.start("check", "--no-diagnose", stderr_too=True)
+        self.wait_for_lines(proc, out, 1)  # the progress line of the first second
         proc.send_signal(signal.SIGINT)
         self.assertEqual(proc.wait(timeout=5), 130)
         text = b"\n".join(self.output(out)).decode("cp950" if self.windows else "utf-8")

@@ -46,6 +46,9 @@ prohibited = f"router {R3} says " + ("the host is unreachable" if wine else
 unreachable = f"router {R3} says the host is unreachable"
 def wine_cause(cause):
     return {cause, "the network says the host is unreachable (the reporting router is not known)"}
+# Under Windows the connects to P and U name no router, so their path probes spend r3's few reports
+# too: the target's own path may then stop at r1.
+t_limited = wine and case != "echo"
 want = [  # index, host, address, port, verdict, cause, reporter
   (0, T, T, O, "open", "", None), (0, T, T, X, "refused", listen(X), None),
   (0, T, T, F, "timeout", filtered, None),
@@ -63,6 +66,9 @@ def check(what, got, expected):
 check("endpoint count", len(doc["endpoints"]), len(want))
 for i, (e, w) in enumerate(zip(doc["endpoints"], want)):
     for key, value in zip(("index", "host", "address", "port", "verdict", "cause", "reporter"), w):
+        if key == "cause" and t_limited and (w[0], w[3]) == (0, F):
+            if e[key] not in (value, beyond): fails.append(f"endpoints[{i}].cause: got {e[key]!r}")
+            continue
         if key == "cause" and wine and w[4] == "unreachable":
             if e[key] not in wine_cause(value): fails.append(f"endpoints[{i}].cause: got {e[key]!r}")
             continue
@@ -105,7 +111,8 @@ def path(address, hops, last, reached, echo, limited=False):
     for h in a["path"]["hops"]:
         if not 0 <= h["ms"] < 3000: fails.append(f"{address} hop {h['ttl']} ms {h['ms']}")
 answers = case == "echo"
-path(T, [(1, R1), (3, R3)] + ([(4, T)] if answers else []), 4 if answers else 3, answers, answers)
+path(T, [(1, R1), (3, R3)] + ([(4, T)] if answers else []), 4 if answers else 3, answers, answers,
+     limited=t_limited)
 path(B, [(1, R1)], 1, False, False)
 for a in (P, U): path(a, [(1, R1), (3, R3)], 3, False, False, limited=True)
 for f in fails: print("     " + f, file=sys.stderr)
@@ -124,18 +131,20 @@ pause
 net_run "$text" check --timeout-ms 2000
 mapfile -t lines <"$text"
 ok=1
-[[ ${lines[0]} =~ ^#\ +label\ +address:port\ +verdict\ +time$ ]] || ok=0
-[ "${#lines[@]}" -ge 13 ] || ok=0
-for line in "${lines[@]:1:12}"; do
-  [[ $line =~ ^[0-7]\ +.+:[-0-9]+\ +(open|refused|timeout|unreachable|unresolved|no-port|error)\ +[0-9]+\.[0-9]\ ms$ ]] || ok=0
+# The conclusion opens the output; the table follows in catalogue order.
+[[ ${lines[0]} =~ ^conclusion:\ several\ breaks\ at\ once:\ DNS:\ no-such\ host\ does\ not\ resolve\;\ the\ internet\ path:\  ]] || ok=0
+[[ ${lines[2]} =~ ^#\ +label\ +address:port\ +verdict\ +time$ ]] || ok=0
+[ "${#lines[@]}" -ge 15 ] || ok=0
+previous=0
+for line in "${lines[@]:3:12}"; do
+  [[ $line =~ ^([0-7])\ +.+:[-0-9]+\ +(open|refused|timeout|unreachable|unresolved|no-port|error)\ +[0-9]+\.[0-9]\ ms$ ]] || ok=0
+  [ "${BASH_REMATCH[1]:-0}" -ge "$previous" ] || ok=0
+  previous=${BASH_REMATCH[1]:-0}
 done
-# The quick verdicts come first, the four 2 s time-outs last; then the causes and the summary.
-[[ ${lines[9]} =~ \ timeout\  && ${lines[12]} =~ \ timeout\  ]] || ok=0
 grep -qx "0      $TARGET_RE:$REFUSED_PORT  the host answers, but nothing listens on port $REFUSED_PORT" "$text" || ok=0
 grep -qx "1      $BLACKHOLE_RE:$OPEN_PORT  no answer beyond router 1 (192\.0\.2\.2)" "$text" || ok=0
-grep -qE "^conclusion: several breaks at once: DNS: no-such host does not resolve; the internet path: " "$text" || ok=0
 grep -qE "^12 endpoints: 2 open, 1 refused, 4 timeout, 2 unreachable, 1 unresolved, 1 no-port, 1 error \([0-9]+\.[0-9] ms\)$" "$text" || ok=0
-net_check "check: the table as verdicts arrive, the causes, the summary; exit 1" test $ok = 1 -a "$EXIT" = 1 ||
+net_check "check: the conclusion, the table, the causes, the summary; exit 1" test $ok = 1 -a "$EXIT" = 1 ||
   sed 's/^/     /' "$text" >&2
 
 # The target ignores echo: its filtered port is then "nothing beyond router 3".

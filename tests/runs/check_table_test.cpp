@@ -14,11 +14,6 @@ TEST(CheckTable, ColumnsHoldForLongIndexesAndChineseLabels) {
   const std::string chinese = "\xA5\xE6\xA9\xF6\xA5\x44\xBE\xF7";  // 交易主機: 8 columns
   std::string longLabel = "x";
   for (int i = 0; i < 7; ++i) longLabel += chinese;  // 57 columns: cut to 48 = "x" + 23.5 chars
-  HostCatalogue catalogue;
-  catalogue.labels = {chinese, longLabel};
-  const std::size_t width = LabelColumnWidth(catalogue);
-  ASSERT_EQ(width, 48u);
-  const std::string heading = CheckTableHeading(width);
   struct Case {
     std::size_t index;
     std::string label;
@@ -27,19 +22,27 @@ TEST(CheckTable, ColumnsHoldForLongIndexesAndChineseLabels) {
     std::string portText;
     const char* endpoint;
   };
-  for (const Case& c : {Case{5, chinese, testing::Ip(127, 0, 0, 1), "h", "", "127.0.0.1:80"},
+  const std::vector<Case> cases{Case{5, chinese, testing::Ip(127, 0, 0, 1), "h", "", "127.0.0.1:80"},
                         Case{123456, longLabel, std::nullopt, "no.such.test", "", "no.such.test:80"},
-                        Case{7, "", testing::Ip(127, 0, 0, 1), "h", "8o8", "127.0.0.1:8o8"}}) {
-    EndpointResult endpoint;
+                        Case{7, "", testing::Ip(127, 0, 0, 1), "h", "8o8", "127.0.0.1:8o8"}};
+  CheckRun run;
+  for (const Case& c : cases) {
+    EndpointResult& endpoint = run.report.endpoints.emplace_back();
     endpoint.index = c.index;
     endpoint.label = c.label;
     endpoint.address = c.address;
     endpoint.host = c.host;
     endpoint.port = 80;
     endpoint.portText = c.portText;
-    const std::string line = CheckTableLine(endpoint, width);
-    EXPECT_EQ(line.find(c.endpoint), heading.find("address:port")) << line;
-    EXPECT_EQ(line.find(VerdictName(endpoint.verdict)), heading.find("verdict")) << line;
+  }
+  const std::vector<std::string> lines = CheckTextLines(run);
+  ASSERT_GE(lines.size(), 4u);
+  const std::string& heading = lines[0];
+  EXPECT_EQ(heading.find("address:port"), 7u + 48 + 1) << heading;  // index column, label cut at 48
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string& line = lines[i + 1];
+    EXPECT_EQ(line.find(cases[i].endpoint), heading.find("address:port")) << line;
+    EXPECT_EQ(line.find(VerdictName(run.report.endpoints[i].verdict)), heading.find("verdict")) << line;
   }
 }
 
