@@ -10,7 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb x11-utils
+  wine wine64 xvfb x11-utils xdotool
   fonts-wqy-microhei
   iproute2 procps
   tinyproxy dante-server microsocks

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# real_keys_test.sh REACHKIT_EXE WORK_DIR: the system menu's keys as a user types them, through
+# the X server (xdotool's XTEST events, not window messages): Alt+Space then K opens the check
+# window, Escape there never ends the program, Alt+Space then C does.
+set -uo pipefail
+exe=$1 work=$2
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/gui_session.sh" && gui_session_start || exit 1
+command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+
+client="$work/real-keys/client"
+rm -rf "$work/real-keys" && mkdir -p "$client/Reachkit"
+cp -r "$repo_root/demo/Sys" "$repo_root/demo/Bin" "$client/" && cp "$exe" "$client/Reachkit/"
+
+failures=0
+check() {  # DESCRIPTION COMMAND...
+  if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+}
+# find TITLE SECONDS: the id of the visible window whose title matches, waiting for it.
+find() {
+  local i
+  for ((i = 0; i < $2 * 10; i++)); do
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep . && return 0
+    sleep 0.1
+  done
+  return 1
+}
+gone() {  # TITLE SECONDS
+  local i
+  for ((i = 0; i < $2 * 10; i++)); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+# keys WINDOW KEY...: focus the window, then type through the X server.
+keys() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.3
+  shift
+  local key
+  for key in "$@"; do xdotool key --delay 150 "$key"; sleep 0.4; done
+}
+
+"$repo_root/cmake/wine-run.sh" "$client/Reachkit/Reachkit.exe" </dev/null >/dev/null 2>&1 &
+program=$!
+main=$(find "^網路工具箱 " 60)
+check "the main window opens" test -n "$main" || exit 1
+sleep 1
+
+keys "$main" alt+space k
+checker=$(find "^檢查全部主機$" 10)
+check "Alt+Space then K opens the check window" test -n "$checker"
+if [ -n "$checker" ]; then
+  sleep 2  # the demo's loopback hosts answer at once: the check is over, Escape closes
+  keys "$checker" Escape
+  check "Escape closes the check window" gone "^檢查全部主機$" 5
+  check "and leaves the program running" kill -0 "$program"
+  main=$(find "^網路工具箱 " 5)
+fi
+
+keys "$main" alt+space c
+check "Alt+Space then C closes the program" gone "^網路工具箱 " 10
+for _ in $(seq 1 50); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+kill "$program" 2>/dev/null
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "all checks passed"
