@@ -4,6 +4,8 @@
 // that never answers).
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <commdlg.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <fstream>
@@ -295,6 +297,16 @@ void SaveReport(const Window& w, const std::string& root, const std::string& rea
                 const Ports& ports) {
   const std::string folder = root + "\\saved", path = folder + "\\report.txt";
   CreateDirectoryA(folder.c_str(), nullptr);
+  // A bare name lands in the folder the dialog opened in: the user's Documents.
+  char documents[MAX_PATH] = "";
+  SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents);
+  const std::string bareSaved = std::string(documents) + "\\rk-bare-name.txt";
+  DeleteFileA(bareSaved.c_str());
+  Save(w, "rk-bare-name.txt");
+  WaitFor([&] { return GetFileAttributesA(bareSaved.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000);
+  Check(GetFileAttributesA(bareSaved.c_str()) != INVALID_FILE_ATTRIBUTES,
+        "the save dialog opens in Documents: a bare name is saved to " + bareSaved);
+  DeleteFileA(bareSaved.c_str());
   const std::string offered = Save(w, "");
   bool dated = offered.size() == 35 && offered.rfind("Reachkit-report-", 0) == 0 &&
                offered.substr(offered.size() - 4) == ".txt" && offered[24] == '-';
