@@ -1,4 +1,4 @@
-// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard
+// gui_harness.exe window|no-icmp|demo|startup|keyboard
 //   <client>\Reachkit\Reachkit.exe [ARG];
 // no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits.
 #include <cstdlib>
@@ -14,7 +14,6 @@
 using namespace harness;
 using rk::Format;
 
-int RunDialogs(const std::string& exe, const std::string& folder);
 int RunKeyboard(const std::string& exe, const std::string& folder);
 
 namespace {
@@ -167,7 +166,6 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1], exe = argv[2], arg = argc > 3 ? argv[3] : "";
   if (mode == "demo") return Show(exe, 1, arg);
   if (mode == "startup") return Show(exe, std::max(1, std::atoi(arg.c_str())), "");
-  if (mode == "dialogs") return RunDialogs(exe, arg);
   if (mode == "keyboard") return RunKeyboard(exe, arg);
   const rk::ClientPaths paths(exe.substr(0, exe.rfind('\\', exe.rfind('\\') - 1)), '\\');
   const rk::HostCatalogue catalogue = rk::BuildHostCatalogue(rk::SystemProfileStore(), paths);

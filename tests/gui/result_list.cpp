@@ -220,8 +220,7 @@ void CopyAndMenu(const Window& w) {
             Clipboard().second == Joined(lines),
         "33001 copies exactly the list's lines, joined by CR LF, in both forms");
 
-  // The user's way: a click on a line and Ctrl+C; Shift+F10 and the menu's mnemonic; a right
-  // click on a line, the menu, Escape; the menu key.
+  // The user's way: a click on a line and Ctrl+C; Shift+F10 and the menu's mnemonic.
   SetForegroundWindow(w.main());
   ClearClipboard();
   ClickAt(LineCentre(w.List(), 0), false);
@@ -235,23 +234,6 @@ void CopyAndMenu(const Window& w) {
   Check(WaitFor([&] { return Clipboard().first == Joined(lines) && !w.Find("#32768"); }, 3000),
         "its item A copies every line and closes the menu");
 
-  ClickAt(LineCentre(w.List(), 2), true);
-  HWND menu = w.Popup("#32768");
-  Check(menu != nullptr && SendMessageW(w.List(), LB_GETCURSEL, 0, 0) == 2,
-        "a right click selects the line under the pointer and opens the menu");
-  if (menu) {
-    Chord({VK_ESCAPE});
-    Check(WaitFor([&] { return !w.Find("#32768"); }, 3000) && IsWindowVisible(w.main()),
-          "Escape closes the menu, the window stays");
-  }
-  // Once a popup has closed, a bare X server (no window manager) gives the keyboard back to
-  // no Wine window, so the menu key arrives as the message its press makes.
-  PostMessageW(w.List(), WM_KEYDOWN, VK_APPS, 0);
-  PostMessageW(w.List(), WM_KEYUP, VK_APPS, 0);
-  Check(w.Popup("#32768", 3000) != nullptr, "the menu key opens the menu");
-  PostMessageW(w.Find("#32768"), WM_KEYDOWN, VK_ESCAPE, 0);
-  Check(WaitFor([&] { return !w.Find("#32768"); }, 3000) && IsWindowVisible(w.main()),
-        "and Escape closes it, the window stays");
 
   // Another program holds the clipboard: a message after a bounded wait, no hang.
   if (Check(OpenClipboard(nullptr) != FALSE, "the harness takes the clipboard")) {
