@@ -18,12 +18,6 @@ struct Window : Program {
     GetGUIThreadInfo(GetWindowThreadProcessId(main(), nullptr), &info);
     return info.hwndFocus;
   }
-  bool TestsEnabled(bool on) const {
-    for (int id : {IDC_BTN_PING, IDC_BTN_TRACERT, IDC_BTN_TELNET})
-      if (Enabled(Item(id)) != on) return false;
-    return true;
-  }
-  int Count() const { return int(SendMessageW(Item(IDC_RESULT_LIST), LB_GETCOUNT, 0, 0)); }
   void FocusOn(int id) const {
     PostMessageW(main(), WM_NEXTDLGCTL, WPARAM(Item(id)), TRUE);
     WaitFor([&] { return Focus() == Item(id); }, 3000);

@@ -24,15 +24,8 @@ struct MainWindow : Program {
   using Program::Program;
   RECT At(int id) const { return RectIn(main(), Item(id)); }
   Pixels Look(int id) const { return Grab(RectIn(nullptr, Item(id))); }
-  void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
   void Select(int i) const { SendMessageW(Item(IDC_HOST_COMBO), CB_SETCURSEL, WPARAM(i), 0); }
-  int Count() const { return int(SendMessageW(Item(IDC_RESULT_LIST), LB_GETCOUNT, 0, 0)); }
-  auto Lines() const { return Items(Item(IDC_RESULT_LIST), LB_GETCOUNT, LB_GETTEXT); }
   auto Hosts() const { return Items(Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT); }
-  bool TestsEnabled(bool on) const {
-    return Enabled(Item(IDC_BTN_PING)) == on && Enabled(Item(IDC_BTN_TRACERT)) == on &&
-           Enabled(Item(IDC_BTN_TELNET)) == on;
-  }
 };
 
 void Ping(const MainWindow& w, const std::string& host) {

@@ -26,13 +26,7 @@ constexpr int kOpenLocal = 1;  // host 0: the server host on both ports; 2: refu
 struct Window : Program {
   using Program::Program;
   HWND List() const { return Item(IDC_RESULT_LIST); }
-  Strings Lines() const { return Items(List(), LB_GETCOUNT, LB_GETTEXT); }
   void Command(int id) const { PostMessageW(main(), WM_COMMAND, WPARAM(id), 0); }
-  void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
-  bool TestsEnabled(bool on) const {
-    return Enabled(Item(IDC_BTN_PING)) == on && Enabled(Item(IDC_BTN_TRACERT)) == on &&
-           Enabled(Item(IDC_BTN_TELNET)) == on;
-  }
   // A shown window of this program of `className` other than the main window.
   HWND Popup(const char* className, int ms = 5000) const {
     HWND found = nullptr;
