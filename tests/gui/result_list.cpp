@@ -288,16 +288,7 @@ void SaveReport(const Window& w, const std::string& root, const std::string& rea
     named = named && report.find(endpoint) != std::string::npos;
   for (const std::string& line : w.Lines()) named = named && report.find(Utf8(line)) != std::string::npos;
   Check(named, "the report: UTF-8 with BOM, the client root, every endpoint, every line");
-  // The support report around them: the machine, the files read, and the check that ran.
-  bool whole = true;
-  for (const std::string& piece :
-       {std::string("Reachkit support report\r\n"), std::string("\r\nhost name: "),
-        std::string("base_configuration: "), std::string("\r\ncheck of every endpoint:\r\n"),
-        Format("127.0.0.1:%-12d refused", ports.refused),
-        std::string("5 endpoints: 2 open, 2 refused, 1 unresolved"),
-        Format("result list (%zu lines):", w.Lines().size())})
-    whole = whole && report.find(piece) != std::string::npos;
-  Check(whole, "the report is the support report with the last check's table");
+  // What the support report holds around them is ResultExport's unit test.
 
   const std::string blocked = readOnly + "\\report.txt";
   Save(w, blocked);
