@@ -46,19 +46,6 @@ std::string AddressText(const EndpointResult& endpoint) {
 
 }  // namespace
 
-std::string EndpointLine(const EndpointResult& endpoint, const ProxyResult* proxied) {
-  std::string line =
-      endpoint.verdict == Verdict::NoHost
-          ? Format(text::kCheckNoHostLineFormat, endpoint.label.c_str(), VerdictWords(endpoint.verdict))
-      : endpoint.verdict == Verdict::NoPort
-          ? Format(text::kCheckNoPortLineFormat, endpoint.label.c_str(),
-                   AddressText(endpoint).c_str(), VerdictWords(endpoint.verdict))
-          : Format(text::kCheckLineFormat, endpoint.label.c_str(), AddressText(endpoint).c_str(),
-                   endpoint.port, VerdictWords(endpoint.verdict), endpoint.ms);
-  if (proxied != nullptr) line += Format(text::kViaProxyFormat, ProxyVerdictWords(proxied->verdict));
-  return line;
-}
-
 std::vector<std::string> ClosingLines(const CheckReport& report,
                                       const std::vector<ProxyResult>* proxied,
                                       const Conclusion* conclusion) {

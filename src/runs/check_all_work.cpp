@@ -3,59 +3,13 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
 
-#include "base/texts.h"
-#include "runs/check_all_lines.h"
-
 namespace rk {
 
 namespace {
-
-// Writes each endpoint's line once both of its verdicts are in.
-class LinePairing {
- public:
-  LinePairing(const std::vector<EndpointResult>& endpoints, bool proxied, const LineWriter& append,
-              const StopFlag& stop)
-      : append_(append), stop_(stop), slots_(endpoints.size()) {
-    for (std::size_t i = 0; i < endpoints.size(); ++i)
-      slots_[i].waitsForProxy = proxied && TriedViaProxy(endpoints[i].port);
-  }
-
-  void Direct(std::size_t slot, const EndpointResult& endpoint) {
-    std::lock_guard lock(mutex_);
-    slots_[slot].direct = endpoint;
-    WriteIfComplete(slot);
-  }
-
-  void Proxied(std::size_t slot, const ProxyResult& result) {
-    std::lock_guard lock(mutex_);
-    slots_[slot].proxied = result;
-    WriteIfComplete(slot);
-  }
-
- private:
-  struct Slot {
-    bool waitsForProxy = false;
-    std::optional<EndpointResult> direct;
-    std::optional<ProxyResult> proxied;
-  };
-
-  void WriteIfComplete(std::size_t slot) {
-    const Slot& s = slots_[slot];
-    // A stopped run writes nothing more: its last verdicts are only "stopped".
-    if (!s.direct || (s.waitsForProxy && !s.proxied) || stop_.load()) return;
-    append_(EndpointLine(*s.direct, s.proxied ? &*s.proxied : nullptr));
-  }
-
-  const LineWriter& append_;
-  const StopFlag& stop_;
-  std::mutex mutex_;
-  std::vector<Slot> slots_;  // guarded by mutex_
-};
 
 // The check reports an endpoint by its entry and port; the slot is its place
 // in CheckEndpoints. Entries may share a port list, so each (entry, port)
@@ -145,28 +99,6 @@ CheckRun RunCheckEach(const HostCatalogue& catalogue, const CheckAllSetup& setup
   ProbeGateway(run.network, run.report, setup.echo, std::min(setup.options.echoTimeoutMs, kEchoTimeoutMs),
                &stop);
   if (!stop.load()) ConcludeRun(run, ReadConfigurationFacts(catalogue, setup.proxy));
-  return run;
-}
-
-std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue, const CheckAllSetup& setup,
-                                    const LineWriter& append, const StopFlag& stop) {
-  if (catalogue.empty()) {
-    Conclusion none = Conclude({}, nullptr, std::nullopt, ReadConfigurationFacts(catalogue, {}), {});
-    append(ConclusionWords(none));
-    append(text::kNoHostsToCheck);
-    return std::nullopt;
-  }
-  const bool viaProxy = setup.proxy.has_value() && setup.attempts;
-  LinePairing pairing(CheckEndpoints(catalogue), viaProxy, append, stop);
-  CheckRun run = RunCheckEach(
-      catalogue, setup,
-      {[&](std::size_t slot, const EndpointResult& e) { pairing.Direct(slot, e); },
-       [&](std::size_t slot, const ProxyResult& r) { pairing.Proxied(slot, r); }},
-      stop);
-  if (stop.load() || !run.conclusion) return std::nullopt;
-  for (std::string& line :
-       ClosingLines(run.report, viaProxy ? &run.proxied : nullptr, &*run.conclusion))
-    append(std::move(line));
   return run;
 }
 

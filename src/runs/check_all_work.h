@@ -1,8 +1,8 @@
 #pragma once
 // What the window's check of every host does on its worker: the direct check
 // and, when a proxy is stored, every endpoint through that proxy, both at
-// once; a line per endpoint in the result list as soon as its verdicts are
-// in, then the closing lines.
+// once; each verdict is handed on as it arrives (the check window fills its
+// rows from them).
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -57,20 +57,5 @@ struct CheckEvents {
 // also when stopped (the caller decides what a stopped run is worth).
 [[nodiscard]] CheckRun RunCheckEach(const HostCatalogue& catalogue, const CheckAllSetup& setup,
                                     const CheckEvents& events, const StopFlag& stop);
-
-// Runs the check of every host of `catalogue`, writing through `append`:
-// * An empty catalogue: kNoHostsToCheck alone.
-// * Without a proxy, each endpoint's line as its verdict arrives; with one,
-//   as soon as the endpoint has both verdicts (an endpoint without a usable
-//   port is not tried through the proxy and keeps the direct line alone).
-//   `append` is never called by two threads at once.
-// * The proxied attempts run on a thread of their own, concurrently with the
-//   direct check; both end their waits when `stop` is set, and both have
-//   ended when this returns.
-// * Stopped: no closing lines, nothing returned. Else the closing lines (the
-//   conclusion first), and what was found (the saved report holds it).
-[[nodiscard]] std::optional<CheckRun> RunCheckAll(const HostCatalogue& catalogue,
-                                                  const CheckAllSetup& setup,
-                                                  const LineWriter& append, const StopFlag& stop);
 
 }  // namespace rk

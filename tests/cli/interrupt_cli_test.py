@@ -65,14 +65,6 @@ class InterruptCliTest(h.CliCase):
         self.addCleanup(lambda: [s.close() for s in fillers])
         return port
 
-    def test_interrupted_telnet_ends_its_wait_and_exits_130(self):
-        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % self.stalled_port())
-        proc, out = self.start("telnet", "0")
-        self.wait_for_lines(proc, out, 1)
-        time.sleep(0.5)
-        proc.send_signal(signal.SIGINT)
-        self.assertEqual(proc.wait(timeout=5), 130)
-
     def test_interrupted_check_says_interrupted_not_timeout(self):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % self.stalled_port())
         proc, out = self.start("check", "--no-diagnose", stderr_too=True)

@@ -3,15 +3,10 @@ included; passwords never appear."""
 import calendar
 import json
 import os
-import pathlib
 import re
-import sys
 import time
 
 import cli_test as h
-
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "proxy"))
-import proxy_lab as lab  # noqa: E402
 
 
 class ReportCliTest(h.CliCase):
@@ -96,65 +91,20 @@ class ReportCliTest(h.CliCase):
         self.assertEqual((code, err), (0, b""))
         self.assertTrue(out.decode("utf-8").endswith("\ncheck of every endpoint:\nno hosts to check\n"))
 
-
-    def test_a_stored_proxy_adds_the_proxied_check_in_text_and_json(self):
-        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
+    def test_a_stored_proxy_adds_the_proxied_check(self):
+        # The proxied table itself is `check --via-proxy`'s (proxy_cli_test); the report only
+        # has to carry it, here through a proxy port that refuses.
         self.write("Sys/VekTradedesk.ini", "[Local]\nCount=1\nIP_1=127.0.0.1\nPort_1=%d\n" % self.open)
-        settings = self.host_path(self.dir / "Bin" / "BaseConfig.ini")
-        secrets = ("Http-Secret-3", "Socks-Secret-4")
-        logins = "UserName=agent\nUserPassword=%s\nSOCKSUserName=agent\nSOCKSUserPassword=%s\n" % secrets
-        refused, opened = (0, self.closed), (0, self.open)
-        # Per proxy: the stored type, the server, and the proxied verdict of (entry, port); the
-        # reason's start where the proxy gives its own.
-        cases = [
-            ("SOCKS5", 4, lambda: lab.microsocks(lab.free_port(), "agent", secrets[1]),
-             {refused: ("proxy-refused-target", "SOCKS5 5: connection refused"),
-              opened: ("open-via-proxy", "the SOCKS5 proxy")}),
-        ]
-        for kind, type_, server, verdicts in cases:
-            with self.subTest(proxy=kind, type=type_), server() as port:
-                host_keys = ("ProxyServerName", "ProxyPort") if type_ == 1 else (
-                    "SOCKSProxyServerName", "SOCKSProxyPort")
-                self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\nProxyType=%d\n"
-                           "%s=127.0.0.1\n%s=%d\n%s" % (self.closed, self.open, type_, host_keys[0],
-                                                        host_keys[1], port, logins))
-                code, out, err = self.run_cli("--root", self.root, "--json", "report", "--no-diagnose",
-                                              "--timeout-ms", "1500")
-                self.assertEqual((code, err), (0, b""))
-                for secret in secrets:
-                    self.assertNotIn(secret.encode(), out)
-                check = json.loads(out)["check"]
-                self.assertEqual(list(check)[:2], ["conclusion", "proxy"])
-                self.assertEqual(check["proxy"], {"type": kind, "host": "127.0.0.1", "port": str(port),
-                                                  "settings_file": settings})
-                expected = [(0, self.closed, "refused") + verdicts[refused],
-                            (0, self.open, "open") + verdicts[opened],
-                            (1, self.open, "open") + verdicts[opened]]
-                got = [(e["index"], e["port"], e["verdict"], e["proxy_verdict"], e["proxy_reason"])
-                       for e in check["endpoints"]]
-                self.assertEqual([g[:4] for g in got], [x[:4] for x in expected])
-                for g, x in zip(got, expected):
-                    self.assertTrue(g[4].startswith(x[4]), (g, x))
+        self.write("Bin/BaseConfig.ini", "[DC]\nProxyType=4\nSOCKSProxyServerName=127.0.0.1\n"
+                   "SOCKSProxyPort=%d\nSOCKSUserPassword=Socks-Secret-4\n" % self.closed)
+        code, out, err = self.run_cli("--root", self.root, "--json", "report", "--no-diagnose")
+        self.assertEqual((code, err, b"Socks-Secret-4" in out), (0, b"", False))
+        check = json.loads(out)["check"]
+        self.assertEqual((check["proxy"]["port"], [e["proxy_verdict"] for e in check["endpoints"]]),
+                         (str(self.closed), ["proxy-unreachable"]))
+        code, out, _ = self.run_cli("--root", self.root, "report", "--no-diagnose")
+        self.assertIn("\nthrough the SOCKS5 proxy 127.0.0.1:%d (" % self.closed, out.decode("utf-8"))
 
-                # The text: the direct table, then the proxied lines under a heading that names
-                # the proxy and the file, then the causes and the summary.
-                out_file = self.dir / "report.txt"
-                self.assertEqual(self.run_cli("--root", self.root, "report", "--no-diagnose", "--out",
-                                              self.host_path(out_file), "--timeout-ms", "1500"),
-                                 (0, b"", b"... checking through the proxy\n"))
-                text = out_file.read_text(encoding="utf-8")
-                for secret in secrets:
-                    self.assertNotIn(secret, text)
-                table = text[text.index("\ncheck of every endpoint:\n"):]
-                heading = "\nthrough the %s proxy 127.0.0.1:%d (%s):\n" % (kind, port, settings)
-                self.assertIn(heading, table)
-                direct, proxied = table.split(heading)
-                for index, target, verdict, proxy_verdict, reason in expected:
-                    self.assertRegex(direct, r"\n%d +\S.* 127\.0\.0\.1:%d +%s +\d+\.\d ms\n"
-                                     % (index, target, verdict))
-                    self.assertRegex(proxied, r"(^|\n)%d +\S.* 127\.0\.0\.1:%d +%s +\d+\.\d ms  %s"
-                                     % (index, target, proxy_verdict, re.escape(reason)))
-                self.assertRegex(proxied, r"\n3 endpoints: 2 open, 1 refused; through the proxy: [^\n]+ \(\d+\.\d ms\)\n$")
 
 if __name__ == "__main__":
     h.main()

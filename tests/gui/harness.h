@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "resource.h"
+
 namespace harness {
 
 inline int g_failures = 0;
@@ -125,6 +127,14 @@ class Program {
   HWND Item(int id) const { return GetDlgItem(main_, id); }
   void Close() const { PostMessageW(main_, WM_CLOSE, 0, 0); }
   bool Exited(int ms) const { return WaitForSingleObject(process_.hProcess, DWORD(ms)) == 0; }
+  void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
+  int Count() const { return int(SendMessageW(Item(IDC_RESULT_LIST), LB_GETCOUNT, 0, 0)); }
+  std::vector<std::string> Lines() const { return Items(Item(IDC_RESULT_LIST), LB_GETCOUNT, LB_GETTEXT); }
+  bool TestsEnabled(bool on) const {
+    for (int id : {IDC_BTN_PING, IDC_BTN_TRACERT, IDC_BTN_TELNET})
+      if ((IsWindowEnabled(Item(id)) != FALSE) != on) return false;
+    return true;
+  }
 
   // A top-level window of this program of that class (and caption).
   HWND Find(const char* className, const char* caption = nullptr, bool visible = true) const {

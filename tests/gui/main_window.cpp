@@ -1,4 +1,4 @@
-// gui_harness.exe window|no-icmp|demo|startup|dialogs|keyboard
+// gui_harness.exe window|no-icmp|demo|startup|keyboard
 //   <client>\Reachkit\Reachkit.exe [ARG];
 // no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits.
 #include <cstdlib>
@@ -14,7 +14,6 @@
 using namespace harness;
 using rk::Format;
 
-int RunDialogs(const std::string& exe, const std::string& folder);
 int RunKeyboard(const std::string& exe, const std::string& folder);
 
 namespace {
@@ -25,15 +24,8 @@ struct MainWindow : Program {
   using Program::Program;
   RECT At(int id) const { return RectIn(main(), Item(id)); }
   Pixels Look(int id) const { return Grab(RectIn(nullptr, Item(id))); }
-  void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
   void Select(int i) const { SendMessageW(Item(IDC_HOST_COMBO), CB_SETCURSEL, WPARAM(i), 0); }
-  int Count() const { return int(SendMessageW(Item(IDC_RESULT_LIST), LB_GETCOUNT, 0, 0)); }
-  auto Lines() const { return Items(Item(IDC_RESULT_LIST), LB_GETCOUNT, LB_GETTEXT); }
   auto Hosts() const { return Items(Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT); }
-  bool TestsEnabled(bool on) const {
-    return Enabled(Item(IDC_BTN_PING)) == on && Enabled(Item(IDC_BTN_TRACERT)) == on &&
-           Enabled(Item(IDC_BTN_TELNET)) == on;
-  }
 };
 
 void Ping(const MainWindow& w, const std::string& host) {
@@ -167,7 +159,6 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1], exe = argv[2], arg = argc > 3 ? argv[3] : "";
   if (mode == "demo") return Show(exe, 1, arg);
   if (mode == "startup") return Show(exe, std::max(1, std::atoi(arg.c_str())), "");
-  if (mode == "dialogs") return RunDialogs(exe, arg);
   if (mode == "keyboard") return RunKeyboard(exe, arg);
   const rk::ClientPaths paths(exe.substr(0, exe.rfind('\\', exe.rfind('\\') - 1)), '\\');
   const rk::HostCatalogue catalogue = rk::BuildHostCatalogue(rk::SystemProfileStore(), paths);

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# trust_test.sh refusal|causes|bound|names --cli PATH | --wine-exe PATH --work DIR: `check` over
+# trust_test.sh refusal|bound|names --cli PATH | --wine-exe PATH --work DIR: `check` over
 # netlib.sh's chain with the delaying link (10-20 ms) and the kernel's default ICMP rate limits.
 #   refusal  r2 answers for two blocks: route unreachable, and a filter's port-unreachable; 5 runs
-#   causes   100 addresses r3 blackholes: one cause for all, the same in 5 runs
 #   bound    200 endpoints, 100 dark on many addresses, --timeout-ms 2000: done within 5 s
 #   names    look-ups against dnsmasq in the client's namespace: each failure told apart
 source "$(dirname "${BASH_SOURCE[0]}")/netlib.sh"
@@ -44,18 +43,6 @@ refusal)
     # A run spends two of r2's reports to this client; a whole refill between runs, so a
     # report the router's limit held back never reads as a flaky verdict.
     pause 6
-  done ;;
-causes)
-  # 100 addresses in r3's blackholed /25, each on the open port: every handshake goes unanswered.
-  hosts=(); for i in $(seq 1 100); do hosts+=("203.0.113.$((i + 128)):$OPEN_PORT"); done
-  locals "${hosts[@]}"
-  want="no answer beyond router 2 ($R2)"  # r3 drops what it blackholes before any TTL check
-  for run in 1 2 3 4 5; do
-    net_run "$json" check --json --timeout-ms 2000
-    got=$(field '"|".join(sorted({e["cause"] for e in d["endpoints"]}))')
-    net_check "causes run $run: one cause for 100 blackholed addresses ($got), $ELAPSED_MS ms" \
-      test "$got" = "$want" -a "$ELAPSED_MS" -le 5000
-    pause 2
   done ;;
 bound)
   # 100 open endpoints on the target, 100 dark ones on 100 addresses.

@@ -1,6 +1,6 @@
 """Proxy servers on loopback for the proxy tests and the benchmark: Debian's
 tinyproxy, danted and microsocks started from generated configuration files
-on free ports, and a scripted proxy for the answers no packaged server gives.
+on free ports, and a scripted SOCKS5 proxy that can hold requests unanswered.
 Every server is stopped (and every thread ends) when its `with` block ends.
 Only 127.0.0.1 is ever listened on or connected to; the scripted proxy knows
 its names from a table and never looks one up."""
@@ -109,33 +109,20 @@ def microsocks(port, user, password):
 
 
 class Listener:
-    """Something that listens; accepts and closes at once, or (`accept=False`)
-    never accepts. `backlog_full=True` also fills its queue, so that further
-    connection attempts go unanswered."""
+    """Something that listens on loopback and accepts and closes at once."""
 
-    def __init__(self, accept=True, backlog_full=False):
+    def __init__(self):
         self.sock = socket.socket()
         self.sock.bind((LOOPBACK, 0))
-        self.sock.listen(0 if backlog_full else 128)
+        self.sock.listen(128)
         self.port = self.sock.getsockname()[1]
-        self.held = []
-        if backlog_full:
-            for _ in range(8):  # bounded: the queue of a zero backlog holds one
-                s = socket.socket()
-                s.setblocking(False)
-                s.connect_ex((LOOPBACK, self.port))
-                self.held.append(s)
-            time.sleep(0.2)
         self.stopping = threading.Event()
-        self.thread = threading.Thread(target=self._run, args=(accept,), daemon=True)
+        self.thread = threading.Thread(target=self._run, daemon=True)
         self.thread.start()
 
-    def _run(self, accept):
+    def _run(self):
         self.sock.settimeout(0.1)
         while not self.stopping.is_set():
-            if not accept:
-                time.sleep(0.1)
-                continue
             with contextlib.suppress(OSError):
                 connection, _ = self.sock.accept()
                 connection.close()
@@ -143,8 +130,6 @@ class Listener:
     def close(self):
         self.stopping.set()
         self.thread.join(timeout=5)
-        for s in self.held:
-            s.close()
         self.sock.close()
 
     def __enter__(self):
@@ -164,15 +149,6 @@ def _read_exact(connection, count):
     return data
 
 
-def _read_until_nul(connection, limit=300):
-    data = b""
-    while not data.endswith(b"\0"):
-        if len(data) > limit:
-            raise ConnectionError("too long")
-        data += _read_exact(connection, 1)
-    return data[:-1]
-
-
 def _connect_target(host_bytes, port, names):
     address = names.get(host_bytes.decode("latin-1"), host_bytes.decode("latin-1"))
     if not address.startswith("127."):
@@ -183,19 +159,13 @@ def _connect_target(host_bytes, port, names):
 
 
 class ScriptedProxy:
-    """A proxy that behaves as told, one thread per connection:
-    - "socks4a": SOCKS4 and SOCKS4a; a name is looked up in `names` only,
-      a name not there or a target that does not accept gets code 91;
-    - "socks5": SOCKS5 without login; targets whose port is in `hang_ports`
-      get no reply at all (for concurrency measurements);
-    - "garbled": answers any request with an HTTP error page;
-    - "truncated": the first 6 bytes of a SOCKS5 success, then closes;
-    - "silent": reads and never answers;
-    - "mute-close": closes without a byte;
-    - "endless-header": an HTTP 200 status line and header lines without end.
-    Requests seen are recorded in `requests` (bytes)."""
+    """A SOCKS5 proxy without login, one thread per connection, for the
+    benchmark: targets whose port is in `hang_ports` get no reply at all (for
+    concurrency measurements). Requests seen are recorded in `requests`.
+    Answers that break the protocol are the parsers' unit tests' business."""
 
-    def __init__(self, behaviour, names=None, hang_ports=()):
+    def __init__(self, behaviour="socks5", names=None, hang_ports=()):
+        assert behaviour == "socks5", behaviour
         self.behaviour, self.names, self.hang_ports = behaviour, names or {}, set(hang_ports)
         self.requests = []
         self.sock = socket.socket()
@@ -227,20 +197,6 @@ class ScriptedProxy:
     def _hold(self):
         self.stopping.wait(60)
 
-    def _socks4a(self, c):
-        head = _read_exact(c, 8)
-        user = _read_until_nul(c)
-        port, address = struct.unpack(">H", head[2:4])[0], head[4:8]
-        name = _read_until_nul(c) if address[:3] == b"\0\0\0" and address[3] else None
-        self.requests.append(head + user + b"\0" + (name + b"\0" if name is not None else b""))
-        target_host = name if name is not None else socket.inet_ntoa(address).encode()
-        ok = head[:2] == b"\4\1" and user == b""
-        target = _connect_target(target_host, port, self.names) if ok else None
-        c.sendall(b"\0" + (b"\x5a" if target else b"\x5b") + head[2:8])
-        if target:
-            target.close()
-        c.close()
-
     def _socks5(self, c):
         greeting = _read_exact(c, 2)
         _read_exact(c, greeting[1])
@@ -260,32 +216,6 @@ class ScriptedProxy:
         if target:
             target.close()
         c.close()
-
-    def _garbled(self, c):
-        self.requests.append(c.recv(512))
-        c.sendall(b"HTTP/1.0 400 Bad Request\r\n\r\n")
-        c.close()
-
-    def _truncated(self, c):
-        _read_exact(c, 3)
-        c.sendall(b"\5\0")
-        self.requests.append(c.recv(512))
-        c.sendall(b"\5\0\0\1\x7f\0")
-        c.close()
-
-    def _silent(self, c):
-        self.requests.append(c.recv(512))
-        self._hold()
-
-    def _mute_close(self, c):
-        self.requests.append(c.recv(512))
-        c.close()
-
-    def _endless_header(self, c):
-        self.requests.append(c.recv(4096))
-        c.sendall(b"HTTP/1.1 200 OK\r\n")
-        for _ in range(400):  # bounded: far beyond any header limit
-            c.sendall(b"X-Padding: " + b"x" * 60 + b"\r\n")
 
     def close(self):
         self.stopping.set()

@@ -23,27 +23,6 @@ EndpointResult Endpoint(std::string label, std::string host, std::optional<uint3
   return e;
 }
 
-TEST(CheckAllLines, OneChineseLinePerEndpointWithAddressPortVerdictAndTime) {
-  const std::string label = Utf8ToCp950("交易主機-1 : a.invalid:7001");
-  const std::tuple<EndpointResult, const char*> rows[] = {
-      {Endpoint(label, "127.0.0.1", Ip(127, 0, 0, 1), 7001, Verdict::Open, 0.34),
-       "交易主機-1 : a.invalid:7001  127.0.0.1:7001  可連線  0.3毫秒"},
-      {Endpoint("Q", "q.invalid", Ip(192, 0, 2, 1), 443, Verdict::Refused, 12.0),
-       "Q  192.0.2.1:443  連線被拒  12.0毫秒"},  // the address looked up, not the name
-      {Endpoint("Q", "q.invalid", std::nullopt, 443, Verdict::Unresolved, 5.26),
-       "Q  q.invalid:443  無法解析主機名稱  5.3毫秒"},  // no address: the name as configured
-      {Endpoint("T", "10.0.0.1", Ip(10, 0, 0, 1), 80, Verdict::Timeout, 10000.0),
-       "T  10.0.0.1:80  連線逾時  10000.0毫秒"},
-      {Endpoint("U", "10.0.0.2", Ip(10, 0, 0, 2), 80, Verdict::Unreachable, 3.0),
-       "U  10.0.0.2:80  網路無法到達  3.0毫秒"},
-      {Endpoint("E", "10.0.0.3", Ip(10, 0, 0, 3), 70000, Verdict::Error, 0.0),
-       "E  10.0.0.3:70000  錯誤  0.0毫秒"},
-      {Endpoint("N", "10.0.0.4", Ip(10, 0, 0, 4), 0, Verdict::NoPort, 0.0),
-       "N  10.0.0.4  沒有設定Port"},  // neither a port nor a time
-  };
-  for (const auto& [endpoint, utf8] : rows) EXPECT_EQ(Cp950ToUtf8(EndpointLine(endpoint)), utf8);
-}
-
 TEST(CheckAllLines, CausesNamedOnceEachThenTheSummaryLast) {
   CheckReport report;
   report.endpoints = {

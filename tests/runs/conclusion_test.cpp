@@ -102,6 +102,10 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
       {"several", {unresolved, At(Verdict::Refused, Ip(198, 51, 100, 7), "quote.test")}, {}, {}, 0,
        Lan(), ConclusionCode::Several,
        "several breaks at once: DNS: broker.test does not resolve; the broker's host: quote.test"},
+      {"a look-up and the path fail at once: neither explains the other",
+       {unresolved, At(Verdict::Timeout, kBroker, "quote.test")},
+       {Path(kBroker, {kGateway, Ip(198, 51, 100, 2)})}, {}, 0, answeringGateway, ConclusionCode::Several,
+       "several breaks at once: DNS: broker.test does not resolve; the internet path: no answer beyond"},
       {"nothing says where", {At(Verdict::Error)}, {}, {}, 0, Lan(), ConclusionCode::Unplaced,
        "some endpoints are not open, and the check could not place the break"},
   };

@@ -416,16 +416,6 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
 #endif
 }
 
-TEST(ReachabilityCheck, UnreachableCodesByWhatTheySayAbout) {
-  const std::map<uint8_t, UnreachableKind> want = {
-      {0, UnreachableKind::Network},    {1, UnreachableKind::Host},
-      {6, UnreachableKind::Network},    {7, UnreachableKind::Host},
-      {9, UnreachableKind::Prohibited}, {10, UnreachableKind::Prohibited},
-      {11, UnreachableKind::Network},   {12, UnreachableKind::Host},
-      {13, UnreachableKind::Prohibited}};
-  for (const auto& [code, kind] : want) EXPECT_EQ(UnreachableKindOfCode(code), kind) << int{code};
-}
-
 // One rule reads every connect: the pending error first, a queued report only
 // adds its sender; a refusal sent by anyone but the target is a filter's.
 TEST(ReachabilityCheck, ConnectSettlementRule) {
