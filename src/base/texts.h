@@ -83,7 +83,6 @@ inline constexpr char kAllFilesFilter[] = "\xA9\xD2\xA6\xB3\xC0\xC9\xAE\xD7 (*.*
 
 // The check of every host (system menu), as the result list shows it.
 inline constexpr char kCheckAllItem[] = "\xC0\xCB\xAC\x64\xA5\xFE\xB3\xA1\xA5\x44\xBE\xF7(&K)...";  // 檢查全部主機(&K)...
-inline constexpr char kNoHostsToCheck[] = "\xA8\x53\xA6\xB3\xA5\x69\xC0\xCB\xAC\x64\xAA\xBA\xA5\x44\xBE\xF7";  // 沒有可檢查的主機
 inline constexpr char kVerdictOpen[] = "\xA5\x69\xB3\x73\xBD\x75";  // 可連線
 inline constexpr char kVerdictRefused[] = "\xB3\x73\xBD\x75\xB3\x51\xA9\xDA";  // 連線被拒
 inline constexpr char kVerdictTimeout[] = "\xB3\x73\xBD\x75\xB9\x4F\xAE\xC9";  // 連線逾時
@@ -93,14 +92,10 @@ inline constexpr char kVerdictNoPort[] = "\xA8\x53\xA6\xB3\xB3\x5D\xA9\x77Port";
 inline constexpr char kVerdictError[] = "\xBF\xF9\xBB\x7E";  // 錯誤
 inline constexpr char kVerdictNoHost[] = "\xA8\x53\xA6\xB3\xB3\x5D\xA9\x77\xA5\x44\xBE\xF7";  // 沒有設定主機
 inline constexpr char kVerdictInterrupted[] = "\xA4\x77\xA4\xA4\xC2\x5F";  // 已中斷
-inline constexpr char kCheckLineFormat[] = "%s  %s:%d  %s  %.1f\xB2\x40\xAC\xED";  // %s  %s:%d  %s  %.1f毫秒
-inline constexpr char kCheckNoPortLineFormat[] = "%s  %s  %s";
-inline constexpr char kCheckNoHostLineFormat[] = "%s  %s";
 inline constexpr char kCheckCauseFormat[] = "%s:%d  \xAD\xEC\xA6\x5D\xA1\x47%s";  // %s:%d  原因：%s
 inline constexpr char kCheckSummaryFormat[] = "\xC0\xCB\xAC\x64\xA7\xB9\xA6\xA8\xA1\x41\xA6\x40%d\xAD\xD3\xBA\xDD\xC2\x49\xA1\x47";  // 檢查完成，共%d個端點：
 inline constexpr char kCheckCountFormat[] = "%s%d\xAD\xD3";  // %s%d個
 inline constexpr char kListComma[] = "\xA1\x41";  // ，
-inline constexpr char kViaProxyFormat[] = "\xA1\x41\xB8\x67\xA5\x4E\xB2\x7A\xA1\x47%s";  // ，經代理：%s
 inline constexpr char kProxyVerdictUnreachable[] = "\xB5\x4C\xAA\x6B\xB3\x73\xA4\x57\xA5\x4E\xB2\x7A";  // 無法連上代理
 inline constexpr char kProxyVerdictLoginRefused[] = "\xA5\x4E\xB2\x7A\xA9\xDA\xB5\xB4\xB5\x6E\xA4\x4A";  // 代理拒絕登入
 inline constexpr char kProxyVerdictRefusedTarget[] = "\xA5\x4E\xB2\x7A\xA9\xDA\xB5\xB4\xB3\x73\xBD\x75";  // 代理拒絕連線
