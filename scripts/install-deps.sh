@@ -17,9 +17,15 @@ packages=(
   nftables dnsmasq-base nmap
 )
 
+# One dpkg query for the whole list: this runs at the start of every test run, and a query per
+# package cost seconds on a busy machine. A package dpkg does not know is simply not listed.
+declare -A installed=()
+while read -r name status; do
+  [ "$status" = "install ok installed" ] && installed[$name]=1
+done < <(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || true)
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 
 need_locale=0

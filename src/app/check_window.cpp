@@ -19,7 +19,7 @@ namespace {
 constexpr UINT kArrivals = WM_APP + 1;  // the worker left verdicts in the inbox
 constexpr UINT kRunEnded = WM_APP + 2;  // the worker has finished its check
 constexpr UINT_PTR kProgressTimer = 1;
-constexpr UINT kBig5CodePage = 950;
+constexpr UINT kCp950 = 950;
 
 // Column widths in pixels at the window's first size: the cause takes the rest.
 int ColumnWidth(CheckColumn column) {
@@ -36,10 +36,10 @@ int ColumnWidth(CheckColumn column) {
 
 std::wstring Widen(const std::string& cp950) {
   if (cp950.empty()) return {};
-  const int n = MultiByteToWideChar(kBig5CodePage, 0, cp950.data(), static_cast<int>(cp950.size()), nullptr, 0);
+  const int n = MultiByteToWideChar(kCp950, 0, cp950.data(), static_cast<int>(cp950.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0)
-    MultiByteToWideChar(kBig5CodePage, 0, cp950.data(), static_cast<int>(cp950.size()), wide.data(), n);
+    MultiByteToWideChar(kCp950, 0, cp950.data(), static_cast<int>(cp950.size()), wide.data(), n);
   return wide;
 }
 

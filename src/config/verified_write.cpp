@@ -15,12 +15,12 @@ std::optional<SaveError> WriteVerified(ProfileStore& profile, std::string_view s
     return SaveError{path, std::move(reason)};
   }
   // A default no stored value equals (see the proxy record's key probe).
-  constexpr char kMissing[] = "\x7F<missing>\x7F";
+  constexpr char kNotStored[] = "\x7F<missing>\x7F";
   const std::string expected = IniDocument::StoredForm(value, kProfileBufferSize);
-  const std::string stored = profile.GetString(section, key, kMissing, kProfileBufferSize, path);
+  const std::string stored = profile.GetString(section, key, kNotStored, kProfileBufferSize, path);
   if (stored == expected) return std::nullopt;
-  return SaveError{path, stored == kMissing ? "the value is missing after writing"
-                                            : "the value read back differs from the one written"};
+  return SaveError{path, stored == kNotStored ? "the value is missing after writing"
+                                              : "the value read back differs from the one written"};
 }
 
 std::string SaveErrorText(const SaveError& error) {

@@ -72,7 +72,7 @@ std::optional<uint16_t> StoredPort(const std::string& text) {
   return static_cast<uint16_t>(value);
 }
 
-ProxyResult Verdict(ProxyVerdict verdict, std::string reason) {
+ProxyResult ProxyOutcome(ProxyVerdict verdict, std::string reason) {
   return ProxyResult{verdict, std::move(reason), {}, 0};
 }
 
@@ -94,7 +94,7 @@ class Handshake {
       case proxy::IoStatus::TimedOut:
         return TimedOut();
       default:
-        return Verdict(ProxyVerdict::ProxyProtocolError,
+        return ProxyOutcome(ProxyVerdict::ProxyProtocolError,
                        "the proxy closed the connection before the request was sent");
     }
     Bytes received;
@@ -111,12 +111,12 @@ class Handshake {
         case proxy::IoStatus::TimedOut:
           return TimedOut();
         case proxy::IoStatus::Closed:
-          return Verdict(ProxyVerdict::ProxyProtocolError,
+          return ProxyOutcome(ProxyVerdict::ProxyProtocolError,
                          received.empty() ? "the proxy closed the connection without answering"
                                           : Format("the proxy closed the connection mid-reply, after %zu bytes",
                                                    received.size()));
         case proxy::IoStatus::Failed:
-          return Verdict(ProxyVerdict::ProxyProtocolError,
+          return ProxyOutcome(ProxyVerdict::ProxyProtocolError,
                          Format("the proxy reset the connection after %zu bytes of its reply",
                                 received.size()));
       }
@@ -124,11 +124,11 @@ class Handshake {
     }
     switch (reply.status) {
       case Reply::Status::LoginRefused:
-        return Verdict(ProxyVerdict::ProxyLoginRefused, reply.reason);
+        return ProxyOutcome(ProxyVerdict::ProxyLoginRefused, reply.reason);
       case Reply::Status::TargetRefused:
-        return Verdict(ProxyVerdict::ProxyRefusedTarget, reply.reason);
+        return ProxyOutcome(ProxyVerdict::ProxyRefusedTarget, reply.reason);
       case Reply::Status::ProtocolError:
-        return Verdict(ProxyVerdict::ProxyProtocolError, reply.reason);
+        return ProxyOutcome(ProxyVerdict::ProxyProtocolError, reply.reason);
       default:
         return std::nullopt;  // granted: the caller goes on
     }
@@ -136,8 +136,8 @@ class Handshake {
 
  private:
   ProxyResult TimedOut() const {
-    if (stop_ != nullptr && stop_->load()) return Verdict(ProxyVerdict::Timeout, "stopped");
-    return Verdict(ProxyVerdict::Timeout,
+    if (stop_ != nullptr && stop_->load()) return ProxyOutcome(ProxyVerdict::Timeout, "stopped");
+    return ProxyOutcome(ProxyVerdict::Timeout,
                    Format("the proxy took the connection but did not answer within %u ms",
                           timeoutMs_));
   }
@@ -216,15 +216,15 @@ std::optional<uint32_t> ProxyAddress(const ProxyRoute& route, NameResolver& reso
 ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
                     std::optional<uint32_t> proxyAddress, uint32_t timeoutMs,
                     Clock::time_point deadline, const ProxyTarget& target, const StopFlag* stop) {
-  if (auto problem = RouteProblem(route)) return Verdict(ProxyVerdict::Error, *problem);
-  if (target.host.empty()) return Verdict(ProxyVerdict::Error, "the target host is empty");
+  if (auto problem = RouteProblem(route)) return ProxyOutcome(ProxyVerdict::Error, *problem);
+  if (target.host.empty()) return ProxyOutcome(ProxyVerdict::Error, "the target host is empty");
   if (target.port < 1 || target.port > 65535)
-    return Verdict(ProxyVerdict::Error,
+    return ProxyOutcome(ProxyVerdict::Error,
                    Format("the target port %d is not a number 1..65535", target.port));
   TargetRequest connectRequest = BuildTargetRequest(route, target, resolver);
-  if (!connectRequest.error.empty()) return Verdict(ProxyVerdict::Error, connectRequest.error);
+  if (!connectRequest.error.empty()) return ProxyOutcome(ProxyVerdict::Error, connectRequest.error);
   if (!proxyAddress)
-    return Verdict(ProxyVerdict::ProxyUnreachable,
+    return ProxyOutcome(ProxyVerdict::ProxyUnreachable,
                    "the proxy's name " + proxy::PrintableText(route.host) + " does not resolve");
 
   const uint16_t proxyPort = *StoredPort(route.port);
@@ -233,13 +233,13 @@ ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
   const TcpSocket socket = ConnectWithTimeout(DottedIPv4(*proxyAddress), proxyPort,
                                               static_cast<uint32_t>(std::max<long long>(left, 0)), stop);
   if (!socket.valid()) {
-    if (stop != nullptr && stop->load()) return Verdict(ProxyVerdict::Timeout, "stopped");
+    if (stop != nullptr && stop->load()) return ProxyOutcome(ProxyVerdict::Timeout, "stopped");
     // The connect layer says only whether it connected: a failure well before
     // the deadline is the platform's report of a refusal.
     if (Clock::now() + std::chrono::milliseconds(kStopPollMs) < deadline)
-      return Verdict(ProxyVerdict::ProxyUnreachable,
+      return ProxyOutcome(ProxyVerdict::ProxyUnreachable,
                      "refused: the proxy " + proxyText + " does not accept connections");
-    return Verdict(ProxyVerdict::ProxyUnreachable,
+    return ProxyOutcome(ProxyVerdict::ProxyUnreachable,
                    Format("timed out: the proxy %s did not answer within %u ms", proxyText.c_str(),
                           timeoutMs));
   }
@@ -272,7 +272,7 @@ ProxyResult Attempt(const ProxyRoute& route, NameResolver& resolver,
     }
   }
   if (ended) return *ended;
-  return Verdict(ProxyVerdict::OpenViaProxy,
+  return ProxyOutcome(ProxyVerdict::OpenViaProxy,
                  Format("the %s proxy %s connected to %s:%d", ProxyTypeName(route.type),
                         proxyText.c_str(), proxy::PrintableText(target.host).c_str(),
                         target.port));
