@@ -160,16 +160,6 @@ TEST_F(RunTest, ListIsEmptiedOnlyPastFiveHundredLines) {
   EXPECT_TRUE(window_.buttons.empty()) << "failures never touch the run state";
 }
 
-TEST_F(RunTest, ClearDuringARunRestartsTheCount) {
-  echo_.script.assign(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 1});
-  echo_.beforeAnswer = [this](std::size_t call) { if (call == 2) controller_.ClearResultList(); };
-  EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("192.0.2.1")),
-            (Lines{"32 bytes from 192.0.2.1: icmp_seq = 2. time: 1 ms",
-                   "32 bytes from 192.0.2.1: icmp_seq = 3. time: 1 ms",
-                   "32 bytes from 192.0.2.1: icmp_seq = 4. time: 1 ms", "End "}));
-  EXPECT_EQ(controller_.ResultLines(), 4);
-}
-
 TEST_F(RunTest, ClosingInPingsThirdPassEndsItThereWithoutTouchingTheButtons) {
   TestRunController slow(window_, window_, echo_, resolver_, {.pingPauseMs = 2000});
   echo_.script.assign(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 2});

@@ -25,27 +25,6 @@ TEST(ResultExport, LinesJoinedByCrLfWithoutATrailingBreak) {
   for (const auto& [lines, joined] : rows) EXPECT_EQ(JoinLinesCrLf(lines), joined);
 }
 
-TEST(ResultExport, RetriesAreBoundedInCountAndPause) {
-  // Budget, step, the attempt that first succeeds (0: never); attempts made and result.
-  const std::tuple<uint32_t, uint32_t, int, int, bool> rows[] = {
-      {500, 50, 1, 1, true},    // free at once: no pause
-      {500, 50, 4, 4, true},    // freed after three pauses
-      {500, 50, 0, 11, false},  // held throughout: 10 pauses of 50 ms, then give up
-      {40, 50, 0, 1, false},    // a budget below one step: one attempt only
-      {500, 0, 0, 1, false},    // a zero step never spins
-  };
-  for (const auto& [budget, step, freeAt, attempts, result] : rows) {
-    int made = 0;
-    uint32_t paused = 0;
-    const bool ok = RetryWithin([&, freeAt = freeAt] { return ++made == freeAt; }, budget, step,
-                                [&](uint32_t ms) { paused += ms; });
-    EXPECT_EQ(ok, result);
-    EXPECT_EQ(made, attempts);
-    EXPECT_LE(paused, budget);
-    EXPECT_EQ(paused, uint32_t(attempts - 1) * step);
-  }
-}
-
 // The saved report is the support report with the result list's lines at its end: the
 // client root, hosts, the proxy with its password masked, the last check with its proxied
 // verdicts and causes, then every line of the list in UTF-8; CR LF throughout, one BOM.
