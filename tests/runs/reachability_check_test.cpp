@@ -48,9 +48,8 @@ HostCatalogue Catalogue(const std::vector<std::string>& servers, std::vector<int
   return catalogue;
 }
 
-// Echo answers from a table: per destination, the router (or 0: silent) at
-// each TTL, whether the destination itself answers and from which TTL on.
-// An unanswered echo takes `silentMs`, an answered one 5 ms.
+// Echo answers per destination: the router at each TTL (0: silent), then the destination if it
+// answers. An unanswered echo takes `silentMs`, an answered one 5 ms.
 class FakeEcho final : public EchoService {
  public:
   struct Path {
@@ -111,8 +110,7 @@ class FakeEcho final : public EchoService {
   int sent = 0;
 };
 
-// Verdicts decided before any connection: look-up failures, missing ports,
-// ports outside 1..65535 (never wrapped onto a real port).
+// Verdicts before any connection: failed look-ups, no port, ports outside 1..65535 (never wrapped).
 TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
   testing::FakeResolver resolver;
   resolver.Answer("known.test", Ip(127, 0, 0, 1));
@@ -169,8 +167,7 @@ TEST(ReachabilityCheck, LookUpsRunTogetherAndEachIsBounded) {
   }
 }
 
-// Open, refused and a real 10 s time-out in one run on loopback; the
-// refusal and the connection come at once, the time-out at its limit.
+// Open, refused and the real 10 s time-out in one loopback run, each delivered as it settles.
 TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
   LoopbackListener listener;
   StalledListener stalled;
@@ -233,8 +230,7 @@ TEST(ReachabilityCheck, DuplicateEndpointsAreConnectedOnceAndReportedForEveryEnt
   EXPECT_EQ(echo.sent, 0) << "an address fully open is not diagnosed";
 }
 
-// The socket cap: 32 unanswered endpoints with at most 8 in flight take four
-// time-outs in a row; the callback never sees more sockets open than 8.
+// 32 unanswered endpoints with at most 8 sockets open take four time-outs in a row.
 TEST(ReachabilityCheck, NeverMoreSocketsThanTheCapAndTheRestWaitTheirTurn) {
   std::vector<std::unique_ptr<StalledListener>> stalled;
   std::vector<std::pair<std::string, int32_t>> locals;
@@ -383,8 +379,8 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
 #endif
 }
 
-// One rule reads every connect: the pending error first, a queued report only
-// adds its sender; a refusal sent by anyone but the target is a filter's.
+// The pending error decides, a queued report only adds its sender; a refusal not sent by the
+// target is a filter's.
 TEST(ReachabilityCheck, ConnectSettlementRule) {
   using connect_backend::QueuedReport;
   using connect_backend::SettlementOf;
@@ -427,10 +423,8 @@ TEST(ReachabilityCheck, ConnectSettlementRule) {
   }
 }
 
-// The diagnosis: a path whose second router rations its reports (silent the
-// first time) and whose target ignores echo. The path probe goes out a few
-// TTLs at a time, asks the silent hop again, and stops after three silent TTLs
-// past router 3; the whole check stays within two time-outs and the grace.
+// Router 2 rations its reports, the target ignores echo: the path probe goes a few TTLs at a time,
+// asks the silent hop again and stops three silent TTLs past router 3, within two time-outs.
 TEST(ReachabilityCheck, DiagnosisPacesThePathProbeAndAsksASilentHopAgain) {
   StalledListener stalled;
   ASSERT_TRUE(stalled.stalled());
