@@ -41,11 +41,6 @@ class SettingsCliTest(h.CliCase):
                 "1", "192.0.2.8", "3128", "hu", base_password, None, None, None, None), b""))
         # Only reads: the copy that opening the dialog makes is not made here.
         self.assertEqual((self.read("Sys/Reachkit.ini"), self.read("Bin/BaseConfig.ini")), before)
-        # A tool file without proxy keys is no master copy.
-        self.write("Sys/Reachkit.ini", "[Priority]\nCombo=N,1,2\n")
-        code, out, _ = self.lines("--root", self.root, "proxy")
-        self.assertEqual(out[0], ("master copy (the dialog loads it): %s"
-                                  % self.host_path(self.dir / "Bin/BaseConfig.ini")).encode())
 
 
 if __name__ == "__main__":
