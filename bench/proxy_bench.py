@@ -11,6 +11,7 @@ import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" / "proxy"))
 import proxy_lab as lab  # noqa: E402
+from scripted_proxy import ScriptedProxy  # noqa: E402
 
 TIMEOUT_MS = 10000
 
@@ -38,7 +39,7 @@ def main():
     ok = True
     with lab.Listener() as target:
         hang = lab.free_port()
-        with lab.ScriptedProxy("socks5", hang_ports=[hang]) as proxy:
+        with ScriptedProxy("socks5", hang_ports=[hang]) as proxy:
             targets = [f"{lab.LOOPBACK}:{target.port}"] * 40 + [f"{lab.LOOPBACK}:{hang}"] * 10
             runs = [run(args.probe, args.wine, proxy.port, targets) for _ in range(args.runs)]
         totals = [r[0] for r in runs]

@@ -17,7 +17,8 @@ TEST(Codepage, Cp950ToUtf8KeepsTwoByteCharactersWhole) {
       {"\xA5\x5C\\x", "\xE5\x8A\x9F\\x"},                        // 功 then a real backslash
       {"\xA5\xE6\xA9\xF6-1", "\xE4\xBA\xA4\xE6\x98\x93-1"},      // 交易-1
       {"\xA5\xE6\xA9\xF6-2", "\xE4\xBA\xA4\xE6\x98\x93-2"},      // the same run again
-      {"\xA5\x5C-3", "\xE5\x8A\x9F-3"},                          // a different run after it
+      {"\xA5\x44\xBE\xF7-3", "\xE4\xB8\xBB\xE6\xA9\x9F-3"},      // 主機: another run, same length
+      {"\xA5\x5C-4", "\xE5\x8A\x9F-4"},                          // a shorter run after it
       {"end\xA5", "end\xEF\xBF\xBD"},                            // a lead byte cut off
   };
   for (const auto& [cp950, utf8] : cases) EXPECT_EQ(Cp950ToUtf8(cp950), utf8) << cp950;

@@ -86,11 +86,6 @@ class CliTest(CliCase):
             self.write("Sys/ZentickConSet.ini", b"[Tradedesk]\r\nName=Bad\xffName\r\n")
             self.assertIn("Bad\ufffdName".encode(), self.run_cli("--root", self.root, "hosts")[1])
 
-    def test_preference_line(self):
-        self.write("Sys/Reachkit.ini", "[Priority]\nCombo=台北Quote,8000,8001\n")
-        self.assertEqual(self.cli("preference"),
-                         (0, [big5("成功連線： - 　　優先連線：台北Quote　8000　8001")]))
-
     def test_local_entry_without_port_fails_every_test(self):
         for command in ("ping", "trace", "telnet"):
             self.assertEqual(self.cli(command, "4"), (1, [b"Order Port Size Error!"]), command)

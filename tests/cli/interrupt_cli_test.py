@@ -15,12 +15,12 @@ class InterruptCliTest(h.CliCase):
         super().setUp()
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Loop\n[Loop]\nNMIP=127.0.0.1\n")
 
-    def start(self, *args, stderr_too=False):
+    def start(self, *args):
         """The program with its output in a file (Wine's first process may hold a pipe open)."""
         out = tempfile.TemporaryFile(dir=self.dir)
         command = ["wine"] * self.windows + [h.CLI, "--root", self.root, *args]
         env = dict(os.environ, WINEDEBUG="-all", LC_ALL="zh_TW.UTF-8")
-        proc = subprocess.Popen(command, stdout=out, stderr=out if stderr_too else subprocess.DEVNULL, env=env)
+        proc = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL, env=env)
         self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
         return proc, out
 
@@ -47,34 +47,6 @@ class InterruptCliTest(h.CliCase):
             self.assertLess(len(lines), 7, "the five echoes ran to their end")  # 1 + 5 + End
             self.assertLess(time.monotonic() - sent, 2.0, sig)
 
-    def stalled_port(self):
-        """A blackholed loopback port: a listener whose full backlog leaves further connects
-        unanswered (an address with no route would need the network)."""
-        import socket
-        listener = socket.socket()
-        listener.bind(("127.0.0.1", 0))
-        listener.listen(0)
-        self.addCleanup(listener.close)
-        port = listener.getsockname()[1]
-        fillers = []
-        for _ in range(8):  # fill the backlog: further connects stay unanswered
-            s = socket.socket()
-            s.setblocking(False)
-            s.connect_ex(("127.0.0.1", port))
-            fillers.append(s)
-        self.addCleanup(lambda: [s.close() for s in fillers])
-        return port
-
-    def test_interrupted_check_says_interrupted_not_timeout(self):
-        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % self.stalled_port())
-        proc, out = self.start("check", "--no-diagnose", stderr_too=True)
-        self.wait_for_lines(proc, out, 1)  # the progress line of the first second
-        proc.send_signal(signal.SIGINT)
-        self.assertEqual(proc.wait(timeout=5), 130)
-        text = b"\n".join(self.output(out)).decode("cp950" if self.windows else "utf-8")
-        self.assertRegex(text, r"127\.0\.0\.1:\d+ +interrupted")
-        self.assertIn("1 interrupted", text)
-        self.assertNotIn("timeout", text)
 
 if __name__ == "__main__":
     h.main()

@@ -1,6 +1,4 @@
 """reachkit-cli's set-preference (the connect-setting dialog's rules) and proxy (both files)."""
-import json
-
 import cli_test as h
 from cli_test import big5
 
@@ -20,27 +18,6 @@ class SettingsCliTest(h.CliCase):
         self.assertEqual(self.lines("--root", self.root, "set-preference", "台北", "080", "65535"),
                          (0, [big5("成功連線： - 　　優先連線：台北　80　65535")], b""))
         self.assertIn(big5("[Priority]\r\nCombo=台北,80,65535\r\n"), self.read("Sys/Reachkit.ini"))
-
-    def test_set_preference_refuses_a_location_without_an_exact_big5_form(self):
-        if self.windows:
-            self.skipTest("arguments reach the Windows build in the ANSI code page already")
-        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=North,?\n")
-        for location in ("\U0001F600", "é"):
-            code, out, err = self.run_cli("--root", self.root, "set-preference", location, "80", "81")
-            self.assertEqual((code, out), (1, b""), location)
-            self.assertIn(b"no code page 950 form", err)
-        self.assertIsNone(self.read("Sys/Reachkit.ini"))
-
-    def test_set_preference_that_cannot_save_names_the_file_and_fails(self):
-        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=North\n")
-        (self.dir / "Sys/Reachkit.ini").mkdir()  # a folder where the file should be
-        code, out, err = self.run_cli("--root", self.root, "set-preference", "North", "80", "81")
-        self.assertEqual((code, out), (1, b""))
-        self.assertIn(b"cannot save", err)
-        self.assertIn(b"Reachkit.ini", err)
-        code, out, _ = self.run_cli("--root", self.root, "--json", "set-preference", "North", "80", "81")
-        error = json.loads(out.decode("utf-8"))["error"]
-        self.assertEqual((code, error["file"]), (1, self.host_path(self.dir / "Sys/Reachkit.ini")))
 
     def test_proxy_prints_the_nine_keys_of_both_files_and_masks_passwords_unless_asked(self):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=8000\nProxyType=1\n"
@@ -64,11 +41,6 @@ class SettingsCliTest(h.CliCase):
                 "1", "192.0.2.8", "3128", "hu", base_password, None, None, None, None), b""))
         # Only reads: the copy that opening the dialog makes is not made here.
         self.assertEqual((self.read("Sys/Reachkit.ini"), self.read("Bin/BaseConfig.ini")), before)
-        # A tool file without proxy keys is no master copy.
-        self.write("Sys/Reachkit.ini", "[Priority]\nCombo=N,1,2\n")
-        code, out, _ = self.lines("--root", self.root, "proxy")
-        self.assertEqual(out[0], ("master copy (the dialog loads it): %s"
-                                  % self.host_path(self.dir / "Bin/BaseConfig.ini")).encode())
 
 
 if __name__ == "__main__":

@@ -11,23 +11,19 @@ using namespace std::string_literals;
 namespace rk {
 namespace {
 
+// Reading rules past the differential test's corpus (duplicates, line breaks, blanks and quotes are there).
 TEST(IniDocument, ReadsLikeTheSystem) {
   // A5 41 and A5 61 are two characters whose trail bytes are 'A' and 'a'.
   const std::string cp950 = "[\xA5\x41]\r\nk=upper\r\n[\xA5\x61]\r\nk=lower\r\n\xA5\x61x=2\r\n";
-  const std::string dup = "[s]\r\nk=1\r\nK=2\r\n[T]\r\n[S]\r\nk=3\r\nb=4\r\n";
-  const std::string cr = "; c\r[S]\ra=1\r\r[T]\rb= 2 \r", lf = "; c\n[S]\na=1\n\n[T]\nb= 2 ";
   const std::nullopt_t none = std::nullopt;
   const struct { std::string file, section, key; std::optional<std::string> expected; } rows[] = {
-      {"[Sec]\r\nKey=MiXeD\r\n", "SEC", "kEY", "MiXeD"}, {"[Sect]\r\nk=v\r\n", "Sec", "k", none},
+      {"[Sect]\r\nk=v\r\n", "Sec", "k", none},
       {"[S]\r\n\xC4=v\r\n", "S", "\xE4", none},  // high bytes never fold
       {cp950, "\xA5\x61", "k", "lower"}, {cp950, "\xA5\x61", "\xA5\x41X", none},
       {"[\xA5\x5D" "x]\r\nk=v\r\n", "\xA5\x5D" "x", "k", "v"},  // trail byte ']' ends no name
-      {dup, "S", "k", "1"}, {dup, "S", "b", none}, {"[S]T] junk\r\nk=v\r\n", "S", "k", "v"},
-      {"  [ S\t]\r\n\t key  =  a  b \t\r\n", " S ", "\tkey ", "a  b"},
-      {"[S]\r\nk= \" v \" \r\n", "S", "k", " v "}, {"k=v\r\n[S]\r\n=v\r\nk\r\n", "S", "k", none},
+      {"[S]T] junk\r\nk=v\r\n", "S", "k", "v"}, {"k=v\r\n[S]\r\n=v\r\nk\r\n", "S", "k", none},
       {"[S]\r\n  ;k=v\r\nj=a ;c\r\n", "S", "k", none}, {"[S]\r\nj=a ;c", "S", "j", "a ;c"},
-      {"[S]\r\nk=\x01v\r\n", "S", "k", "\x01v"}, {"\0\r\n[S]\r\nk=a\0b\r\n"s, "S", "k", "a\0b"s},
-      {cr, "T", "b", "2"}, {lf, "T", "b", "2"}};
+      {"[S]\r\nk=\x01v\r\n", "S", "k", "\x01v"}, {"\0\r\n[S]\r\nk=a\0b\r\n"s, "S", "k", "a\0b"s}};
   for (const auto& row : rows)
     EXPECT_EQ(IniDocument(row.file).Find(row.section, row.key), row.expected) << row.file;
 }
@@ -72,23 +68,17 @@ std::string Utf16File(const std::string& utf8, bool bigEndian = false) {
   return bytes.append(Utf8ToUtf16(utf8, bigEndian));
 }
 
+// Where Wine's kernel32 differs from Windows, so the differential test cannot pin it.
 TEST(IniDocument, PinnedReadingRules) {
   const std::string fold = "[Zone]\r\nZIP=z\r\nA=upper\r\n[aa]\r\nk=aa\r\n";
   const std::nullopt_t none = std::nullopt;
   const struct { const char* why; std::string file, section, key; std::optional<std::string> expected; }
   rows[] = {
-      {"empty double quotes", "[S]\r\nk=\"\"\r\n", "S", "k", ""},
-      {"empty single quotes", "[S]\r\nk=''\r\n", "S", "k", ""},
-      {"a lone quote stays", "[S]\r\nk=\"\r\n", "S", "k", "\""},
-      {"Z folds to z", fold, "zone", "zip", "z"}, {"A folds to a", fold, "ZONE", "a", "upper"},
-      {"a folds to A", fold, "AA", "K", "aa"}, {"'[' and '@' are no letters", fold, "zone", "`", none},
+      {"'[' and '@' are no letters", fold, "zone", "`", none},
       {"indented comment is no key", "[S]\r\n \t;k=c\r\n", "S", ";k", none},
-      {"vertical tab, form feed and 0x1A are trimmed", "[\x0BS\x0C]\r\n\x1A k\x0B=\x0C v\x1A\r\n", "S",
-       "k", "v"},
       {"other control bytes are text", "[S]\r\nk=\x1Bv\x1F\r\n", "S", "k", "\x1Bv\x1F"},
       {"UTF-16LE: Chinese names and values reach us in code page 950",
        Utf16File("[台北]\r\n功=許 v\r\n"), "\xA5\x78\xA5\x5F", "\xA5\x5C", "\xB3\x5C v"},
-      {"UTF-16BE", Utf16File("[S]\nk=v\n", true), "S", "k", "v"},
       {"UTF-16: a character without a Big5 form reads as '?' per UTF-16 unit",
        Utf16File("[S]\r\nk=a\U0001F600b\r\n"), "S", "k", "a??b"},
       {"no mark: not read as UTF-16", Utf8ToUtf16("[S]\r\nk=v\r\n", false), "S", "k", none},

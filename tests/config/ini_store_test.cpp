@@ -76,34 +76,6 @@ TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
   EXPECT_EQ(store.GetString("S", "k", "fb", 9, path), "fb");
 }
 
-TEST(IniProfileStore, IntegersReadThroughThirtyCharacters) {
-  testing::TempDir dir;
-  std::string lines = "[S]\r\n";
-  for (std::size_t n : {27u, 28u, 29u}) {
-    const std::string number = std::to_string(n);
-    lines.append("z").append(number).append("=").append(n, '0').append("123\r\n");
-    lines.append("q").append(number).append("=\"").append(n, ' ').append("123\"\r\n");
-  }
-  lines += "e=\"\"\r\n";
-  const std::string path = dir.Write("a.ini", lines);
-  IniProfileStore store;
-  const std::pair<const char*, int> rows[] = {{"z27", 12}, {"z28", 1}, {"z29", 0},
-                                              {"q27", 12}, {"q28", 1}, {"q29", 0}, {"e", 7}};
-  for (const auto& [key, expected] : rows) EXPECT_EQ(store.GetInt("S", key, 7, path), expected) << key;
-}
-
-TEST(IniProfileStore, FilesBeyondSixteenMebibytesAreRead) {
-  testing::TempDir dir;
-  std::string big = "[S]\r\n";
-  const std::string pad = std::string("pad=").append(120, 'p').append("\r\n");
-  while (big.size() < 17u * 1024u * 1024u) big += pad;
-  const std::string path = dir.Write("big.ini", big + "k=end\r\n");
-  IniProfileStore store;
-  EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), "end");
-  ASSERT_TRUE(store.WriteString("S", "n", "v", path));
-  EXPECT_EQ(store.GetString("S", "n", "fb", 260, path), "v");
-}
-
 TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
   testing::TempDir dir;
   std::string hosts = "[Local]\r\nCount=200\r\n";

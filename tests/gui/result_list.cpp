@@ -8,14 +8,18 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <tuple>
 
+#include "base/codepage.h"
 #include "base/format.h"
 #include "base/texts.h"
+#include "runs/result_export.h"
 #include "harness.h"
 #include "resource.h"
+#include "support/os_probe.h"
 
 using namespace harness;
 using rk::Format;
@@ -67,12 +71,6 @@ void ClearClipboard() {
   }
 }
 
-std::string Joined(const Strings& lines) {
-  std::string text;
-  for (size_t i = 0; i < lines.size(); ++i) text += (i ? "\r\n" : "") + lines[i];
-  return text;
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream bytes;
@@ -80,71 +78,11 @@ std::string ReadFile(const std::string& path) {
   return in ? bytes.str() : std::string("<missing>");
 }
 
-std::string Utf8(const std::string& ansi) {
-  const int n = int(ansi.size());
-  std::wstring wide(size_t(n), L'\0');
-  wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, wide.data(), n)));
-  std::string out(wide.size() * 4, '\0');
-  out.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data(),
-                                        int(out.size()), nullptr, nullptr)));
-  return out;
-}
-
-size_t FilesIn(const std::string& folder) {
-  size_t count = 0;
-  WIN32_FIND_DATAA found{};
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-    count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  return count;
-}
-
-// A listening loopback socket (open), a port nothing listens on (refused), and one that never
-// answers (filtered).
+// Open: listens, never accepts; filtered: a full queue leaves handshakes unanswered; refused.
 struct Ports {
-  SOCKET listener = INVALID_SOCKET, unanswered = INVALID_SOCKET, fillers[2] = {};
-  int open = 0, refused = 0, filtered = 0;
-  Ports() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    auto bound = [](SOCKET s) {
-      sockaddr_in address{};
-      address.sin_family = AF_INET;
-      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      int size = sizeof address;
-      bind(s, reinterpret_cast<sockaddr*>(&address), size);
-      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-      return int(ntohs(address.sin_port));
-    };
-    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    open = bound(listener);
-    listen(listener, 64);
-    // Never accepted, its queue of one filled by two connections of our own: the kernel then
-    // drops further requests unanswered, as a filtering firewall would.
-    unanswered = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    filtered = bound(unanswered);
-    listen(unanswered, 0);
-    for (SOCKET& fill : fillers) {
-      fill = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-      u_long nonBlocking = 1;
-      ioctlsocket(fill, static_cast<long>(static_cast<unsigned long>(FIONBIO)), &nonBlocking);
-      sockaddr_in to{};
-      to.sin_family = AF_INET;
-      to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      to.sin_port = htons(u_short(filtered));
-      connect(fill, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    }
-    SOCKET closed = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    refused = bound(closed);
-    closesocket(closed);
-  }
-  ~Ports() {
-    for (SOCKET fill : fillers) closesocket(fill);
-    closesocket(unanswered);
-    closesocket(listener);
-    WSACleanup();
-  }
+  rk::testing::LoopbackListener listener;
+  rk::testing::StalledListener unanswered;
+  int open = listener.port(), refused = rk::testing::ClosedLoopbackPort(), filtered = unanswered.port();
 };
 
 // The client tree: one server host (both ports), then three Local hosts: open, refused,
@@ -212,8 +150,8 @@ void CopyAndMenu(const Window& w) {
             Clipboard() == std::pair(lines[1], lines[1]),
         "33000 copies the selected line, as Unicode and as code page 950");
   w.Command(IDM_COPY_ALL);
-  Check(WaitFor([&] { return Clipboard().first == Joined(lines); }, 3000) &&
-            Clipboard().second == Joined(lines),
+  Check(WaitFor([&] { return Clipboard().first == rk::JoinLinesCrLf(lines); }, 3000) &&
+            Clipboard().second == rk::JoinLinesCrLf(lines),
         "33001 copies exactly the list's lines, joined by CR LF, in both forms");
 
   // The user's way: a click on a line and Ctrl+C; Shift+F10 and the menu's mnemonic.
@@ -227,7 +165,7 @@ void CopyAndMenu(const Window& w) {
   Chord({VK_SHIFT, VK_F10});
   Check(w.Popup("#32768", 3000) != nullptr, "Shift+F10 opens the menu");
   Chord({'A'});  // 全部複製(&A)
-  Check(WaitFor([&] { return Clipboard().first == Joined(lines) && !w.Find("#32768"); }, 3000),
+  Check(WaitFor([&] { return Clipboard().first == rk::JoinLinesCrLf(lines) && !w.Find("#32768"); }, 3000),
         "its item A copies every line and closes the menu");
 
 
@@ -243,30 +181,20 @@ void CopyAndMenu(const Window& w) {
   }
 }
 
-// The save dialog of the program: its file-name field set to `path` and OK pressed (or
-// Cancel when `path` is empty). Returns the default name the dialog offered. The main window's
-// command opens it, unless `over` (a window whose button already asked for it) is given.
-std::string Save(const Window& w, const std::string& path, HWND over = nullptr) {
-  if (!over) w.Command(IDM_SAVE_REPORT);
-  HWND dialog = nullptr;
+// The main window's save dialog: `path` typed and OK pressed, or Cancel when `path` is empty.
+void Save(const Window& w, const std::string& path) {
+  w.Command(IDM_SAVE_REPORT);
+  HWND dialog = nullptr, name = nullptr;
   WaitFor([&] {
     for (HWND d = nullptr; (d = FindWindowExA(nullptr, d, "#32770", nullptr)) != nullptr;)
-      if (d != over && IsWindowVisible(d) && GetWindow(d, GW_OWNER) == (over ? over : w.main()))
-        return (dialog = d) != nullptr;
+      if (IsWindowVisible(d) && GetWindow(d, GW_OWNER) == w.main()) return (dialog = d) != nullptr;
     return false;
   }, 5000);
-  if (!dialog) return "<no save dialog>";
-  HWND name = nullptr;
+  if (!Check(dialog != nullptr, "the save dialog opens")) return;
   WaitFor([&] { return (name = GetDlgItem(dialog, 0x47c)) || (name = GetDlgItem(dialog, 0x480)); });
-  const std::string offered = Text(name);
-  if (path.empty()) {
-    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-  } else {
-    SendMessageA(name, WM_SETTEXT, 0, LPARAM(path.c_str()));
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-  }
+  if (!path.empty()) SendMessageA(name, WM_SETTEXT, 0, LPARAM(path.c_str()));
+  PostMessageW(dialog, WM_COMMAND, path.empty() ? IDCANCEL : IDOK, 0);
   WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
-  return offered;
 }
 
 void SaveReport(const Window& w, const std::string& root, const std::string& readOnly,
@@ -283,22 +211,18 @@ void SaveReport(const Window& w, const std::string& root, const std::string& rea
   Check(GetFileAttributesA(bareSaved.c_str()) != INVALID_FILE_ATTRIBUTES,
         "the save dialog opens in Documents: a bare name is saved to " + bareSaved);
   DeleteFileA(bareSaved.c_str());
-  const std::string offered = Save(w, "");
-  bool dated = offered.size() == 35 && offered.rfind("Reachkit-report-", 0) == 0 &&
-               offered.substr(offered.size() - 4) == ".txt" && offered[24] == '-';
-  for (size_t i : {16u, 23u, 25u, 30u}) dated = dated && isdigit((unsigned char)offered[i]);
-  Check(dated, "the dialog offers Reachkit-report-YYYYMMDD-HHMMSS.txt: " + offered);
-  Check(FilesIn(folder) == 0 && w.Find("#32770") == nullptr, "a cancelled save writes nothing");
+  Save(w, "");
+  Check(std::filesystem::is_empty(folder) && w.Find("#32770") == nullptr, "a cancelled save writes nothing");
 
   Save(w, path);
   WaitFor([&] { return ReadFile(path) != "<missing>"; }, 5000);
   const std::string report = ReadFile(path);
-  bool named = report.rfind("\xEF\xBB\xBF", 0) == 0 && report.find(Utf8(root)) != std::string::npos;
+  bool named = report.rfind("\xEF\xBB\xBF", 0) == 0 && report.find(rk::Cp950ToUtf8(root)) != std::string::npos;
   for (const std::string& endpoint :
        {Format("127.0.0.1:%d", ports.open), Format("127.0.0.1:%d", ports.refused),
         Format("unresolvable.invalid:%d", ports.open)})
     named = named && report.find(endpoint) != std::string::npos;
-  for (const std::string& line : w.Lines()) named = named && report.find(Utf8(line)) != std::string::npos;
+  for (const std::string& line : w.Lines()) named = named && report.find(rk::Cp950ToUtf8(line)) != std::string::npos;
   Check(named, "the report: UTF-8 with BOM, the client root, every endpoint, every line");
   // What the support report holds around them is ResultExport's unit test.
 

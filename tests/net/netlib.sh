@@ -1,9 +1,7 @@
-# Sourced by the network-namespace tests and bench/net_bench.sh; all made here is named rk-<pid>-*,
-# removed by the EXIT trap, and every wait is bounded. r2 can be made silent (forwards, sends no
-# ICMP of its own); r3 blackholes 203.0.113.64/29 and 203.0.113.128/25, so a handshake there gets
-# no answer. Between r1 and r2 runs delay_link.py over two TUN devices: NET_DELAY_MS (10) one way,
-# NET_JITTER_MS (2) either side of it, NET_LOSS (0); its config file is $NET_LINK_CONFIG. The
-# routers keep the kernel's default ICMP rate limits, as real ones ration theirs.
+# Sourced by the namespace tests and bench/net_bench.sh; all is named rk-<pid>-*, removed at EXIT,
+# every wait bounded. r2 can be made silent (forwards, sends no ICMP of its own); r3 blackholes
+# 203.0.113.64/29 and .128/25. r1-r2 is delay_link.py: NET_DELAY_MS (10) one way, NET_JITTER_MS (2),
+# NET_LOSS (0). The routers keep the kernel's default ICMP rate limits, as real ones ration theirs.
 #   client 192.0.2.1 --- .2 r1 198.51.100.1 ~~~ .2 r2 198.51.100.5 --- .6 r3 203.0.113.1 --- .2 target
 NS_CLIENT="rk-$$-client" NS_R1="rk-$$-r1" NS_R2="rk-$$-r2" NS_R3="rk-$$-r3" NS_TARGET="rk-$$-target"
 TARGET_IP=203.0.113.2 BLACKHOLE_IP=203.0.113.66 OPEN_PORT=8443 REFUSED_PORT=8001
@@ -107,9 +105,8 @@ net_run() {  # OUT ARGS...: the CLI on NET_ROOT, its lines into OUT; sets EXIT a
   net_cli "$NET_ROOT" "$@" >"$out"; EXIT=$? ELAPSED_MS=$(($(date +%s%3N) - start))
 }
 
-# Sets NET_WINE_PREFIX: a copy of a template booted once (slowly) so that its server and ICMP
-# helper start in the client's namespace. Hard links where possible (Wine replaces its files
-# rather than rewriting them); the template server's socket note stays behind.
+# Sets NET_WINE_PREFIX: a hard-linked copy of a template booted once, so that its server and ICMP
+# helper start in the client's namespace (Wine replaces its files rather than rewriting them).
 net_wine_prefix() {
   local template="$1/net-wine-template"
   mkdir -p "$1" && (

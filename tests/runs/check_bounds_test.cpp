@@ -1,8 +1,13 @@
-// The check against input that could make it hang or grow without bound: a
-// very large catalogue and a router that answers every probe with an error.
+// The check against input that could make it hang or grow without bound: a very large catalogue,
+// many silent addresses, and a router that answers every probe with an error.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "base/format.h"
 #include "runs/reachability_check.h"
@@ -94,6 +99,50 @@ TEST(CheckBounds, RouterAnsweringEveryProbeWithAnError) {
   EXPECT_FALSE(report.addresses[0].echoAnswered);
   ASSERT_EQ(report.addresses[0].path.hops.size(), 1u);
   EXPECT_TRUE(report.addresses[0].path.endsWithReport);
+}
+
+// Every echo goes unanswered after 30 ms; counts the path probes (TTL batches) in flight at once.
+struct SilentPaths final : EchoService {
+  bool Initialize() override { return true; }
+  int SendEcho(uint32_t, EchoResult& result, int, uint32_t, int, int, const StopFlag*) override {
+    result.errorCode = kIpReqTimedOut;
+    return 1;
+  }
+  bool SendEchoBatch(std::span<const EchoRequest> requests, std::span<EchoResult> results, uint32_t,
+                     const StopFlag*) override {
+    const bool path = std::any_of(requests.begin(), requests.end(), [](const EchoRequest& r) { return r.ttl > 0; });
+    for (int now = path ? ++inFlight : 0, seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {}
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    if (path) --inFlight;
+    for (EchoResult& result : results) result.errorCode = kIpReqTimedOut;
+    return true;
+  }
+  std::atomic<int> inFlight{0}, most{0};
+};
+
+// Twelve silent addresses with diagnoses capped at two: never more path probes at once than
+// that (a thread per address would run all twelve together).
+TEST(CheckBounds, SilentAddressesAreDiagnosedWithinTheCap) {
+  std::vector<std::unique_ptr<testing::StalledListener>> stalled;
+  HostCatalogue catalogue;
+  for (uint32_t i = 0; i < 12; ++i) {
+    stalled.push_back(std::make_unique<testing::StalledListener>(0x7F000001u | (i + 1) << 16));
+    ASSERT_TRUE(stalled.back()->stalled()) << i;
+    catalogue.hostTexts.push_back(Format("127.%u.0.1", i + 1));  // one path probe per /24
+    catalogue.labels.push_back("L");
+    catalogue.localPorts.push_back(stalled.back()->port());
+  }
+  testing::FakeResolver resolver;
+  SilentPaths echo;
+  CheckOptions options;
+  options.connectTimeoutMs = 600;
+  options.suspectAfterMs = 100;
+  options.maxConcurrentDiagnoses = 2;
+  const CheckReport report = ReachabilityCheck(resolver, echo, options).Run(catalogue);
+  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Timeout)], 12u);
+  EXPECT_GE(report.addresses.size(), 2u) << "the deadline may cut the rest short";
+  EXPECT_GE(echo.most.load(), 1);
+  EXPECT_LE(echo.most.load(), 2);
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ using Lines = std::vector<std::string>;
 using testing::Ip;
 using namespace std::chrono_literals;
 
-// The list box and the buttons. The worker writes while it runs and the test
-// reads once it has ended: the controller's start and end order the accesses.
+// The list box and the buttons; the test reads them only once the worker has ended.
 struct FakeWindow final : public ResultSink, public TestButtons {
   void AppendLine(std::string line) override { lines.push_back(line); }
   void Clear() override { lines.clear(); }
@@ -38,9 +37,7 @@ struct FakeWindow final : public ResultSink, public TestButtons {
 struct EchoStep { int returnValue = 1; uint32_t errorCode = 0, replyAddress = 0, roundTripMs = 0; };
 struct EchoCall { uint32_t destination; int ttl; uint32_t timeoutMs; int dataSize, noOptions; };
 
-// Answers echoes from `script`, then times out; `beforeAnswer` gets each call's
-// index first, to act in the middle of a pass. Both are set before a run and
-// `calls` read after it: the worker's start and end order the accesses.
+// Answers echoes from `script`, then times out; `beforeAnswer` sees each call's index first.
 struct ScriptedEcho final : public EchoService {
   bool Initialize() override { return true; }
   int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs, int dataSize,
@@ -71,8 +68,7 @@ class RunTest : public ::testing::Test {
     EXPECT_TRUE(controller_.WorkerFinishedFor(20000));
     return window_.lines;
   }
-  // Holds the echo of call `index` until the close step's pump runs, so that
-  // the window closes in the middle of that pass.
+  // Holds echo call `index` until the close step's pump runs: the window closes mid-pass.
   void HoldCallUntilClose(std::size_t index) {
     echo_.beforeAnswer = [this, index](std::size_t call) {
       if (call == index) reached_.set_value();
@@ -160,16 +156,6 @@ TEST_F(RunTest, ListIsEmptiedOnlyPastFiveHundredLines) {
   EXPECT_TRUE(window_.buttons.empty()) << "failures never touch the run state";
 }
 
-TEST_F(RunTest, ClearDuringARunRestartsTheCount) {
-  echo_.script.assign(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 1});
-  echo_.beforeAnswer = [this](std::size_t call) { if (call == 2) controller_.ClearResultList(); };
-  EXPECT_EQ(RunToEnd(TestKind::Ping, OneHost("192.0.2.1")),
-            (Lines{"32 bytes from 192.0.2.1: icmp_seq = 2. time: 1 ms",
-                   "32 bytes from 192.0.2.1: icmp_seq = 3. time: 1 ms",
-                   "32 bytes from 192.0.2.1: icmp_seq = 4. time: 1 ms", "End "}));
-  EXPECT_EQ(controller_.ResultLines(), 4);
-}
-
 TEST_F(RunTest, ClosingInPingsThirdPassEndsItThereWithoutTouchingTheButtons) {
   TestRunController slow(window_, window_, echo_, resolver_, {.pingPauseMs = 2000});
   echo_.script.assign(5, EchoStep{1, 0, Ip(192, 0, 2, 1), 2});
@@ -215,9 +201,8 @@ TEST_F(RunTest, ManyRunsLeaveNoHandleOpen) {
   EXPECT_LE(controller_.ResultLines(), kMaxResultLines + 3);  // emptied past 500 as it went
 }
 
-// Buttons that, like a window's, can only be changed on the owner's thread: a
-// worker's change is handed over and waits (up to 5 s) until the owner's wait
-// serves it. A wait of the owner that serves nothing leaves the worker stuck.
+// Buttons changed only on the owner's thread, as a window's: a worker's change waits (up to 5 s)
+// for the owner's wait to serve it; a wait that serves nothing leaves the worker stuck.
 struct ThreadBoundButtons final : public TestButtons {
   void SetTestButtonsEnabled(bool on) override {
     if (std::this_thread::get_id() == owner) return changes.push_back(on);
@@ -245,8 +230,7 @@ TEST_F(RunTest, StartsRightAfterARunEndServeTheWorkerAndNeverOverlap) {
   run.SetOwnerWait([&] { ++waits, buttons.Serve(); });
   const HostCatalogue target = OneHost("192.0.2.1");  // every probe times out at once
   int started = 0;
-  // Each start comes as soon as the last run is over, while its worker may
-  // still be handing the buttons back: only the start's own wait serves it.
+  // Each start comes as the last run ends, its worker maybe still handing the buttons back.
   const auto runEnds = [&] {
     while (run.IsRunning()) std::this_thread::yield();
   };

@@ -10,7 +10,9 @@
 #include <map>
 #include <set>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <tuple>
 
 #include "base/format.h"
 #include "support/os_probe.h"
@@ -46,19 +48,17 @@ HostCatalogue Catalogue(const std::vector<std::string>& servers, std::vector<int
   return catalogue;
 }
 
-// Echo answers from a table: per destination, the router (or 0: silent) at
-// each TTL, whether the destination itself answers and from which TTL on.
-// An unanswered echo takes `silentMs`, an answered one 5 ms.
+// Echo answers per destination: the router at each TTL (0: silent), then the destination if it
+// answers. An unanswered echo takes `silentMs`, an answered one 5 ms.
 class FakeEcho final : public EchoService {
  public:
   struct Path {
     std::vector<uint32_t> routers;  // TTL 1.. ; the destination answers beyond them
     bool destinationAnswers = true;
   };
-  bool Initialize() override { return available; }
+  bool Initialize() override { return true; }
   int SendEcho(uint32_t destination, EchoResult& result, int ttl, uint32_t timeoutMs, int,
                int noOptions, const StopFlag*) override {
-    if (!available) return 0;
     {
       const std::lock_guard lock(mutex);
       ++sent;
@@ -101,7 +101,6 @@ class FakeEcho final : public EchoService {
     return EchoService::SendEchoBatch(requests, results, timeoutMs, stop);
   }
 
-  bool available = true;
   std::set<uint32_t> flaky;
   std::map<int, int> askedTtl;
   std::size_t largestTtlBatch = 0;
@@ -111,8 +110,7 @@ class FakeEcho final : public EchoService {
   int sent = 0;
 };
 
-// Verdicts decided before any connection: look-up failures, missing ports,
-// ports outside 1..65535 (never wrapped onto a real port).
+// Verdicts before any connection: failed look-ups, no port, ports outside 1..65535 (never wrapped).
 TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
   testing::FakeResolver resolver;
   resolver.Answer("known.test", Ip(127, 0, 0, 1));
@@ -123,39 +121,21 @@ TEST(ReachabilityCheck, VerdictsWithoutAConnection) {
   std::vector<std::size_t> seen;
   const CheckReport report = ReachabilityCheck(resolver, echo).Run(
       catalogue, [&](const EndpointResult& e) { seen.push_back(e.index); });
-  struct Want {
-    std::size_t index;
-    int32_t port;
-    Verdict verdict;
-    const char* cause;
-  };
-  const std::vector<Want> want = {
-      {0, 0, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
-      {0, 65536, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
-      {0, -1, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
-      {0, 70000, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
-      {1, 0, Verdict::NoPort, "the entry has no port to test"},
-      {1, 65536, Verdict::Error, "port 65536 is outside 1..65535"},
-      {1, -1, Verdict::Error, "port -1 is outside 1..65535"},
-      {1, 70000, Verdict::Error, "port 70000 is outside 1..65535"},
-      {2, 0, Verdict::NoPort, "the entry has no port to test"},
-      {3, 80, Verdict::Unresolved, "the name does not exist (the DNS server says so)"},
-      {4, 80, Verdict::Unresolved, "this is not a host name (not looked up)"},
-      {5, 80, Verdict::NoHost, "the entry has no host to test"},
-  };
-  ASSERT_EQ(report.endpoints.size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    const EndpointResult& e = report.endpoints[i];
-    EXPECT_EQ(e.index, want[i].index) << i;
-    EXPECT_EQ(e.port, want[i].port) << i;
-    EXPECT_EQ(VerdictName(e.verdict), VerdictName(want[i].verdict)) << i;
-    EXPECT_EQ(e.cause, want[i].cause) << i;
-  }
+  const std::string nx = "the name does not exist (the DNS server says so)", noPort = "the entry has no port to test";
+  using Row = std::tuple<std::size_t, int32_t, std::string, std::string>;  // index, port, verdict, cause
+  const std::vector<Row> want = {
+      {0, 0, "unresolved", nx}, {0, 65536, "unresolved", nx}, {0, -1, "unresolved", nx},
+      {0, 70000, "unresolved", nx}, {1, 0, "no-port", noPort},
+      {1, 65536, "error", "port 65536 is outside 1..65535"}, {1, -1, "error", "port -1 is outside 1..65535"},
+      {1, 70000, "error", "port 70000 is outside 1..65535"}, {2, 0, "no-port", noPort},
+      {3, 80, "unresolved", nx}, {4, 80, "unresolved", "this is not a host name (not looked up)"},
+      {5, 80, "no-host", "the entry has no host to test"}};
+  std::vector<Row> got;
+  for (const EndpointResult& e : report.endpoints)
+    got.emplace_back(e.index, e.port, VerdictName(e.verdict), e.cause);
+  EXPECT_EQ(got, want);
   EXPECT_EQ(seen.size(), want.size()) << "every endpoint is reported once";
   EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Unresolved)], 6u);
-  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Error)], 3u);
-  EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::NoPort)], 2u);
-  EXPECT_FALSE(report.AllOpen());
   EXPECT_TRUE(report.addresses.empty()) << "nothing was connected, so nothing is diagnosed";
   // Each name once; numeric texts and texts that are no host name never.
   EXPECT_THAT(resolver.asked, ::testing::UnorderedElementsAre("unknown.test", "known.test",
@@ -187,8 +167,7 @@ TEST(ReachabilityCheck, LookUpsRunTogetherAndEachIsBounded) {
   }
 }
 
-// Open, refused and a real 10 s time-out in one run on loopback; the
-// refusal and the connection come at once, the time-out at its limit.
+// Open, refused and the real 10 s time-out in one loopback run, each delivered as it settles.
 TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
   LoopbackListener listener;
   StalledListener stalled;
@@ -226,15 +205,9 @@ TEST(ReachabilityCheck, OpenRefusedAndTheRealTimeOutOnLoopback) {
   EXPECT_GE(waiting.size(), 8u);
   EXPECT_LE(waiting.size(), 10u);
   for (const std::size_t count : waiting) EXPECT_EQ(count, 1u);
-  // The address was diagnosed once, while the slow connect was still waiting.
+  // The address was diagnosed once, while the slow connect was still waiting (causes: check_test.sh).
   ASSERT_EQ(report.addresses.size(), 1u);
   EXPECT_TRUE(report.addresses[0].echoAnswered);
-  EXPECT_EQ(report.endpoints[1].cause,
-            Format("the host answers, but nothing listens on port %d", refused));
-  EXPECT_EQ(report.endpoints[2].cause,
-            Format("the host answers echo, so port %d is filtered on the host or in front of it",
-                   stalled.port()));
-  EXPECT_EQ(report.endpoints[0].cause, "");
 }
 
 TEST(ReachabilityCheck, DuplicateEndpointsAreConnectedOnceAndReportedForEveryEntry) {
@@ -257,8 +230,7 @@ TEST(ReachabilityCheck, DuplicateEndpointsAreConnectedOnceAndReportedForEveryEnt
   EXPECT_EQ(echo.sent, 0) << "an address fully open is not diagnosed";
 }
 
-// The socket cap: 32 unanswered endpoints with at most 8 in flight take four
-// time-outs in a row; the callback never sees more sockets open than 8.
+// 32 unanswered endpoints with at most 8 sockets open take four time-outs in a row.
 TEST(ReachabilityCheck, NeverMoreSocketsThanTheCapAndTheRestWaitTheirTurn) {
   std::vector<std::unique_ptr<StalledListener>> stalled;
   std::vector<std::pair<std::string, int32_t>> locals;
@@ -313,18 +285,12 @@ TEST(ReachabilityCheck, StopEndsEveryWaitAndLeavesInterrupted) {
 }
 
 TEST(ReachabilityCheck, HostNameSyntax) {
-  for (const char* good : {"", "localhost", "a.b-c.example.", "x_1.test", "0.example",
-                           "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijk.test"})
+  const std::string label63(63, 'a'), name253 = label63 + "." + label63 + "." + label63 + "." + std::string(61, 'd');
+  for (const std::string& good : std::vector<std::string>{"localhost", "a.b-c.example.", "x_1.test", label63 + ".test", name253})
     EXPECT_TRUE(IsHostNameSyntax(good)) << good;
-  for (const char* bad : {"no such", "a..b", ".a", "-a.test", "a-.test", "a.test..", ".",
-                          "h\xa5\x5c", "a/b", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijkl.test"})
+  for (const std::string& bad : std::vector<std::string>{"no such", "a..b", "-a.test", "a-.test", ".", "h\xa5\x5c",
+                                 label63 + "a.test", name253 + "d"})
     EXPECT_FALSE(IsHostNameSyntax(bad)) << bad;
-  std::string longest;
-  for (const char c : {'a', 'b', 'c'}) longest.append(63, c).push_back('.');
-  longest.append(61, 'd');
-  EXPECT_TRUE(IsHostNameSyntax(longest)) << "253 bytes";
-  longest.push_back('d');
-  EXPECT_FALSE(IsHostNameSyntax(longest)) << "254 bytes";
 }
 
 // The path is read from answers to TTL 1..N sent together.
@@ -389,9 +355,8 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
     bool icmp;
     std::string cause;
   };
-  // Open, refused, filtered and "beyond router 3" come from the loopback runs above and below.
+  // Refused, filtered, prohibited and "beyond router N" are check_test.sh's, end to end.
   const std::vector<Case> cases = {
-      {endpoint(Verdict::Refused), &silent, true, "the host answers, but nothing listens on port 8443"},
       {endpoint(Verdict::Timeout), &silent, true, "no answer, not even from the first router"},
       {endpoint(Verdict::Timeout), nullptr, true, "no answer to the connection request"},
       {endpoint(Verdict::Timeout), nullptr, false,
@@ -400,8 +365,6 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
                              hint.c_str())},
       {endpoint(Verdict::Unreachable, r3), &beyond3, true,
        "router 198.51.100.6 says the network is unreachable"},
-      {endpoint(Verdict::Unreachable, r3, UnreachableKind::Prohibited), nullptr, true,
-       "router 198.51.100.6 says the traffic is administratively prohibited"},
       {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &reportedBy3, true,
        "router 198.51.100.6 says the host is unreachable"},
       {endpoint(Verdict::Unreachable, 0, UnreachableKind::Host), &beyond3, true,
@@ -416,8 +379,8 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
 #endif
 }
 
-// One rule reads every connect: the pending error first, a queued report only
-// adds its sender; a refusal sent by anyone but the target is a filter's.
+// The pending error decides, a queued report only adds its sender; a refusal not sent by the
+// target is a filter's.
 TEST(ReachabilityCheck, ConnectSettlementRule) {
   using connect_backend::QueuedReport;
   using connect_backend::SettlementOf;
@@ -460,10 +423,8 @@ TEST(ReachabilityCheck, ConnectSettlementRule) {
   }
 }
 
-// The diagnosis: a path whose second router rations its reports (silent the
-// first time) and whose target ignores echo. The path probe goes out a few
-// TTLs at a time, asks the silent hop again, and stops after three silent TTLs
-// past router 3; the whole check stays within two time-outs and the grace.
+// Router 2 rations its reports, the target ignores echo: the path probe goes a few TTLs at a time,
+// asks the silent hop again and stops three silent TTLs past router 3, within two time-outs.
 TEST(ReachabilityCheck, DiagnosisPacesThePathProbeAndAsksASilentHopAgain) {
   StalledListener stalled;
   ASSERT_TRUE(stalled.stalled());

@@ -3,6 +3,8 @@
 
 #include "probes/socket_startup.h"
 
+#include <string>
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -18,12 +20,13 @@
 
 namespace rk::testing {
 
-static TcpSocket LoopbackSocket(int& port, bool listening, int backlog = 64) {
+static TcpSocket LoopbackSocket(int& port, bool listening, int backlog = 64,
+                                uint32_t host = INADDR_LOOPBACK) {
   (void)EnsureSocketsStarted();
   const auto s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = htonl(host);
   bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
@@ -32,7 +35,8 @@ static TcpSocket LoopbackSocket(int& port, bool listening, int backlog = 64) {
   return TcpSocket(static_cast<intptr_t>(s));
 }
 
-LoopbackListener::LoopbackListener(int backlog) : socket_(LoopbackSocket(port_, true, backlog)) {}
+LoopbackListener::LoopbackListener(int backlog, uint32_t address)
+    : socket_(LoopbackSocket(port_, true, backlog, address)) {}
 
 int LoopbackListener::DrainQueued() {
   int count = 0;
@@ -49,9 +53,11 @@ int LoopbackListener::DrainQueued() {
   return count;
 }
 
-StalledListener::StalledListener() {
+StalledListener::StalledListener(uint32_t address) : listener_(1, address) {
+  const std::string host = std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 255) +
+                           "." + std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
   for (int i = 0; i < 200; ++i) {
-    TcpSocket held = ConnectWithTimeout("127.0.0.1", listener_.port(), 100);
+    TcpSocket held = ConnectWithTimeout(host, listener_.port(), 100);
     if (!held.valid()) {
       stalled_ = true;
       break;

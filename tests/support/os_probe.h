@@ -1,14 +1,15 @@
 #pragma once
+#include <cstdint>
 #include <vector>
 
 #include "probes/tcp_connect.h"
 
 namespace rk::testing {
 
-// A TCP listener on 127.0.0.1 with a port of the system's choosing.
+// A TCP listener on a loopback address (127.0.0.1 unless given) with a port of the system's choosing.
 class LoopbackListener {
  public:
-  explicit LoopbackListener(int backlog = 64);
+  explicit LoopbackListener(int backlog = 64, uint32_t address = 0x7F000001);
   [[nodiscard]] int port() const { return port_; }
   // Accepts and closes what waits in the queue; how many there were.
   int DrainQueued();
@@ -18,16 +19,16 @@ class LoopbackListener {
   TcpSocket socket_;
 };
 
-// A listener on 127.0.0.1 that never accepts and whose queue is full, so
-// handshakes to it go unanswered until it goes away.
+// A loopback listener that never accepts and whose queue is full, so handshakes to it go
+// unanswered until it goes away.
 class StalledListener {
  public:
-  StalledListener();
+  explicit StalledListener(uint32_t address = 0x7F000001);  // host byte order
   [[nodiscard]] int port() const { return listener_.port(); }
   [[nodiscard]] bool stalled() const { return stalled_; }
 
  private:
-  LoopbackListener listener_{1};
+  LoopbackListener listener_;
   std::vector<TcpSocket> held_;
   bool stalled_ = false;
 };
