@@ -165,8 +165,8 @@ class DiagnosisPool {
   static constexpr uint32_t kPrefix24 = 0x00FFFFFFu;
   static constexpr int kTtlsAtOnce = 3;
   static constexpr int kSilentTtlsToStop = 3;
-  static constexpr int kAsks = 3;
-  static constexpr std::size_t kEchoesAtOnce = 256;  // sends of a TTL before it counts as silent
+  static constexpr int kAsks = 3;  // sends of a TTL before it counts as silent
+  static constexpr std::size_t kEchoesAtOnce = 256;
   static constexpr uint32_t kStepWaitMs = 1000;
   static constexpr auto kRefill = std::chrono::seconds(1);
 
@@ -282,7 +282,7 @@ class DiagnosisPool {
   std::deque<uint32_t> pathQueue_;  // addresses waiting for a path probe
   std::size_t pathWorkers_ = 0;     // threads taking from pathQueue_
   bool closing_ = false;
-  std::vector<uint32_t> echoQueue_;
+  std::deque<uint32_t> echoQueue_;  // taken from the front, a bounded batch at a time
   std::thread echoThread_;
   std::vector<std::thread> paths_;
   std::map<uint32_t, uint32_t> groupPath_;  // /24 of silent addresses -> the one probed
