@@ -15,6 +15,7 @@ packages=(
   iproute2 procps
   tinyproxy dante-server microsocks
   nftables dnsmasq-base nmap
+  prometheus-node-exporter chromium
 )
 
 # One dpkg query for the whole list: this runs at the start of every test run, and a query per
