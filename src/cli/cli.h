@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <ostream>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
@@ -108,6 +109,8 @@ void WriteLine(const Context& context, std::ostream& stream, const std::string& 
 // The same without the flush, for listings that are written at once: the
 // caller flushes after the last line (one buffered stream, not a write per line).
 void WriteListLine(const Context& context, std::ostream& stream, const std::string& cp950);
+// A list line as WriteListLine writes it, without the line break.
+std::string ListLineText(const Context& context, std::string_view cp950);
 
 // Command-line arguments arrive in the terminal's encoding (UTF-8 on POSIX,
 // the ANSI code page on Windows); this gives their code page 950 bytes.

@@ -11,9 +11,12 @@
 
 namespace rk::cli {
 
+std::string ListLineText(const Context& context, std::string_view cp950) {
+  return context.raw ? std::string(cp950) : context.utf8 ? Cp950ToUtf8(cp950) : ToConsoleText(cp950);
+}
+
 void WriteListLine(const Context& context, std::ostream& stream, const std::string& cp950) {
-  stream << (context.raw ? cp950 : context.utf8 ? Cp950ToUtf8(cp950) : ToConsoleText(cp950))
-         << '\n';
+  stream << ListLineText(context, cp950) << '\n';
 }
 
 void WriteLine(const Context& context, std::ostream& stream, const std::string& cp950) {

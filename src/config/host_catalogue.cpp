@@ -96,10 +96,13 @@ HostEntry HostCatalogue::Entry(std::size_t index) const {
 }
 
 std::vector<int32_t> HostCatalogue::PortsOf(std::size_t index) const {
-  const HostEntry entry = Entry(index);
-  if (entry.group == HostGroup::ServerSection) return nmPorts;
-  if (entry.port == 0) return {};
-  return {entry.port};
+  // Asked once per entry when a list is built: no copy of the entry's texts.
+  (void)hostTexts.at(index);
+  const auto servers = static_cast<std::size_t>(serverSectionCount);
+  if (index < servers) return nmPorts;
+  const int32_t port = localPorts.at(index - servers);
+  if (port == 0) return {};
+  return {port};
 }
 
 namespace {

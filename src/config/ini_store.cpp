@@ -29,22 +29,34 @@ struct IniProfileStore::Cache {
   std::size_t lookups = 0;
   int holdDepth = 0;
   std::unordered_map<std::string, fileio::FileState> held;  // states seen while held
+  // While held, the file last asked for: a catalogue asks thousands of keys of one file in a
+  // row, and comparing the path is cheaper than hashing it twice per key.
+  std::string lastHeldPath;
+  Loaded lastHeld;
 
   // The parsed file at path, read again only when its identity changed; while
   // states are held, a file already looked at is not looked at again.
   // Caller holds the mutex.
   Loaded Load(const std::string& path) {
     if (holdDepth > 0) {
-      if (const auto it = held.find(path); it != held.end()) {
-        if (it->second != fileio::FileState::Regular) return {it->second, nullptr};
-        if (const auto entry = entries.find(path); entry != entries.end())
-          return {fileio::FileState::Regular, entry->second.document};
-      }
-      Loaded loaded = LoadUnheld(path);
-      held[path] = loaded.state;
+      if (!lastHeldPath.empty() && path == lastHeldPath) return lastHeld;
+      Loaded loaded = LoadHeld(path);
+      lastHeldPath = path;
+      lastHeld = loaded;
       return loaded;
     }
     return LoadUnheld(path);
+  }
+
+  Loaded LoadHeld(const std::string& path) {
+    if (const auto it = held.find(path); it != held.end()) {
+      if (it->second != fileio::FileState::Regular) return {it->second, nullptr};
+      if (const auto entry = entries.find(path); entry != entries.end())
+        return {fileio::FileState::Regular, entry->second.document};
+    }
+    Loaded loaded = LoadUnheld(path);
+    held[path] = loaded.state;
+    return loaded;
   }
 
   Loaded LoadUnheld(const std::string& path) {
@@ -151,6 +163,8 @@ void IniProfileStore::HoldFileStates(bool hold) {
   if (cache_->holdDepth <= 0) {
     cache_->holdDepth = 0;
     cache_->held.clear();
+    cache_->lastHeldPath.clear();
+    cache_->lastHeld = {};
   }
 }
 
@@ -179,6 +193,10 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
   const bool ok = fileio::ReplaceWholeFile(path, *updated);
   cache_->entries.erase(path);
   cache_->held.erase(path);
+  if (cache_->lastHeldPath == path) {
+    cache_->lastHeldPath.clear();
+    cache_->lastHeld = {};
+  }
   if (!ok) return StoreFail(fileio::LastWriteFailure());
   return true;
 }

@@ -19,14 +19,15 @@ constexpr char kHiddenPassword[] = "********";
 }  // namespace
 
 HostsResult CollectHosts(ProfileStore& profile, const ClientPaths& paths) {
-  const HostCatalogue catalogue = BuildHostCatalogue(profile, paths);
+  HostCatalogue catalogue = BuildHostCatalogue(profile, paths);
   HostsResult result{paths.root(), {}};
-  for (std::size_t i = 0; i < catalogue.size(); ++i) {
-    const HostEntry entry = catalogue.Entry(i);
-    HostRow row{i, catalogue.labels[i], entry.host, entry.group == HostGroup::LocalSection,
-                catalogue.PortsOf(i)};
-    result.hosts.push_back(std::move(row));
-  }
+  result.hosts.reserve(catalogue.size());
+  const auto servers = static_cast<std::size_t>(catalogue.serverSectionCount);
+  // The catalogue is not used after this: its texts move into the rows.
+  for (std::size_t i = 0; i < catalogue.size(); ++i)
+    result.hosts.push_back(HostRow{i, std::move(catalogue.labels[i]),
+                                   std::move(catalogue.hostTexts[i]), i >= servers,
+                                   catalogue.PortsOf(i)});
   return result;
 }
 

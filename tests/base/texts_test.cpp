@@ -2,6 +2,9 @@
 // against the platform's UTF-8 -> Big5 conversion.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "base/codepage.h"
@@ -26,6 +29,22 @@ TEST(SafeFormat, FormatsAnyLength) {
   const std::string longHost(5000, 'h');
   EXPECT_EQ(Format("Ping %s [%s]", longHost.c_str(), "192.0.2.1"),
             "Ping " + longHost + " [192.0.2.1]");
+}
+
+TEST(SafeFormat, GivesWhatTheCLibraryGivesForEveryConversion) {
+  // The plain %s/%d expansion and the C library must agree, and whatever the plain one cannot
+  // take (widths, other conversions, a null text) must still come out as the library writes it.
+  char expected[128];
+  const auto same = [&](const std::string& got) { EXPECT_EQ(got, std::string(expected)); };
+  std::snprintf(expected, sizeof expected, "%d:%d:%d %s%%", INT32_MIN, -7, 0, "\xA5\xE6-x");
+  same(Format("%d:%d:%d %s%%", INT32_MIN, -7, 0, "\xA5\xE6-x"));
+  std::snprintf(expected, sizeof expected, "[%5d|%-3s|%u|%.1f]", 42, "a", 7u, 2.25);
+  same(Format("[%5d|%-3s|%u|%.1f]", 42, "a", 7u, 2.25));
+  const char* none = std::getenv("RK_TEST_NEVER_SET");  // null, unseen by the compiler
+  std::snprintf(expected, sizeof expected, "%s:%d", none, 1);
+  same(Format("%s:%d", none, 1));
+  std::snprintf(expected, sizeof expected, "%d%%%s tail", 5, "x");
+  same(Format("%d%%%s tail", 5, "x"));
 }
 
 TEST(DoubleByteText, TrailBytesAreNeitherBackslashesNorLetters) {
