@@ -52,6 +52,17 @@ class MessageBoxCentring {
 thread_local HWND MessageBoxCentring::owner_ = nullptr;
 thread_local HHOOK MessageBoxCentring::hook_ = nullptr;
 
+// The modeless dialogs of this thread (the watch window). A modal run's loop (the main window
+// runs inside one) gives dialog keys only to its own dialog; its message filter below hands
+// theirs to these.
+thread_local std::vector<HWND> g_modelessDialogs;
+
+bool IsModelessDialog(HWND window) {
+  for (const HWND dialog : g_modelessDialogs)
+    if (dialog == window) return true;
+  return false;
+}
+
 // Keyboard cues (focus rectangles) follow the user: hidden while the mouse is
 // all that was used, shown from the first key that moves the focus. The
 // dialog manager says so on Windows; where it does not (Wine, whose cues are
@@ -89,6 +100,13 @@ class KeyboardCues {
         default:
           break;
       }
+    }
+    // True tells the modal loop the message was handled: it neither translates nor sends it.
+    if (code == MSGF_DIALOGBOX && message != nullptr) {
+      const HWND root = GetAncestor(message->hwnd, GA_ROOT);
+      if (root != nullptr && IsModelessDialog(root) &&
+          IsDialogMessageA(root, const_cast<MSG*>(message)))
+        return TRUE;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
@@ -184,6 +202,18 @@ INT_PTR DialogBase::DoModal() {
                          &DialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
+bool DialogBase::Create() {
+  if (m_hWnd != nullptr) return true;
+  m_bEnding = false;
+  m_bModeless = true;
+  const HWND window = CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId),
+                                         m_hWndParent, &DialogBase::DialogProc,
+                                         reinterpret_cast<LPARAM>(this));
+  if (window == nullptr) return false;
+  ShowWindow(window, SW_SHOW);
+  return true;
+}
+
 void DialogBase::EndDialog(INT_PTR result) {
   if (m_bEnding || m_hWnd == nullptr) return;
   m_bEnding = true;
@@ -192,8 +222,10 @@ void DialogBase::EndDialog(INT_PTR result) {
 }
 
 BOOL DialogBase::DestroyWindow() {
+  if (m_hWnd == nullptr) return FALSE;
+  if (m_bModeless) return ::DestroyWindow(m_hWnd);
   // Inside a modal run the platform destroys the window once its loop ends.
-  return m_hWnd != nullptr ? ::EndDialog(m_hWnd, m_nEndResult) : FALSE;
+  return ::EndDialog(m_hWnd, m_nEndResult);
 }
 
 bool DialogBase::UpdateData(bool saveAndValidate) {
@@ -224,6 +256,7 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
     auto* self = reinterpret_cast<DialogBase*>(lParam);
     SetWindowLongPtrA(window, DWLP_USER, lParam);
     self->m_hWnd = window;
+    if (self->m_bModeless) g_modelessDialogs.push_back(window);
     const BOOL focusFirst = self->OnInitDialog();
     if (self->m_hWnd != nullptr) {
       CentreWindow(window, GetWindow(window, GW_OWNER));
@@ -234,6 +267,7 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
   auto* self = reinterpret_cast<DialogBase*>(GetWindowLongPtrA(window, DWLP_USER));
   if (self == nullptr) return FALSE;  // messages before WM_INITDIALOG get the defaults
   if (message == WM_NCDESTROY) {
+    std::erase(g_modelessDialogs, window);
     SetWindowLongPtrA(window, DWLP_USER, 0);
     self->m_hWnd = nullptr;
     return FALSE;

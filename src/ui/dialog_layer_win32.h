@@ -141,8 +141,14 @@ class DialogBase {
   // the end code (IDOK, IDCANCEL, ...), or -1 when the window could not be made.
   INT_PTR DoModal();
 
-  // Ends the modal run with `result`. The first call runs DestroyWindow();
-  // later calls, and commands that arrive after it, are ignored.
+  // Creates the dialog from its template as a modeless window owned by the parent and shows
+  // it; false when the window could not be made. Its dialog keys (Tab, Enter, Escape, arrows)
+  // work while another dialog's modal run is on, such as the main window's. The object must
+  // outlive the window; EndDialog destroys the window at once.
+  bool Create();
+
+  // Ends the modal run with `result` (a modeless dialog: destroys it). The first call runs
+  // DestroyWindow(); later calls, and commands that arrive after it, are ignored.
   void EndDialog(INT_PTR result);
 
   [[nodiscard]] HWND GetSafeHwnd() const { return m_hWnd; }
@@ -201,6 +207,7 @@ class DialogBase {
   HWND m_hWndParent;  // not owned
   INT_PTR m_nEndResult = IDCANCEL;
   bool m_bEnding = false;
+  bool m_bModeless = false;  // made by Create, not DoModal
   UINT m_nUiState = 0;  // UISF_ flags: which keyboard cues are hidden
 };
 
