@@ -34,15 +34,6 @@ int ColumnWidth(CheckColumn column) {
   return 380;
 }
 
-std::wstring Widen(const std::string& cp950) {
-  if (cp950.empty()) return {};
-  const int n = MultiByteToWideChar(kCp950, 0, cp950.data(), static_cast<int>(cp950.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0)
-    MultiByteToWideChar(kCp950, 0, cp950.data(), static_cast<int>(cp950.size()), wide.data(), n);
-  return wide;
-}
-
 // Whether the check lists an endpoint through the proxy: a stored proxy the
 // attempts can use.
 bool ViaProxy(const CheckAllSetup& setup) { return setup.proxy.has_value() && setup.attempts; }
@@ -75,24 +66,13 @@ BOOL CheckWindow::OnInitDialog() {
   ListView_SetExtendedListViewStyle(m_hList, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
 
   // Where each control sits against the edges it follows when the window is resized.
-  RECT client{};
-  GetClientRect(m_hWnd, &client);
-  const struct { int id; bool stretchX, stretchY, fromRight, fromBottom; } plan[] = {
+  static constexpr ui::AnchorPlan kPlan[] = {
       {IDC_CHECK_CONCLUSION, true, false, false, false}, {IDC_CHECK_PROGRESS, true, false, false, false},
       {IDC_CHECK_LIST, true, true, false, false},         {IDC_CHECK_STOP, false, false, false, true},
       {IDC_CHECK_AGAIN, false, false, false, true},       {IDC_CHECK_COPY, false, false, false, true},
       {IDC_CHECK_SAVE, false, false, false, true},        {IDC_CHECK_CLOSE, false, false, true, true},
   };
-  for (const auto& p : plan) {
-    RECT r{};
-    GetWindowRect(GetDlgItem(p.id), &r);
-    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
-    m_anchors.push_back({p.id, {r.left, r.top, client.right - r.right, client.bottom - r.bottom},
-                         p.stretchX, p.stretchY, p.fromRight, p.fromBottom});
-  }
-  RECT window{};
-  GetWindowRect(m_hWnd, &window);
-  m_minTrack = {(window.right - window.left) * 3 / 4, (window.bottom - window.top) * 3 / 4};
+  m_layout.Capture(m_hWnd, kPlan);
 
   SetWindowText(text::kCheckWindowTitle);
   StartCheck();
@@ -253,7 +233,7 @@ void CheckWindow::OnCopy() {
   for (int i = ListView_GetNextItem(m_hList, -1, LVNI_SELECTED); i >= 0;
        i = ListView_GetNextItem(m_hList, i, LVNI_SELECTED))
     positions.push_back(static_cast<std::size_t>(i));
-  if (PutTextOnClipboard(m_hWnd, Widen(m_rows.CopyText(positions))) == ClipboardOutcome::Busy)
+  if (PutTextOnClipboard(m_hWnd, Widen(m_rows.CopyText(positions), kCp950)) == ClipboardOutcome::Busy)
     MessageBox(text::kClipboardBusy, MB_OK | MB_ICONWARNING);
 }
 
@@ -290,23 +270,6 @@ BOOL CheckWindow::DestroyWindow() {
   return DialogBase::DestroyWindow();
 }
 
-void CheckWindow::LayOut() {
-  RECT client{};
-  GetClientRect(m_hWnd, &client);
-  for (const Anchor& a : m_anchors) {
-    const HWND control = GetDlgItem(a.id);
-    RECT r{};
-    GetWindowRect(control, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    int x = a.margins.left, y = a.margins.top, w = width, h = height;
-    if (a.stretchX) w = client.right - a.margins.right - x;
-    if (a.fromRight) x = client.right - a.margins.right - width;
-    if (a.stretchY) h = client.bottom - a.margins.bottom - y;
-    if (a.fromBottom) y = client.bottom - a.margins.bottom - height;
-    MoveWindow(control, x, y, w > 0 ? w : 0, h > 0 ? h : 0, TRUE);
-  }
-}
-
 void CheckWindow::OnGetDispInfo(LPARAM lParam, bool wide) {
   // The list owns no data: it asks for each visible cell as it paints.
   auto* info = reinterpret_cast<NMLVDISPINFOA*>(lParam);
@@ -317,7 +280,7 @@ void CheckWindow::OnGetDispInfo(LPARAM lParam, bool wide) {
     return;
   m_cellText = m_rows.Cell(static_cast<std::size_t>(item.iItem), m_columns[static_cast<std::size_t>(item.iSubItem)]);
   if (wide) {
-    m_cellWide = Widen(m_cellText);
+    m_cellWide = Widen(m_cellText, kCp950);
     reinterpret_cast<LVITEMW&>(item).pszText = m_cellWide.data();
   } else {
     item.pszText = m_cellText.data();
@@ -336,10 +299,10 @@ bool CheckWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
       if (wParam == kProgressTimer) ShowProgress();
       return true;
     case WM_SIZE:
-      LayOut();
+      m_layout.Apply();
       return true;
     case WM_GETMINMAXINFO:
-      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = m_minTrack;
+      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = m_layout.minTrack();
       return true;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);

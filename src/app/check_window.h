@@ -17,6 +17,7 @@
 #include "runs/check_all_work.h"
 #include "runs/check_rows.h"
 #include "runs/check_table.h"
+#include "ui/anchored_layout_win32.h"
 #include "ui/dialog_layer_win32.h"
 
 namespace rk {
@@ -65,7 +66,6 @@ class CheckWindow : public ui::DialogBase {
   void TakeArrivals();
   void RunEnded();
   void ShowProgress();
-  void LayOut();
   void SetButtons();
   void OnGetDispInfo(LPARAM lParam, bool wide);
 
@@ -85,14 +85,7 @@ class CheckWindow : public ui::DialogBase {
   std::optional<CheckRun> m_ended;   // guarded by m_inboxMutex
   std::string m_cellText;            // the last cell handed to the list (it reads it later)
   std::wstring m_cellWide;
-  // Places of the controls, relative to the client area's edges at start.
-  struct Anchor {
-    int id;
-    RECT margins;  // left, top from the top-left; right, bottom from the bottom-right
-    bool stretchX, stretchY, fromRight, fromBottom;
-  };
-  std::vector<Anchor> m_anchors;
-  POINT m_minTrack{};
+  ui::AnchoredLayout m_layout;
 };
 
 }  // namespace rk

@@ -75,14 +75,6 @@ std::string Convert(const std::wstring& text, UINT codePage) {
   return bytes;
 }
 
-std::wstring Widen(const std::string& bytes, UINT codePage) {
-  if (bytes.empty()) return {};
-  const int length = static_cast<int>(bytes.size());
-  const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
-  std::wstring text(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size);
-  return text;
-}
 
 LocalDateTime Now() {
   SYSTEMTIME local{};
@@ -233,13 +225,13 @@ void ResultListActions::CopyAllLines() const {
   Copy(Widen(JoinLinesCrLf(utf8), CP_UTF8));
 }
 
-void ResultListActions::SaveReport(HWND owner) const {
-  if (owner == nullptr) owner = m_hDialog;
-  const LocalDateTime when = Now();
-  std::string path = ReportFileName(when);
+std::optional<std::string> AskSavePath(HWND owner, const std::string& suggested,
+                                       const char* filterName, const char* pattern,
+                                       const char* extension) {
+  std::string path = suggested;
   path.resize(4096, '\0');
-  std::string filter = std::string(text::kTextFilesFilter) + '\0' + "*.txt" + '\0' +
-                       text::kAllFilesFilter + '\0' + "*.*" + '\0';
+  const std::string filter = std::string(filterName) + '\0' + pattern + '\0' +
+                             text::kAllFilesFilter + '\0' + "*.*" + '\0';
   OPENFILENAMEA request{};
   request.lStructSize = sizeof request;
   request.hwndOwner = owner;
@@ -247,7 +239,7 @@ void ResultListActions::SaveReport(HWND owner) const {
   request.nFilterIndex = 1;
   request.lpstrFile = path.data();
   request.nMaxFile = static_cast<DWORD>(path.size());
-  request.lpstrDefExt = "txt";
+  request.lpstrDefExt = extension;
   // The user's Documents folder, where people look for what they saved, not
   // wherever the last dialog of some program happened to be.
   char documents[MAX_PATH] = {};
@@ -256,8 +248,17 @@ void ResultListActions::SaveReport(HWND owner) const {
   // The write itself says when the folder cannot take the file, naming it.
   request.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
                   OFN_NOTESTFILECREATE | OFN_HIDEREADONLY | OFN_EXPLORER;
-  if (!GetSaveFileNameA(&request)) return;  // cancelled: nothing is written
+  if (!GetSaveFileNameA(&request)) return std::nullopt;
   path.resize(std::strlen(path.c_str()));
+  return path;
+}
+
+void ResultListActions::SaveReport(HWND owner) const {
+  if (owner == nullptr) owner = m_hDialog;
+  const std::optional<std::string> chosen =
+      AskSavePath(owner, ReportFileName(Now()), text::kTextFilesFilter, "*.txt", "txt");
+  if (!chosen) return;  // cancelled: nothing is written
+  const std::string& path = *chosen;
 
   // The report builder takes the lines in the window's code page.
   std::vector<std::string> lines;
@@ -267,6 +268,15 @@ void ResultListActions::SaveReport(HWND owner) const {
     ui::AppMessageBox(owner,
                       Format(text::kSaveFailedFormat, path.c_str(), fileio::LastWriteFailure().c_str()).c_str(),
                       MB_OK | MB_ICONERROR);
+}
+
+std::wstring Widen(const std::string& bytes, UINT codePage) {
+  if (bytes.empty()) return {};
+  const int length = static_cast<int>(bytes.size());
+  const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+  std::wstring text(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0) MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size);
+  return text;
 }
 
 }  // namespace rk

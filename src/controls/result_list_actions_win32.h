@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +21,16 @@ namespace rk {
 //   time, then Busy is returned; the caller never hangs.
 enum class ClipboardOutcome { Done, Busy, Failed };
 [[nodiscard]] ClipboardOutcome PutTextOnClipboard(HWND owner, const std::wstring& text);
+
+// The bytes of `codePage` as UTF-16.
+[[nodiscard]] std::wstring Widen(const std::string& bytes, UINT codePage);
+
+// The system's save dialog, opening in the user's Documents folder with `suggested` as the
+// name, one filter of the kind (`filterName`, `pattern`) and all files; the chosen path, or
+// nothing when cancelled. Nothing is written: the caller writes and reports its own failure.
+[[nodiscard]] std::optional<std::string> AskSavePath(HWND owner, const std::string& suggested,
+                                                     const char* filterName, const char* pattern,
+                                                     const char* extension);
 
 class ResultListActions {
  public:
