@@ -124,6 +124,10 @@ struct EndpointSnapshot {
   std::string label;          // code page 950
   std::string host;           // as configured, code page 950
   std::string addressPort;    // "a.b.c.d:port"; the host text when unresolved
+  int32_t port = 0;
+  // The server section's location name ("台北Order2" in code page 950) of a
+  // server entry; the entry's number for one of the Local section.
+  std::string location;
   WatchState state = WatchState::Waiting;
   std::string stateText;      // WatchStateName(state)
   std::optional<double> lastMs;  // the last connect's time; none when it failed
@@ -132,6 +136,8 @@ struct EndpointSnapshot {
   double lossRatio = 0;       // failed connects / connects (skipped count as lost)
   double echoLossRatio = 0;   // lost echoes / echoes of its address; 0 when none is sent
   std::size_t samples = 0;
+  std::size_t connected = 0;   // successful connects
+  double connectMsSum = 0;     // their times added up
   std::size_t outages = 0;
   std::optional<WatchOutage> lastOutage;
   std::vector<ChartPoint> recent;  // the last kChartWindowMs, oldest first
