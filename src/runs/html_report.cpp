@@ -29,14 +29,16 @@ h3 { font-size: 15px; margin: 16px 0 6px; }
 .conclusion { border: 2px solid #1d4e89; border-left-width: 8px; background: #eef3fa;
   padding: 10px 14px; margin: 12px 0; }
 .conclusion p { margin: 4px 0; }
+.conclusion h2 { margin-top: 0; border-bottom: none; }
 .conclusion .code { font-family: monospace; color: #444; }
 .conclusion.all-open { border-color: #2f7d32; background: #eef7ee; }
 table { border-collapse: collapse; margin: 6px 0 10px; }
 th, td { border: 1px solid #bbb; padding: 3px 8px; text-align: left; vertical-align: top; }
 th { background: #e8e8e8; }
-td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; }
+td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+td.nowrap { white-space: nowrap; }
 tr.bad td { background: #fff3f1; }
-td.verdict { font-weight: bold; }
+td.verdict { font-weight: bold; white-space: nowrap; }
 tr.good td.verdict { color: #1e6b22; }
 tr.bad td.verdict { color: #a3151f; }
 ul.keys { list-style: none; padding-left: 0; font-family: monospace; margin: 4px 0; }
@@ -90,14 +92,15 @@ void EndpointTable(const CheckRun& run, std::ostream& out) {
     const EndpointResult& endpoint = report.endpoints[i];
     const bool open = endpoint.verdict == Verdict::Open;
     out << "<tr class=\"endpoint-row " << (open ? "good" : "bad") << "\"><td class=\"num\">"
-        << endpoint.index << "</td><td>" << ClientTextHtml(endpoint.label) << "</td><td>"
+        << endpoint.index << "</td><td>" << ClientTextHtml(endpoint.label) << "</td><td class=\"nowrap\">"
         << ClientTextHtml(EndpointText(endpoint)) << "</td><td class=\"verdict\">"
         << VerdictName(endpoint.verdict) << "</td><td class=\"num\">"
         << Format("%.1f ms", endpoint.ms) << "</td><td>" << EscapeXml(Cp950ToUtf8(endpoint.cause))
         << "</td>";
     if (proxied) {
       if (i < run.proxied.size())
-        out << "<td>" << ProxyVerdictName(run.proxied[i].verdict) << "</td><td class=\"num\">"
+        out << "<td class=\"verdict\">" << ProxyVerdictName(run.proxied[i].verdict)
+            << "</td><td class=\"num\">"
             << Format("%.1f ms", run.proxied[i].ms) << "</td><td>"
             << Utf8Html(run.proxied[i].reason) << "</td>";
       else

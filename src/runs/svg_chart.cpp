@@ -54,6 +54,12 @@ int64_t FloorDiv(int64_t value, int64_t step) {
   return (value % step != 0 && value < 0) ? q - 1 : q;
 }
 
+// "2026-12-06 14:05".
+std::string MinuteText(int64_t utcMs) {
+  const std::string iso = IsoUtc(FloorDiv(utcMs, kSecondMs));
+  return iso.substr(0, 10) + " " + iso.substr(11, 5);
+}
+
 std::string Number(double value) {
   return Format("%.1f", std::round(value * 10.0) / 10.0);
 }
@@ -294,9 +300,7 @@ std::string SvgChart(const ChartSpec& spec) {
                 Number((plot.top + plot.bottom) / 2).c_str());
   svg += Format("<text class=\"axis-name\" x=\"%s\" y=\"%s\" text-anchor=\"middle\">%s</text>",
                 Number((plot.left + plot.right) / 2).c_str(), Number(plot.bottom + 34).c_str(),
-                EscapeXml("time (UTC), " + IsoUtc(FloorDiv(scale.startMs, kSecondMs)).substr(0, 16) +
-                          " to " + IsoUtc(FloorDiv(scale.endMs, kSecondMs)).substr(0, 16))
-                    .c_str());
+                ("time (UTC), " + MinuteText(scale.startMs) + " to " + MinuteText(scale.endMs)).c_str());
 
   // The series: one polyline per run, a dot for a lone point.
   for (std::size_t s = 0; s < spec.series.size(); ++s) {
