@@ -11,6 +11,7 @@
 #include "cli/platform.h"
 #include "cli/results.h"
 #include "config/host_catalogue.h"
+#include "runs/html_report.h"
 
 namespace rk::cli {
 
@@ -33,12 +34,24 @@ ReportResult CollectReport(const Context& context, const CheckRunOptions& checkO
 }
 
 // The report, on stdout or into `outPath` (created or replaced), as UTF-8
-// text or JSON. Only reads the configuration. Interrupted during the check,
-// the report is still written, with what the check had found.
-int RunReport(const Context& context, const std::string& outPath,
+// text or JSON; into `htmlPath` as one HTML page as well when given. Only
+// reads the configuration. Interrupted during the check, the report is still
+// written, with what the check had found.
+int RunReport(const Context& context, const std::string& outPath, const std::string& htmlPath,
               const CheckRunOptions& checkOptions) {
   const ReportResult report = CollectReport(context, checkOptions);
   const int done = context.interrupted.load() ? kExitInterrupted : kExitOk;
+  if (!htmlPath.empty()) {
+    std::ofstream html(htmlPath, std::ios::binary | std::ios::trunc);
+    if (html) WriteCheckHtml(report, html);
+    html.close();
+    if (!html) {
+      context.err << "reachkit-cli: cannot write the HTML report to " << htmlPath << '\n'
+                  << std::flush;
+      return kExitFailed;
+    }
+    if (outPath.empty()) return done;
+  }
   if (outPath.empty()) {
     Render(Context{context.paths, context.profile, false, context.json, true, context.out,
                    context.err, context.interrupted},
@@ -65,6 +78,7 @@ int RunReport(const Context& context, const std::string& outPath,
 
 void AddReportCommand(Commands& commands) {
   auto outPath = std::make_shared<std::string>();
+  auto htmlPath = std::make_shared<std::string>();
   auto checkOptions = std::make_shared<CheckRunOptions>();
   CLI::App* report = commands.Add(
       "report",
@@ -72,8 +86,15 @@ void AddReportCommand(Commands& commands) {
       "proxy (passwords masked), and a check of every endpoint with the cause of each one "
       "not open (as `check` gives it)",
       "0 written (whatever the check found), 1 the file could not be written",
-      [outPath, checkOptions](const Context& c) { return RunReport(c, *outPath, *checkOptions); });
+      [outPath, htmlPath, checkOptions](const Context& c) {
+        return RunReport(c, *outPath, *htmlPath, *checkOptions);
+      });
   report->add_option("--out", *outPath, "write the report into FILE instead of stdout")
+      ->option_text("FILE");
+  report
+      ->add_option("--html", *htmlPath,
+                   "write the report as one HTML page into FILE (UTF-8, no script, no outside "
+                   "address); nothing on stdout unless --out is given too")
       ->option_text("FILE");
   AddCheckOptions(*report, *checkOptions);
 }

@@ -18,14 +18,6 @@ std::string PortText(int32_t port, const std::string& typed) {
   return port == 0 ? std::string("-") : std::to_string(port);
 }
 
-// The address, else the host as configured, else "-"; then the port.
-std::string EndpointText(const EndpointResult& endpoint) {
-  const std::string address = endpoint.address   ? DottedIPv4(*endpoint.address)
-                              : !endpoint.host.empty() ? endpoint.host
-                                                       : std::string("-");
-  return address + ":" + PortText(endpoint.port, endpoint.portText);
-}
-
 // Columns of code page 950 text: a two-byte character takes two, as it does
 // in bytes; what the table counts is characters, so a text is never cut or
 // padded inside one.
@@ -102,6 +94,13 @@ std::string CheckTableLine(const EndpointResult& endpoint, std::size_t labelWidt
 }
 
 }  // namespace
+
+std::string EndpointText(const EndpointResult& endpoint) {
+  const std::string address = endpoint.address   ? DottedIPv4(*endpoint.address)
+                              : !endpoint.host.empty() ? endpoint.host
+                                                       : std::string("-");
+  return address + ":" + PortText(endpoint.port, endpoint.portText);
+}
 
 std::vector<ProxyTarget> ProxyTargets(const CheckReport& report) {
   std::vector<ProxyTarget> targets;

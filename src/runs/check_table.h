@@ -30,6 +30,10 @@ struct CheckRun {
 // machine's network facts (already in run.network).
 void ConcludeRun(CheckRun& run, const ConfigurationFacts& configuration);
 
+// The address, else the host as configured, else "-"; then the port as
+// typed ("-" for none): "127.0.0.1:80" (code page 950).
+[[nodiscard]] std::string EndpointText(const EndpointResult& endpoint);
+
 // The proxy targets of a check's endpoints, in the endpoints' order.
 [[nodiscard]] std::vector<ProxyTarget> ProxyTargets(const CheckReport& report);
 

@@ -1,0 +1,174 @@
+"""The HTML reports as a browser shows them: `report --html` on a client tree with loopback hosts
+and the sample day-long watch (watch_html_sample), each loaded once by Debian's headless chromium
+for its DOM and once for a screenshot, with every network kept off by its flags. Every endpoint
+must come out as a table row and an SVG chart, every outage as a band, and the screenshot must
+show something drawn."""
+import json
+import os
+import pathlib
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zlib
+from html.parser import HTMLParser
+
+import cli_test as h
+
+SAMPLE = None
+CHROMIUM = shutil.which("chromium")
+
+
+def chromium(tmp, *args):
+    """One headless run that can reach nothing: every host name maps to an unresolvable one."""
+    command = [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu",
+               "--disable-background-networking", "--disable-component-update", "--no-first-run",
+               "--host-resolver-rules=MAP * ~NOTFOUND", "--user-data-dir=%s" % (tmp / "profile"),
+               *args]
+    proc = subprocess.run(command, capture_output=True, timeout=120)
+    if proc.returncode != 0:
+        raise AssertionError("chromium failed: %s" % proc.stderr.decode(errors="replace")[-2000:])
+    return proc.stdout.decode("utf-8")
+
+
+def png_rows(path):
+    """The rows of an 8-bit RGB or RGBA PNG as lists of (r, g, b)."""
+    data = path.read_bytes()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    at, idat, header = 8, b"", None
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        chunk = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", chunk)
+        elif kind == b"IDAT":
+            idat += chunk
+        at += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert depth == 8 and colour in (2, 6) and interlace == 0, header
+    step = 3 if colour == 2 else 4
+    raw, stride, rows, previous = zlib.decompress(idat), width * step, [], bytearray(width * step)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - step] if i >= step else 0
+            b = previous[i]
+            c = previous[i - step] if i >= step else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[x:x + 3]) for x in range(0, stride, step)])
+        previous = line
+    return rows
+
+
+class Page(HTMLParser):
+    """Per endpoint section: its charts and outage bands and rows; and the summary rows."""
+    def __init__(self):
+        super().__init__()
+        self.rows, self.sections, self.texts = 0, [], []
+
+    def handle_starttag(self, tag, attrs):
+        attrs, classes = dict(attrs), dict(attrs).get("class", "").split()
+        if tag == "tr" and "endpoint-row" in classes:
+            self.rows += 1
+        elif tag == "section" and "endpoint" in classes:
+            self.sections.append({"charts": 0, "bands": 0, "outages": 0})
+        elif self.sections and tag == "svg" and "chart" in classes:
+            self.sections[-1]["charts"] += 1
+        elif self.sections and tag == "rect" and "outage-band" in classes:
+            self.sections[-1]["bands"] += 1
+        elif self.sections and tag == "tr" and "outage-row" in classes:
+            self.sections[-1]["outages"] += 1
+
+    def handle_data(self, data):
+        self.texts.append(data)
+
+
+def parse(dom):
+    page = Page()
+    page.feed(dom)
+    return page
+
+
+@unittest.skipUnless(CHROMIUM or os.environ.get("CI") == "true", "chromium is not installed")
+class HtmlReportTest(h.CliCase):
+    def render(self, html):
+        """The DOM chromium built from the file, and a screenshot of its first 1200x1600 pixels."""
+        shot = self.dir / (html.stem + ".png")
+        dom = chromium(self.dir, "--dump-dom", html.as_uri())
+        chromium(self.dir, "--screenshot=%s" % shot, "--window-size=1200,1600", html.as_uri())
+        shots = os.environ.get("REACHKIT_HTML_SHOTS")
+        if shots:
+            shutil.copy(shot, pathlib.Path(shots) / shot.name)
+        return dom, png_rows(shot)
+
+    def assert_self_contained(self, raw):
+        for word in (b"<script", b"http:", b"https:", b"<link", b"@import"):
+            self.assertNotIn(word, raw)
+
+    def test_support_report_has_its_conclusion_and_every_endpoint_as_a_row(self):
+        open_port, closed = self.loopback_ports()
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=台北\n[台北]\nNMIP=127.0.0.1\n")
+        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\nProxyType=1\n"
+                   "ProxyServerName=127.0.0.1\nProxyPort=%d\nUserName=u\nUserPassword=Pw-Never-Shown\n"
+                   % (closed, open_port, closed))
+        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=1\nIP_1=127.0.0.1\n")
+        html, doc = self.dir / "report.html", self.dir / "report.json"
+        code, out, err = self.run_cli("--root", self.root, "--json", "report", "--html", str(html),
+                                      "--out", str(doc), "--timeout-ms", "2000", "--no-diagnose")
+        self.assertEqual((code, out), (0, b""), err)
+        raw = html.read_bytes()
+        self.assert_self_contained(raw)
+        self.assertNotIn(b"Pw-Never-Shown", raw)
+        endpoints = json.loads(doc.read_bytes())["check"]["endpoints"]
+        dom, pixels = self.render(html)
+        page = parse(dom)
+        self.assertEqual(page.rows, len(endpoints))
+        text = "".join(page.texts)
+        self.assertLess(text.index("Conclusion"), text.index("Endpoints"))
+        for endpoint in endpoints:
+            self.assertIn(endpoint["label"], text)
+        self.assertIn("UserPassword=********", text)
+        # Drawn: the conclusion's tinted box and the table's lines are not white.
+        inked = sum(1 for row in pixels for p in row if p != (255, 255, 255))
+        self.assertGreater(inked, len(pixels) * len(pixels[0]) // 50)
+        bad = self.host_path(self.dir / "no-such-folder" / "r.html")
+        self.assertEqual(self.run_cli("--root", self.root, "report", "--html", bad,
+                                      "--timeout-ms", "500", "--no-diagnose")[0], 1)
+
+    def test_watch_report_has_a_row_and_a_chart_per_endpoint_and_a_band_per_outage(self):
+        html = self.dir / "watch.html"
+        proc = subprocess.run([SAMPLE, str(html)], capture_output=True, timeout=60)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        raw = html.read_bytes()
+        self.assertLessEqual(len(raw), 2 * 1024 * 1024)
+        self.assert_self_contained(raw)
+        dom, pixels = self.render(html)
+        page = parse(dom)
+        self.assertEqual((page.rows, len(page.sections)), (20, 20))
+        for section in page.sections:
+            self.assertEqual(section["charts"], 1)
+            self.assertEqual(section["bands"], section["outages"])
+        self.assertGreater(sum(s["outages"] for s in page.sections), 5)
+        # The first chart lies in the lower half of the screenshot: lines, grid and marks in colour.
+        lower = [p for row in pixels[len(pixels) // 2:] for p in row]
+        coloured = sum(1 for r, g, b in lower if max(r, g, b) - min(r, g, b) > 60)
+        self.assertGreater(coloured, len(lower) // 200)
+
+
+if __name__ == "__main__":
+    if "--sample" in sys.argv:
+        at = sys.argv.index("--sample")
+        SAMPLE = sys.argv[at + 1]
+        del sys.argv[at:at + 2]
+    h.main()
