@@ -112,7 +112,7 @@ struct WatchSample {
 };
 
 // One point of an endpoint's chart: a connect and its address's echo.
-struct ChartPoint {
+struct WatchPoint {
   WatchTime time;
   std::optional<double> connectMs;  // none: lost (failed or skipped)
   std::optional<double> echoMs;     // none: lost, or no echo is sent to the address
@@ -140,7 +140,7 @@ struct EndpointSnapshot {
   double connectMsSum = 0;     // their times added up
   std::size_t outages = 0;
   std::optional<WatchOutage> lastOutage;
-  std::vector<ChartPoint> recent;  // the last kChartWindowMs, oldest first
+  std::vector<WatchPoint> recent;  // the last kChartWindowMs, oldest first
 };
 
 struct WatchSnapshot {

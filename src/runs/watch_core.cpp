@@ -193,7 +193,7 @@ void WatchCore::Connected(std::size_t e, WatchTime start, const std::string& ver
   event.sample.ms = TenthMs(ms);
   event.sample.lateMs = TenthMs(lateMs);
   events.push_back(std::move(event));
-  ChartPoint point;
+  WatchPoint point;
   point.time = start;
   point.echoMs = state.lastEchoMs;
   if (ok) {

@@ -74,7 +74,7 @@ class WatchCore {
     std::optional<double> lastEchoMs;  // the address's last echo; none when lost or none
     Minute minute;
     LatencyHistogram total;  // every written minute's
-    std::deque<ChartPoint> recent;
+    std::deque<WatchPoint> recent;
   };
   struct AddressState {
     std::optional<WatchTime> lastAnswer;
