@@ -60,7 +60,7 @@ std::string MinuteText(int64_t utcMs) {
   return iso.substr(0, 10) + " " + iso.substr(11, 5);
 }
 
-std::string Number(double value) {
+std::string SvgNumber(double value) {
   return Format("%.1f", std::round(value * 10.0) / 10.0);
 }
 
@@ -110,22 +110,22 @@ void Legend(std::string& svg, const ChartSpec& spec, double y) {
   for (const ChartSeries& series : spec.series) {
     const Look look = LookOf(series.look);
     svg += Format("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2.2\"%s/>",
-                  Number(x).c_str(), Number(y).c_str(), Number(x + 28).c_str(), Number(y).c_str(),
+                  SvgNumber(x).c_str(), SvgNumber(y).c_str(), SvgNumber(x + 28).c_str(), SvgNumber(y).c_str(),
                   look.colour,
                   *look.dash ? Format(" stroke-dasharray=\"%s\"", look.dash).c_str() : "");
-    svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", Number(x + 34).c_str(), Number(y + 4).c_str(),
+    svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", SvgNumber(x + 34).c_str(), SvgNumber(y + 4).c_str(),
                   EscapeXml(series.name).c_str());
     advance(series.name);
   }
   svg += Format("<path d=\"M%s %sl8 8m0 -8l-8 8\" stroke=\"%s\" stroke-width=\"2\"/>",
-                Number(x + 10).c_str(), Number(y - 4).c_str(), kLossColour);
-  svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", Number(x + 34).c_str(), Number(y + 4).c_str(),
+                SvgNumber(x + 10).c_str(), SvgNumber(y - 4).c_str(), kLossColour);
+  svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", SvgNumber(x + 34).c_str(), SvgNumber(y + 4).c_str(),
                 EscapeXml(spec.lossName).c_str());
   advance(spec.lossName);
   svg += Format("<rect x=\"%s\" y=\"%s\" width=\"28\" height=\"12\" fill=\"url(#%s-hatch)\" "
                 "stroke=\"%s\"/>",
-                Number(x).c_str(), Number(y - 6).c_str(), EscapeXml(spec.id).c_str(), kBandColour);
-  svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", Number(x + 34).c_str(), Number(y + 4).c_str(),
+                SvgNumber(x).c_str(), SvgNumber(y - 6).c_str(), EscapeXml(spec.id).c_str(), kBandColour);
+  svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", SvgNumber(x + 34).c_str(), SvgNumber(y + 4).c_str(),
                 EscapeXml(spec.bandName).c_str());
 }
 
@@ -257,8 +257,8 @@ std::string SvgChart(const ChartSpec& spec) {
       "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"7\" stroke=\"%s\" stroke-width=\"2.4\"/></pattern></defs>",
       id.c_str(), kBandColour);
   svg += Format("<rect x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" fill=\"#fff\" stroke=\"#888\"/>",
-                Number(plot.left).c_str(), Number(plot.top).c_str(),
-                Number(plot.right - plot.left).c_str(), Number(plot.bottom - plot.top).c_str());
+                SvgNumber(plot.left).c_str(), SvgNumber(plot.top).c_str(),
+                SvgNumber(plot.right - plot.left).c_str(), SvgNumber(plot.bottom - plot.top).c_str());
 
   // Outage bands under everything else, at least 2 units wide so a short one shows.
   for (const ChartBand& band : spec.bands) {
@@ -268,38 +268,38 @@ std::string SvgChart(const ChartSpec& spec) {
     const double width = std::max(2.0, scale.X(end) - x);
     svg += Format("<rect class=\"outage-band\" x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" "
                   "fill=\"url(#%s-hatch)\" stroke=\"%s\" stroke-width=\"0.8\"><title>%s</title></rect>",
-                  Number(x).c_str(), Number(plot.top).c_str(), Number(width).c_str(),
-                  Number(plot.bottom - plot.top).c_str(), id.c_str(), kBandColour,
+                  SvgNumber(x).c_str(), SvgNumber(plot.top).c_str(), SvgNumber(width).c_str(),
+                  SvgNumber(plot.bottom - plot.top).c_str(), id.c_str(), kBandColour,
                   EscapeXml(band.title).c_str());
   }
 
   // Grid and y labels.
   svg += "<g stroke=\"#ddd\" stroke-width=\"1\">";
   for (std::size_t i = 1; i < yTicks.size(); ++i)
-    svg += Format("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\"/>", Number(plot.left).c_str(),
-                  Number(scale.Y(yTicks[i])).c_str(), Number(plot.right).c_str(),
-                  Number(scale.Y(yTicks[i])).c_str());
+    svg += Format("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\"/>", SvgNumber(plot.left).c_str(),
+                  SvgNumber(scale.Y(yTicks[i])).c_str(), SvgNumber(plot.right).c_str(),
+                  SvgNumber(scale.Y(yTicks[i])).c_str());
   const std::vector<TimeTick> xTicks = TimeTicks(
       scale.startMs, scale.endMs, std::max(2, static_cast<int>((plot.right - plot.left) / 80)));
   for (const TimeTick& tick : xTicks)
-    svg += Format("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\"/>", Number(scale.X(tick.utcMs)).c_str(),
-                  Number(plot.top).c_str(), Number(scale.X(tick.utcMs)).c_str(),
-                  Number(plot.bottom).c_str());
+    svg += Format("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\"/>", SvgNumber(scale.X(tick.utcMs)).c_str(),
+                  SvgNumber(plot.top).c_str(), SvgNumber(scale.X(tick.utcMs)).c_str(),
+                  SvgNumber(plot.bottom).c_str());
   svg += "</g><g class=\"y-ticks\" text-anchor=\"end\">";
   for (const double value : yTicks)
-    svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", Number(plot.left - 6).c_str(),
-                  Number(scale.Y(value) + 4).c_str(), TickText(value).c_str());
+    svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", SvgNumber(plot.left - 6).c_str(),
+                  SvgNumber(scale.Y(value) + 4).c_str(), TickText(value).c_str());
   svg += "</g><g class=\"x-ticks\" text-anchor=\"middle\">";
   for (const TimeTick& tick : xTicks)
-    svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", Number(scale.X(tick.utcMs)).c_str(),
-                  Number(plot.bottom + 16).c_str(), tick.label.c_str());
+    svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", SvgNumber(scale.X(tick.utcMs)).c_str(),
+                  SvgNumber(plot.bottom + 16).c_str(), tick.label.c_str());
   svg += "</g>";
   svg += Format("<text class=\"axis-name\" x=\"%s\" y=\"%s\" text-anchor=\"middle\" "
                 "transform=\"rotate(-90 %s %s)\">ms</text>",
-                Number(16).c_str(), Number((plot.top + plot.bottom) / 2).c_str(), Number(16).c_str(),
-                Number((plot.top + plot.bottom) / 2).c_str());
+                SvgNumber(16).c_str(), SvgNumber((plot.top + plot.bottom) / 2).c_str(), SvgNumber(16).c_str(),
+                SvgNumber((plot.top + plot.bottom) / 2).c_str());
   svg += Format("<text class=\"axis-name\" x=\"%s\" y=\"%s\" text-anchor=\"middle\">%s</text>",
-                Number((plot.left + plot.right) / 2).c_str(), Number(plot.bottom + 34).c_str(),
+                SvgNumber((plot.left + plot.right) / 2).c_str(), SvgNumber(plot.bottom + 34).c_str(),
                 ("time (UTC), " + MinuteText(scale.startMs) + " to " + MinuteText(scale.endMs)).c_str());
 
   // The series: one polyline per run, a dot for a lone point.
@@ -307,19 +307,19 @@ std::string SvgChart(const ChartSpec& spec) {
     const Look look = LookOf(spec.series[s].look);
     svg += Format("<g class=\"series\" fill=\"none\" stroke=\"%s\" stroke-width=\"%s\" "
                   "stroke-linejoin=\"round\"%s>",
-                  look.colour, Number(look.width).c_str(),
+                  look.colour, SvgNumber(look.width).c_str(),
                   *look.dash ? Format(" stroke-dasharray=\"%s\"", look.dash).c_str() : "");
     for (const std::vector<ChartPoint>& run : seriesRuns[s]) {
       if (run.size() == 1) {
         svg += Format("<circle cx=\"%s\" cy=\"%s\" r=\"1.6\" fill=\"%s\" stroke=\"none\"/>",
-                      Number(scale.X(run[0].utcMs)).c_str(), Number(scale.Y(run[0].ms)).c_str(),
+                      SvgNumber(scale.X(run[0].utcMs)).c_str(), SvgNumber(scale.Y(run[0].ms)).c_str(),
                       look.colour);
         continue;
       }
       svg += "<polyline points=\"";
       for (std::size_t i = 0; i < run.size(); ++i) {
         if (i > 0) svg += ' ';
-        svg += Number(scale.X(run[i].utcMs)) + ',' + Number(scale.Y(run[i].ms));
+        svg += SvgNumber(scale.X(run[i].utcMs)) + ',' + SvgNumber(scale.Y(run[i].ms));
       }
       svg += "\"/>";
     }
@@ -339,7 +339,7 @@ std::string SvgChart(const ChartSpec& spec) {
       const auto column = static_cast<int64_t>(x);
       if (column == lastColumn) continue;
       lastColumn = column;
-      path += Format("M%s %sl8 8m0 -8l-8 8", Number(x - 4).c_str(), Number(plot.top + 4).c_str());
+      path += Format("M%s %sl8 8m0 -8l-8 8", SvgNumber(x - 4).c_str(), SvgNumber(plot.top + 4).c_str());
     }
     svg += Format("<path class=\"loss-marks\" d=\"%s\" stroke=\"%s\" stroke-width=\"1.8\" "
                   "fill=\"none\"><title>%zu %s</title></path>",

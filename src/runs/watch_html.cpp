@@ -37,7 +37,7 @@ std::string DurationText(double ms) {
                 static_cast<long long>(seconds % 3600 / 60));
 }
 
-std::string Ms(double ms) { return Format("%.1f", ms); }
+std::string MsText(double ms) { return Format("%.1f", ms); }
 
 // The value below which `share` of the samples lie, each minute's value
 // weighted by its answered samples.
@@ -55,40 +55,40 @@ double WeightedPercentile(std::vector<std::pair<double, int64_t>> values, double
   return values.back().first;
 }
 
-ChartSeries MinuteSeries(std::string name, SeriesLook look, const std::vector<WatchMinute>& minutes,
-                         double WatchMinute::*field) {
+ChartSeries MinuteSeries(std::string name, SeriesLook look, const std::vector<HtmlMinute>& minutes,
+                         double HtmlMinute::*field) {
   ChartSeries series{std::move(name), look, {}, kMinuteGapMs};
   series.points.reserve(minutes.size());
-  for (const WatchMinute& minute : minutes)
+  for (const HtmlMinute& minute : minutes)
     if (minute.count > minute.lost) series.points.push_back({minute.utcMs, minute.*field});
   return series;
 }
 
-std::string OutageTitle(const WatchOutage& outage) {
+std::string OutageTitle(const HtmlOutage& outage) {
   return "outage " + UtcText(outage.startMs) + " to " +
          (outage.endMs ? UtcText(*outage.endMs) : std::string("still open")) + " (" +
          DurationText(outage.durationMs) + "), " + outage.place;
 }
 
-std::string ChartOf(const WatchHtmlInput& input, const WatchEndpoint& endpoint, std::size_t index) {
+std::string ChartOf(const WatchHtmlInput& input, const HtmlEndpoint& endpoint, std::size_t index) {
   ChartSpec spec;
   spec.id = Format("chart-%zu", index);
   spec.title = "connect and echo times of " + endpoint.label;
   spec.startMs = input.startMs;
   spec.endMs = input.endMs;
   spec.series.push_back(
-      MinuteSeries("connect p50", SeriesLook::Solid, endpoint.connect, &WatchMinute::p50));
+      MinuteSeries("connect p50", SeriesLook::Solid, endpoint.connect, &HtmlMinute::p50));
   spec.series.push_back(
-      MinuteSeries("connect p95", SeriesLook::Dotted, endpoint.connect, &WatchMinute::p95));
+      MinuteSeries("connect p95", SeriesLook::Dotted, endpoint.connect, &HtmlMinute::p95));
   if (!endpoint.echo.empty())
-    spec.series.push_back(MinuteSeries("echo p50", SeriesLook::Dashed, endpoint.echo, &WatchMinute::p50));
-  for (const WatchOutage& outage : endpoint.outages)
+    spec.series.push_back(MinuteSeries("echo p50", SeriesLook::Dashed, endpoint.echo, &HtmlMinute::p50));
+  for (const HtmlOutage& outage : endpoint.outages)
     spec.bands.push_back({outage.startMs, outage.endMs.value_or(input.endMs), OutageTitle(outage)});
-  for (const WatchFailure& failure : endpoint.failures)
+  for (const HtmlFailure& failure : endpoint.failures)
     spec.losses.push_back({failure.utcMs, failure.kind + " " + failure.verdict});
   // Without the single failures, a minute that lost any stands for them.
   if (endpoint.failures.empty())
-    for (const WatchMinute& minute : endpoint.connect)
+    for (const HtmlMinute& minute : endpoint.connect)
       if (minute.lost > 0) spec.losses.push_back({minute.utcMs, Format("%d lost", minute.lost)});
   spec.lossName = "lost sample";
   spec.bandName = "outage";
@@ -102,11 +102,11 @@ void SummaryTable(const WatchHtmlInput& input, std::ostream& out) {
          "<th class=\"num\">max ms</th><th class=\"num\">outages</th><th>longest outage</th>"
          "</tr></thead><tbody>\n";
   for (std::size_t i = 0; i < input.endpoints.size(); ++i) {
-    const WatchEndpoint& endpoint = input.endpoints[i];
-    const WatchTotals totals = TotalsOf(endpoint);
+    const HtmlEndpoint& endpoint = input.endpoints[i];
+    const HtmlTotals totals = TotalsOf(endpoint);
     const bool bad = totals.lost > 0 || !endpoint.outages.empty();
     double longest = 0;
-    for (const WatchOutage& outage : endpoint.outages) longest = std::max(longest, outage.durationMs);
+    for (const HtmlOutage& outage : endpoint.outages) longest = std::max(longest, outage.durationMs);
     out << "<tr class=\"endpoint-row " << (bad ? "bad" : "good") << "\"><td class=\"num\">" << i
         << "</td><td><a href=\"#ep-" << i << "\">" << ZhHant(endpoint.label) << "</a></td><td>"
         << ZhHant(endpoint.host) << ':' << endpoint.port << "</td><td>" << ZhHant(endpoint.location)
@@ -114,19 +114,19 @@ void SummaryTable(const WatchHtmlInput& input, std::ostream& out) {
         << Format(" (%.2f%%)", totals.samples > 0 ? 100.0 * static_cast<double>(totals.lost) /
                                                          static_cast<double>(totals.samples)
                                                    : 0.0)
-        << "</td><td class=\"num\">" << Ms(totals.p50) << "</td><td class=\"num\">" << Ms(totals.p95)
-        << "</td><td class=\"num\">" << Ms(totals.max) << "</td><td class=\"num\">"
+        << "</td><td class=\"num\">" << MsText(totals.p50) << "</td><td class=\"num\">" << MsText(totals.p95)
+        << "</td><td class=\"num\">" << MsText(totals.max) << "</td><td class=\"num\">"
         << endpoint.outages.size() << "</td><td>"
         << (endpoint.outages.empty() ? std::string("-") : DurationText(longest)) << "</td></tr>\n";
   }
   out << "</tbody></table>\n";
   if (std::any_of(input.endpoints.begin(), input.endpoints.end(),
-                  [](const WatchEndpoint& e) { return !e.totals; }))
+                  [](const HtmlEndpoint& e) { return !e.totals; }))
     out << "<p class=\"note\">p50 and p95 over the whole span are weighted from the per-minute "
            "figures.</p>\n";
 }
 
-void OutageTable(const WatchEndpoint& endpoint, std::ostream& out) {
+void OutageTable(const HtmlEndpoint& endpoint, std::ostream& out) {
   if (endpoint.outages.empty()) {
     out << "<p class=\"note\">No outage.</p>\n";
     return;
@@ -134,7 +134,7 @@ void OutageTable(const WatchEndpoint& endpoint, std::ostream& out) {
   out << "<table class=\"outages\"><thead><tr><th>start (UTC)</th><th>end (UTC)</th>"
          "<th class=\"num\">duration</th><th>place</th><th>what the probe found</th></tr></thead>"
          "<tbody>\n";
-  for (const WatchOutage& outage : endpoint.outages)
+  for (const HtmlOutage& outage : endpoint.outages)
     out << "<tr class=\"outage-row\"><td>" << UtcText(outage.startMs) << "</td><td>"
         << (outage.endMs ? UtcText(*outage.endMs) : std::string("still open"))
         << "</td><td class=\"num\">" << DurationText(outage.durationMs) << "</td><td>"
@@ -144,11 +144,11 @@ void OutageTable(const WatchEndpoint& endpoint, std::ostream& out) {
 
 }  // namespace
 
-WatchTotals TotalsOf(const WatchEndpoint& endpoint) {
+HtmlTotals TotalsOf(const HtmlEndpoint& endpoint) {
   if (endpoint.totals) return *endpoint.totals;
-  WatchTotals totals;
+  HtmlTotals totals;
   std::vector<std::pair<double, int64_t>> p50s, p95s;
-  for (const WatchMinute& minute : endpoint.connect) {
+  for (const HtmlMinute& minute : endpoint.connect) {
     totals.samples += minute.count;
     totals.lost += minute.lost;
     const int answered = minute.count - minute.lost;
@@ -176,7 +176,7 @@ void WriteWatchHtml(const WatchHtmlInput& input, std::ostream& out) {
          "percentile (p95) of the connect times and the median echo time; a cross marks a lost "
          "sample, a hatched band an outage.</p>\n";
   for (std::size_t i = 0; i < input.endpoints.size(); ++i) {
-    const WatchEndpoint& endpoint = input.endpoints[i];
+    const HtmlEndpoint& endpoint = input.endpoints[i];
     out << "<section class=\"endpoint\" id=\"ep-" << i << "\"><h3>" << i << ". "
         << ZhHant(endpoint.label) << " &mdash; " << ZhHant(endpoint.host) << ':' << endpoint.port;
     if (!endpoint.location.empty()) out << " (" << ZhHant(endpoint.location) << ")";

@@ -18,7 +18,7 @@
 namespace rk {
 
 // One minute of one kind of sample (connect or echo) of one endpoint.
-struct WatchMinute {
+struct HtmlMinute {
   int64_t utcMs = 0;  // the minute's start
   int count = 0;      // samples taken
   int lost = 0;       // of them, without an answer
@@ -26,13 +26,13 @@ struct WatchMinute {
 };
 
 // One sample that failed.
-struct WatchFailure {
+struct HtmlFailure {
   int64_t utcMs = 0;
   std::string kind;     // "connect", "echo" or "proxy"
   std::string verdict;  // "timeout", "refused", ...
 };
 
-struct WatchOutage {
+struct HtmlOutage {
   int64_t startMs = 0;
   std::optional<int64_t> endMs;  // none: still open when the watch ended
   double durationMs = 0;
@@ -42,22 +42,22 @@ struct WatchOutage {
 
 // Figures over the whole span, as the watch counted them; when absent they
 // are derived from the minutes (the percentiles then approximately).
-struct WatchTotals {
+struct HtmlTotals {
   int64_t samples = 0;
   int64_t lost = 0;
   double p50 = 0, p95 = 0, max = 0;
 };
 
-struct WatchEndpoint {
+struct HtmlEndpoint {
   std::string label;     // the host list's line
   std::string host;      // as configured
   int32_t port = 0;
   std::string location;  // the location (section) the entry belongs to; may be empty
-  std::optional<WatchTotals> totals;  // connect samples
-  std::vector<WatchMinute> connect;   // in time order
-  std::vector<WatchMinute> echo;      // in time order; empty when echo was not sent
-  std::vector<WatchFailure> failures;
-  std::vector<WatchOutage> outages;
+  std::optional<HtmlTotals> totals;  // connect samples
+  std::vector<HtmlMinute> connect;   // in time order
+  std::vector<HtmlMinute> echo;      // in time order; empty when echo was not sent
+  std::vector<HtmlFailure> failures;
+  std::vector<HtmlOutage> outages;
 };
 
 struct WatchHtmlInput {
@@ -66,13 +66,13 @@ struct WatchHtmlInput {
   int64_t endMs = 0;
   std::string version;
   std::string options;  // how the watch ran ("every 1 s, time-out 10000 ms, ...")
-  std::vector<WatchEndpoint> endpoints;
+  std::vector<HtmlEndpoint> endpoints;
 };
 
 // The connect totals of an endpoint: its own when the watch gave them, else
 // from its minutes: samples, lost and the highest time exactly, p50 and p95
 // as the sample-weighted percentiles of the minutes' p50 and p95.
-[[nodiscard]] WatchTotals TotalsOf(const WatchEndpoint& endpoint);
+[[nodiscard]] HtmlTotals TotalsOf(const HtmlEndpoint& endpoint);
 
 void WriteWatchHtml(const WatchHtmlInput& input, std::ostream& out);
 

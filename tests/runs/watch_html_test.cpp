@@ -25,7 +25,7 @@ TEST(WatchHtml, EveryEndpointHasARowAChartAndEveryOutageABandAndARow) {
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_EQ(html.find("http"), std::string::npos);
   std::size_t outages = 0;
-  for (const WatchEndpoint& endpoint : input.endpoints) outages += endpoint.outages.size();
+  for (const HtmlEndpoint& endpoint : input.endpoints) outages += endpoint.outages.size();
   ASSERT_GT(outages, 2u);
   EXPECT_EQ(CountOf(html, "class=\"endpoint-row"), 7u);
   EXPECT_EQ(CountOf(html, "<svg class=\"chart\""), 7u);
@@ -44,15 +44,15 @@ TEST(WatchHtml, ADayOfTwentyEndpointsStaysWithinTwoMegabytes) {
 }
 
 TEST(WatchHtml, TotalsFromMinutesWeighPercentilesByAnsweredSamples) {
-  WatchEndpoint endpoint;
+  HtmlEndpoint endpoint;
   endpoint.connect = {{0, 60, 0, 10, 20, 30}, {60000, 60, 60, 0, 0, 0}, {120000, 10, 1, 100, 400, 900}};
-  WatchTotals totals = TotalsOf(endpoint);
+  HtmlTotals totals = TotalsOf(endpoint);
   EXPECT_EQ(totals.samples, 130);
   EXPECT_EQ(totals.lost, 61);
   EXPECT_EQ(totals.p50, 10);   // 60 of 69 answered samples lie in the first minute
   EXPECT_EQ(totals.p95, 400);  // the top 5 % fall in the last
   EXPECT_EQ(totals.max, 900);
-  endpoint.totals = WatchTotals{5, 1, 2, 3, 4};
+  endpoint.totals = HtmlTotals{5, 1, 2, 3, 4};
   EXPECT_EQ(TotalsOf(endpoint).p95, 3);  // the watch's own figures win
 }
 

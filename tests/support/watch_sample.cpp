@@ -26,7 +26,7 @@ WatchHtmlInput SampleWatch(std::size_t endpoints, int hours, int64_t startMs, ui
   input.version = "sample";
   input.options = "a connect and an echo every second; connect time-out 10000 ms, echo 3000 ms";
   for (std::size_t e = 0; e < endpoints; ++e) {
-    WatchEndpoint endpoint;
+    HtmlEndpoint endpoint;
     const std::string location = kLocations[e % std::size(kLocations)];
     endpoint.location = location;
     endpoint.label = (e % 2 == 0 ? "交易主機-" : "報價主機-") + location + " : 192.0.2." +
@@ -48,8 +48,8 @@ WatchHtmlInput SampleWatch(std::size_t endpoints, int hours, int64_t startMs, ui
       const bool down = std::any_of(outages.begin(), outages.end(), [m](const auto& o) {
         return m >= o.first && m < o.first + o.second;
       });
-      WatchMinute connect{at, kSamplesPerMinute, 0, 0, 0, 0};
-      WatchMinute echo = connect;
+      HtmlMinute connect{at, kSamplesPerMinute, 0, 0, 0, 0};
+      HtmlMinute echo = connect;
       if (down) {
         connect.lost = echo.lost = kSamplesPerMinute;
         for (int s = 0; s < kSamplesPerMinute; s += 5)
