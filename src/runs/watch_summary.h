@@ -79,6 +79,7 @@ struct WatchSummary {
   std::optional<WatchTimePoint> to;
   std::optional<WatchTimePoint> first;  // the earliest minute summed
   std::optional<WatchTimePoint> last;   // the end of the latest minute summed
+  WatchTimePoint end;  // the watch's end (live: now); outages still open last until then
   std::vector<EndpointSummary> endpoints;
   std::vector<WatchPause> pauses;
   [[nodiscard]] std::size_t OutageCount() const;
