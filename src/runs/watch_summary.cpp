@@ -73,6 +73,10 @@ void SummaryBuilder::AddOutage(const WatchOutage& outage) {
   }
 }
 
+void SummaryBuilder::SetStarted(WatchTimePoint started) {
+  if (!started_) started_ = started;
+}
+
 void SummaryBuilder::AddPause(const WatchPause& pause) { pauses_.push_back(pause); }
 
 WatchSummary SummaryBuilder::Finish(WatchTimePoint end) const {
@@ -80,6 +84,8 @@ WatchSummary SummaryBuilder::Finish(WatchTimePoint end) const {
   summary.from = from_;
   summary.to = to_;
   summary.first = first_;
+  if (first_ && started_ && *started_ > *first_ && *started_ < *first_ + std::chrono::minutes(1))
+    summary.first = started_;
   summary.last = last_;
   summary.end = end;
   summary.endpoints = endpoints_;
