@@ -77,6 +77,7 @@ void AddTestCommands(Commands& commands);      // ping, trace, telnet
 void AddSettingsCommands(Commands& commands);  // set-preference, proxy
 void AddReportCommand(Commands& commands);     // report
 void AddCheckCommand(Commands& commands);      // check
+void AddWatchCommands(Commands& commands);     // watch, watch-summary
 
 // The connection test of entry `index` through the client's stored proxy:
 // a header naming the proxy and the settings file, then per port the

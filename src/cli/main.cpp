@@ -90,6 +90,7 @@ int Main(int argc, char** argv) {
   AddSettingsCommands(commands);
   AddReportCommand(commands);
   AddCheckCommand(commands);
+  AddWatchCommands(commands);
 
   try {
     app.parse(argc, argv);

@@ -22,6 +22,10 @@ namespace rk::cli {
 // through the wide API: the C++ library would take the bytes for UTF-8).
 [[nodiscard]] bool IsDirectory(const std::string& nativePath);
 
+// Whether standard output is a terminal that takes ANSI cursor sequences
+// (on Windows a console, switched to virtual-terminal processing).
+[[nodiscard]] bool OutputIsTerminal();
+
 // NativeTextToUtf8, MachineHostName, MachineIPv4Addresses and ReadFileFacts
 // come from probes/machine_facts.h (the window's report needs them too).
 

@@ -1,5 +1,6 @@
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/platform.h"
 
@@ -34,5 +35,7 @@ bool IsDirectory(const std::string& nativePath) {
   struct stat facts {};
   return ::stat(nativePath.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
 }
+
+bool OutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 }  // namespace rk::cli

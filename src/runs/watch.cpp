@@ -225,7 +225,9 @@ struct Watch::Engine {
     ConnectBatch batch;
     std::map<std::size_t, Attempt> attempts;
     std::size_t nextTag = 0;
-    Steady::time_point lastMetrics = Steady::now();
+    // The first textfile once every endpoint has had its first slot, then every period.
+    Steady::time_point lastMetrics =
+        Steady::now() + interval - std::chrono::milliseconds(options.openMetricsEveryMs);
     WatchTime pausedUntil{};
     std::vector<WatchEvent> events;
     const std::size_t maxOpen = std::clamp<std::size_t>(options.maxOpenSockets, 1, kWatchMaxSockets);

@@ -77,7 +77,8 @@ struct WatchOptions {
   bool logSamples = false;  // every sample, not only the failed ones
   uint64_t logRollBytes = kWatchLogRollBytes;  // past it FILE becomes FILE.1
   // The OpenMetrics textfile (native path ending in ".prom"; empty: none),
-  // rewritten every openMetricsEveryMs through a temporary file and a rename.
+  // written one interval after the start, then every openMetricsEveryMs and
+  // at the end, each time through a temporary file and a rename.
   std::string openMetricsPath;
   uint32_t openMetricsEveryMs = kOpenMetricsEveryMs;
   std::string clientRoot;  // named in the log's header, UTF-8

@@ -63,6 +63,7 @@ WatchCore::WatchCore(const WatchOptions& options, std::vector<WatchEndpoint> end
     if (endpoints_[e].watched && endpoint.echoed) addresses_[*endpoint.address].endpoints.push_back(e);
   }
   summary_.SetEndpoints(SummaryEndpoints());
+  summary_.SetStarted(started);
 }
 
 std::vector<EndpointSummary> WatchCore::SummaryEndpoints() const {

@@ -310,6 +310,7 @@ bool SummarizeWatchLog(const std::string& nativePath, std::optional<WatchTime> f
           endpoints.push_back(std::move(endpoint));
         }
         builder.SetEndpoints(endpoints);
+        if (const auto began = TimeField(json, "started")) builder.SetStarted(*began);
       } else if (type == "minute") {
         MinuteRecord minute;
         minute.minute = TimeField(json, "t").value();

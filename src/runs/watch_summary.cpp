@@ -73,6 +73,10 @@ void SummaryBuilder::AddOutage(const WatchOutage& outage) {
   }
 }
 
+void SummaryBuilder::SetStarted(WatchTimePoint started) {
+  if (!started_) started_ = started;
+}
+
 void SummaryBuilder::AddPause(const WatchPause& pause) { pauses_.push_back(pause); }
 
 WatchSummary SummaryBuilder::Finish(WatchTimePoint end) const {
@@ -80,7 +84,10 @@ WatchSummary SummaryBuilder::Finish(WatchTimePoint end) const {
   summary.from = from_;
   summary.to = to_;
   summary.first = first_;
+  if (first_ && started_ && *started_ > *first_ && *started_ < *first_ + std::chrono::minutes(1))
+    summary.first = started_;
   summary.last = last_;
+  summary.end = end;
   summary.endpoints = endpoints_;
   for (EndpointSummary& endpoint : summary.endpoints) {
     endpoint.p50 = endpoint.histogram.Percentile(50);
@@ -125,7 +132,8 @@ std::vector<std::string> SummaryTextLines(const WatchSummary& summary) {
   std::string span = "watch summary:";
   if (summary.first && summary.last) {
     const WatchTimePoint from = summary.from ? std::max(*summary.from, *summary.first) : *summary.first;
-    const WatchTimePoint to = summary.to ? std::min(*summary.to, *summary.last) : *summary.last;
+    WatchTimePoint to = std::min(*summary.last, std::max(summary.end, *summary.first));
+    if (summary.to) to = std::min(*summary.to, to);
     span += " " + IsoUtc(std::chrono::time_point_cast<std::chrono::seconds>(from).time_since_epoch().count()) +
             " .. " + IsoUtc(std::chrono::time_point_cast<std::chrono::seconds>(to).time_since_epoch().count());
   } else {
@@ -144,7 +152,7 @@ std::vector<std::string> SummaryTextLines(const WatchSummary& summary) {
                            static_cast<unsigned long long>(endpoint.samples), endpoint.lossRatio() * 100.0,
                            endpoint.p50, endpoint.p95, endpoint.p99, endpoint.max, endpoint.jitter,
                            endpoint.outages.size()));
-  const WatchTimePoint until = summary.last.value_or(WatchTimePoint{});
+  const WatchTimePoint until = summary.to ? std::min(*summary.to, summary.end) : summary.end;
   bool heading = false;
   for (const EndpointSummary& endpoint : summary.endpoints)
     for (const WatchOutage& outage : endpoint.outages) {

@@ -77,8 +77,9 @@ struct EndpointSummary {
 struct WatchSummary {
   std::optional<WatchTimePoint> from;  // the window asked for (none: open)
   std::optional<WatchTimePoint> to;
-  std::optional<WatchTimePoint> first;  // the earliest minute summed
+  std::optional<WatchTimePoint> first;  // the earliest minute summed (or the watch's start within it)
   std::optional<WatchTimePoint> last;   // the end of the latest minute summed
+  WatchTimePoint end;  // the watch's end (live: now); outages still open last until then
   std::vector<EndpointSummary> endpoints;
   std::vector<WatchPause> pauses;
   [[nodiscard]] std::size_t OutageCount() const;
@@ -97,6 +98,9 @@ class SummaryBuilder {
   // Open, close and placed records of one outage share its id.
   void AddOutage(const WatchOutage& outage);
   void AddPause(const WatchPause& pause);
+  // When the watch began (the first call counts): the summary's span starts
+  // there rather than at its first minute's start.
+  void SetStarted(WatchTimePoint started);
   // The summary; outages still open end at `end` for the window test only.
   [[nodiscard]] WatchSummary Finish(WatchTimePoint end) const;
 
@@ -106,7 +110,7 @@ class SummaryBuilder {
   std::vector<EndpointSummary> endpoints_;
   std::map<std::pair<std::size_t, uint64_t>, WatchOutage> outages_;  // (endpoint, id)
   std::vector<WatchPause> pauses_;
-  std::optional<WatchTimePoint> first_, last_;
+  std::optional<WatchTimePoint> first_, last_, started_;
 };
 
 // The summary as lines (code page 950 for labels, the rest ASCII): a line per

@@ -1,0 +1,104 @@
+"""watch and watch-summary on loopback: a port that listens and one that refuses, the log read
+back, a watch killed with SIGKILL still leaving a readable log, Ctrl+C as the normal end (exit 0
+without an outage, 1 with one), bad options exit 2."""
+import json
+import os
+import signal
+import subprocess
+import tempfile
+import time
+
+import cli_test as h
+
+
+class WatchCliTest(h.CliCase):
+    def setUp(self):
+        super().setUp()
+        self.open, self.closed = self.loopback_ports()
+        self.log = self.dir / "watch.jsonl"
+
+    def client(self, *ports):
+        lines = ["[Local]", "Count=%d" % len(ports)]
+        for i, port in enumerate(ports, 1):
+            lines += ["IP_%d=127.0.0.1" % i, "Port_%d=%d" % (i, port)]
+        self.write("Sys/VekTradedesk.ini", "\n".join(lines) + "\n")
+
+    def start(self, *args):
+        out = tempfile.TemporaryFile(dir=self.dir)
+        self.addCleanup(out.close)
+        command = ["wine"] * self.windows + [h.CLI, "--root", self.root, "watch", *args]
+        env = dict(os.environ, WINEDEBUG="-all", LC_ALL="zh_TW.UTF-8")
+        proc = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL, env=env)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        return proc, out
+
+    def wait_for_log(self, text, seconds=30):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if self.log.exists() and text in self.log.read_bytes():
+                return
+            time.sleep(0.05)
+        self.fail("the log never held " + text.decode())
+
+    def summary(self, *args):
+        code, out, err = self.run_cli("--json", "watch-summary", self.host_path(self.log), *args)
+        return code, json.loads(out), err
+
+    def test_watch_finds_the_refusing_port_and_its_log_gives_the_same_summary(self):
+        self.client(self.open, self.closed)
+        code, out, _ = self.run_cli("--root", self.root, "watch", "--duration", "4s", "--interval-ms", "500",
+                                    "--log", self.host_path(self.log))
+        lines = out.decode("utf-8").splitlines() if not self.windows else out.decode("cp950").splitlines()
+        self.assertEqual(code, 1, out)
+        self.assertTrue(any("127.0.0.1:%d  outage 1 opened (connect)" % self.closed in l for l in lines), lines)
+        self.assertTrue(any("outage 1 placed: broker_host" in l for l in lines), lines)
+        self.assertEqual(lines[-1], "2 endpoints, 1 outages")
+        code, summary, _ = self.summary()
+        self.assertEqual(code, 1)
+        up, down = summary["endpoints"]
+        self.assertEqual((up["port"], up["lost"], up["outages"]), (self.open, 0, []))
+        self.assertGreaterEqual(up["samples"], 6)
+        self.assertGreater(up["p50_ms"], 0)
+        self.assertEqual((down["port"], down["lost"]), (self.closed, down["samples"]))
+        self.assertEqual([o["place"] for o in down["outages"]], ["broker_host"])
+        # The watch's own summary is the log's.
+        code, out, _ = self.run_cli("watch-summary", self.host_path(self.log))
+        self.assertEqual(out.decode("utf-8" if not self.windows else "cp950").splitlines()[-1], lines[-1])
+
+    def test_a_watch_killed_with_sigkill_leaves_a_log_that_watch_summary_reads(self):
+        self.client(self.open, self.closed)
+        proc, _ = self.start("--interval-ms", "200", "--log", self.host_path(self.log), "--log-samples")
+        self.wait_for_log(b'"outage_open"')
+        proc.kill()
+        proc.wait(timeout=10)
+        with open(self.log, "ab") as log:
+            log.write(b'{"type":"sample","t":"2026-')  # as if the kill had torn a line
+        code, summary, err = self.summary()
+        self.assertEqual(code, 1, err)
+        self.assertIn(b"skipped", err)
+        self.assertEqual(len(summary["endpoints"][1]["outages"]), 1)
+        self.assertIsNone(summary["endpoints"][1]["outages"][0]["end"])
+
+    def test_ctrl_c_is_the_normal_end_exit_0_without_an_outage_1_with_one(self):
+        for ports, expected in (((self.open,), 0), ((self.open, self.closed), 1)):
+            self.client(*ports)
+            proc, out = self.start("--interval-ms", "300")
+            time.sleep(2.5)
+            proc.send_signal(signal.SIGINT)
+            self.assertEqual(proc.wait(timeout=10), expected, ports)
+            out.seek(0)
+            self.assertIn(b"%d endpoints, %d outages" % (len(ports), expected), out.read())
+
+    def test_bad_options_exit_2_with_one_line_on_stderr(self):
+        self.client(self.open)
+        for args in (["--openmetrics", "metrics.txt"], ["--interval-ms", "0"], ["--echo-interval-ms", "0"],
+                     ["--duration", "0"], ["--duration", "soon"], ["--timeout-ms", "0"], ["--log-samples"]):
+            code, out, err = self.run_cli("--root", self.root, "watch", *args)
+            self.assertEqual((code, out, err.count(b"\n")), (2, b"", 1), args)
+        for args in (["--from", "yesterday"], ["--to", "2026-12-07T25:00"]):
+            code, out, err = self.run_cli("watch-summary", "whatever.jsonl", *args)
+            self.assertEqual((code, out, err.count(b"\n")), (2, b"", 1), args)
+
+
+if __name__ == "__main__":
+    h.main()
