@@ -51,11 +51,25 @@
 #define IDC_CHECK_SAVE 1106
 #define IDC_CHECK_CLOSE 1107
 
+// The watch window: every endpoint sampled on and on, with a chart of the selected one.
+#define IDD_WATCH_WINDOW 160
+#define IDC_WATCH_STATUS 1200
+#define IDC_WATCH_LIST 1201
+#define IDC_WATCH_CHART 1202
+#define IDC_WATCH_HOUR 1203
+#define IDC_WATCH_START 1204
+#define IDC_WATCH_SAVE_LOG 1205
+#define IDC_WATCH_SAVE_HTML 1206
+#define IDC_WATCH_CLOSE 1207
+
 // The About item of the system menu.
 #define IDM_ABOUTBOX 0x0010
 
 // The check of every host, a second item of the system menu.
 #define IDM_CHECK_ALL 0x0020
+
+// The watch window, an item of the system menu.
+#define IDM_WATCH 0x0040
 
 // The result list's context menu; commands of the main window.
 #define IDM_COPY_LINE 33000

@@ -19,7 +19,6 @@ namespace {
 constexpr UINT kArrivals = WM_APP + 1;  // the worker left verdicts in the inbox
 constexpr UINT kRunEnded = WM_APP + 2;  // the worker has finished its check
 constexpr UINT_PTR kProgressTimer = 1;
-constexpr UINT kCp950 = 950;
 
 // Column widths in pixels at the window's first size: the cause takes the rest.
 int ColumnWidth(CheckColumn column) {
@@ -233,7 +232,7 @@ void CheckWindow::OnCopy() {
   for (int i = ListView_GetNextItem(m_hList, -1, LVNI_SELECTED); i >= 0;
        i = ListView_GetNextItem(m_hList, i, LVNI_SELECTED))
     positions.push_back(static_cast<std::size_t>(i));
-  if (PutTextOnClipboard(m_hWnd, Widen(m_rows.CopyText(positions), kCp950)) == ClipboardOutcome::Busy)
+  if (PutTextOnClipboard(m_hWnd, Widen(m_rows.CopyText(positions), kBig5CodePage)) == ClipboardOutcome::Busy)
     MessageBox(text::kClipboardBusy, MB_OK | MB_ICONWARNING);
 }
 
@@ -280,7 +279,7 @@ void CheckWindow::OnGetDispInfo(LPARAM lParam, bool wide) {
     return;
   m_cellText = m_rows.Cell(static_cast<std::size_t>(item.iItem), m_columns[static_cast<std::size_t>(item.iSubItem)]);
   if (wide) {
-    m_cellWide = Widen(m_cellText, kCp950);
+    m_cellWide = Widen(m_cellText, kBig5CodePage);
     reinterpret_cast<LVITEMW&>(item).pszText = m_cellWide.data();
   } else {
     item.pszText = m_cellText.data();

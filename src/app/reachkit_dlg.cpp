@@ -81,6 +81,7 @@ BOOL CReachkitDlg::OnInitDialog() {
       AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
       AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
       AppendMenuA(systemMenu, MF_STRING, IDM_CHECK_ALL, text::kCheckAllItem);
+      AppendMenuA(systemMenu, MF_STRING, IDM_WATCH, text::kWatchItem);
     }
   }
 
@@ -261,6 +262,10 @@ bool CReachkitDlg::OnSysCommand(UINT id, LPARAM) {
     OnCheckAllHosts();
     return true;
   }
+  if ((id & 0xFFF0u) == IDM_WATCH) {
+    OnWatch();
+    return true;
+  }
   if ((id & 0xFFF0u) != IDM_ABOUTBOX) return false;
   CAboutDlg about(m_hWnd);
   about.DoModal();
@@ -285,6 +290,7 @@ void CReachkitDlg::OnDestroy() {
   // Reached without DestroyWindow only when the platform ends the run by
   // itself (a quit message); the worker must still be stopped first.
   CloseTestRun();
+  m_pWatchWindow.reset();
   if (m_pPreferenceLabel != nullptr && m_pPreferenceLabel->m_static.m_hWnd != nullptr) {
     ::DestroyWindow(m_pPreferenceLabel->m_static.m_hWnd);
     m_pPreferenceLabel->m_static.m_hWnd = nullptr;
@@ -293,6 +299,7 @@ void CReachkitDlg::OnDestroy() {
 
 BOOL CReachkitDlg::DestroyWindow() {
   CloseTestRun();
+  m_pWatchWindow.reset();  // its watch stops within a second
   return DialogBase::DestroyWindow();
 }
 
@@ -353,6 +360,24 @@ void CReachkitDlg::OnCheckAllHosts() {
   hooks.saveReport = [this](HWND owner) { m_lstResult.actions().SaveReport(owner); };
   CheckWindow window(m_hWnd, m_catalogue, std::move(hooks));
   window.DoModal();
+}
+
+void CReachkitDlg::OnWatch() {
+  if (m_pWatchWindow && m_pWatchWindow->GetSafeHwnd() != nullptr) {
+    const HWND open = m_pWatchWindow->GetSafeHwnd();
+    if (IsIconic(open)) ShowWindow(open, SW_RESTORE);
+    SetForegroundWindow(open);
+    return;
+  }
+  // Read here, on the window's thread, which alone touches the configuration files.
+  const ClientPaths paths = ClientPaths::FromProcess();
+  std::optional<ProxyRoute> proxy;
+  if (ProxyRoute route = StoredProxyRoute(SystemProfileStore(), paths); IsProxyStored(route.type))
+    proxy = std::move(route);
+  m_pWatchWindow.reset();
+  m_pWatchWindow = std::make_unique<WatchWindow>(m_hWnd, m_catalogue, WindowNameResolver(), m_icmp,
+                                                 std::move(proxy), paths.root());
+  if (!m_pWatchWindow->Open()) m_pWatchWindow.reset();
 }
 
 std::vector<std::string> CReachkitDlg::SupportReportLines(std::vector<std::string> lines) {

@@ -4,11 +4,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/watch_window.h"
 #include "ui/dialog_layer_win32.h"
 #include "config/host_catalogue.h"
 #include "controls/group_layout.h"
@@ -72,6 +74,8 @@ class CReachkitDlg : public ui::DialogBase, private TestButtons {
   // The system menu's check of every host, as a run of the window; through
   // the stored proxy too when one of type 1..4 is stored.
   void OnCheckAllHosts();
+  // Opens the watch window, or brings it to the front when it is open.
+  void OnWatch();
   // The support report's lines (UTF-8) with the result list's `lines`.
   [[nodiscard]] std::vector<std::string> SupportReportLines(std::vector<std::string> lines);
   static constexpr char kNoCheckYet[] =
@@ -127,6 +131,7 @@ class CReachkitDlg : public ui::DialogBase, private TestButtons {
   // Last, so that it stops and joins its worker before anything the worker
   // writes to is destroyed.
   TestRunController m_run;
+  std::unique_ptr<WatchWindow> m_pWatchWindow;  // modeless; closed with this window
   // After the run controller, which it goes through: stopped and joined first.
 };
 

@@ -1,6 +1,7 @@
 #include "base/format.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -72,6 +73,14 @@ std::string Format(const char* format, ...) {
   std::string out = FormatV(format, args);
   va_end(args);
   return out;
+}
+
+std::string DurationText(double ms) {
+  if (ms < 1000) return Format("%.0f ms", ms < 0 ? 0.0 : ms);
+  const auto seconds = static_cast<long long>(std::llround(ms / 1000));
+  if (seconds < 60) return Format("%lld s", seconds);
+  if (seconds < 3600) return Format("%lld min %02lld s", seconds / 60, seconds % 60);
+  return Format("%lld h %02lld min", seconds / 3600, seconds % 3600 / 60);
 }
 
 }  // namespace rk

@@ -15,4 +15,7 @@ namespace rk {
 [[nodiscard]] std::string Format(const char* format, ...) RK_PRINTF_LIKE(1, 2);
 [[nodiscard]] std::string FormatV(const char* format, va_list args) RK_PRINTF_LIKE(1, 0);
 
+// A duration as people read it: "850 ms", "35 s", "2 min 05 s", "1 h 03 min".
+[[nodiscard]] std::string DurationText(double ms);
+
 }  // namespace rk

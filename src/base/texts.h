@@ -112,6 +112,35 @@ inline constexpr char kColumnViaProxy[] = "\xB8\x67\xA5\x4E\xB2\x7A";  // 經代
 inline constexpr char kColumnCause[] = "\xAD\xEC\xA6\x5D";  // 原因
 inline constexpr char kRowPending[] = "\xC0\xCB\xAC\x64\xA4\xA4";  // 檢查中
 inline constexpr char kRowStopped[] = "\xA4\x77\xB0\xB1\xA4\xEE";  // 已停止
+
+// The watch window (system menu): every endpoint sampled on and on, with a chart.
+inline constexpr char kWatchItem[] = "\xAB\xF9\xC4\xF2\xBA\xCA\xB4\xFA(&W)...";  // 持續監測(&W)...
+inline constexpr char kWatchWindowTitle[] = "\xAB\xF9\xC4\xF2\xBA\xCA\xB4\xFA";  // 持續監測
+inline constexpr char kWatchColumnHost[] = "\xA5\x44\xBE\xF7";  // 主機
+inline constexpr char kWatchColumnAddress[] = "\xA6\xEC\xA7\x7D:Port";  // 位址:Port
+inline constexpr char kWatchColumnState[] = "\xAA\xAC\xBA\x41";  // 狀態
+inline constexpr char kWatchColumnLast[] = "\xB3\xCC\xAA\xF1";  // 最近
+inline constexpr char kWatchColumnLoss[] = "\xBF\xF2\xA5\xA2\xB2\x76";  // 遺失率
+inline constexpr char kWatchColumnOutages[] = "\xA4\xA4\xC2\x5F\xA6\xB8\xBC\xC6";  // 中斷次數
+inline constexpr char kWatchColumnLastOutage[] = "\xB3\xCC\xAB\xE1\xA4\xA4\xC2\x5F";  // 最後中斷
+inline constexpr char kWatchStart[] = "\xB6\x7D\xA9\x6C";  // 開始
+inline constexpr char kWatchStop[] = "\xB0\xB1\xA4\xEE";  // 停止
+inline constexpr char kWatchStateWaiting[] = "\xB5\xA5\xAB\xDD\xA4\xA4";  // 等待中
+inline constexpr char kWatchStateUp[] = "\xA5\xBF\xB1\x60";  // 正常
+inline constexpr char kWatchStateDown[] = "\xA4\xA4\xC2\x5F";  // 中斷
+inline constexpr char kWatchStatePaused[] = "\xBC\xC8\xB0\xB1";  // 暫停
+inline constexpr char kWatchStateUnresolved[] = "\xB5\x4C\xAA\x6B\xB8\xD1\xAA\x52";  // 無法解析
+inline constexpr char kWatchStateNotWatched[] = "\xA5\xBC\xBA\xCA\xB4\xFA";  // 未監測
+inline constexpr char kWatchLost[] = "\xBF\xF2\xA5\xA2";  // 遺失
+inline constexpr char kWatchOngoing[] = "\xB6\x69\xA6\xE6\xA4\xA4";  // 進行中
+inline constexpr char kWatchLegendConnect[] = "\xB3\x73\xBD\x75 ms";  // 連線 ms
+inline constexpr char kWatchLegendEcho[] = "Echo ms";
+// "監測中，%s 起，%d 個端點" / "已停止，%s 起，%d 個端點": the start in local time.
+inline constexpr char kWatchRunningFormat[] = "\xBA\xCA\xB4\xFA\xA4\xA4\xA1\x41%s \xB0\x5F\xA1\x41%d \xAD\xD3\xBA\xDD\xC2\x49";
+inline constexpr char kWatchStoppedFormat[] = "\xA4\x77\xB0\xB1\xA4\xEE\xA1\x41%s \xB0\x5F\xA1\x41%d \xAD\xD3\xBA\xDD\xC2\x49";
+inline constexpr char kWatchStartFailed[] = "\xB5\x4C\xAA\x6B\xB6\x7D\xA9\x6C\xBA\xCA\xB4\xFA\xA1\x47";  // 無法開始監測：
+inline constexpr char kWatchLogFilter[] = "JSON Lines (*.jsonl)";
+inline constexpr char kWatchHtmlFilter[] = "HTML (*.html)";
 inline constexpr char kCheckProgressFormat[] = "\xA4\x77\xA7\xB9\xA6\xA8 %d / %d";  // 已完成 %d / %d
 inline constexpr char kCheckProgressDoneFormat[] = "\xA4\x77\xA7\xB9\xA6\xA8 %d / %d\xA1\x5D%.1f \xAC\xED\xA1\x5E";  // 已完成 %d / %d（%.1f 秒）
 inline constexpr char kCheckStoppedProgressFormat[] = "\xA4\x77\xB0\xB1\xA4\xEE\xA1\x47\xA4\x77\xA7\xB9\xA6\xA8 %d / %d";  // 已停止：已完成 %d / %d

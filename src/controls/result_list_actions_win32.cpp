@@ -19,7 +19,6 @@ namespace rk {
 
 namespace {
 
-constexpr UINT kBig5CodePage = 950;
 constexpr LCID kChineseTaiwan = 0x0404;
 // Another program normally holds the clipboard for moments only.
 constexpr uint32_t kClipboardWaitMs = 1000;

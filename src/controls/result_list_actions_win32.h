@@ -22,6 +22,9 @@ namespace rk {
 enum class ClipboardOutcome { Done, Busy, Failed };
 [[nodiscard]] ClipboardOutcome PutTextOnClipboard(HWND owner, const std::wstring& text);
 
+// The code page of the program's texts (Big5).
+inline constexpr UINT kBig5CodePage = 950;
+
 // The bytes of `codePage` as UTF-16.
 [[nodiscard]] std::wstring Widen(const std::string& bytes, UINT codePage);
 

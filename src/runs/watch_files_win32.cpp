@@ -1,6 +1,7 @@
 #include <io.h>
 #include <stdio.h>
 #include <windows.h>
+#undef ReplaceFile  // a macro of windows.h for ReplaceFileA; ours is another function
 
 #include "runs/watch_log.h"
 

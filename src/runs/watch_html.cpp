@@ -26,17 +26,6 @@ std::string UtcText(int64_t utcMs) {
   return iso.substr(0, 10) + " " + iso.substr(11, 8);
 }
 
-std::string DurationText(double ms) {
-  if (ms < 1000) return Format("%.0f ms", ms);
-  const auto seconds = static_cast<int64_t>(std::llround(ms / 1000));
-  if (seconds < 60) return Format("%lld s", static_cast<long long>(seconds));
-  if (seconds < 3600)
-    return Format("%lld min %02lld s", static_cast<long long>(seconds / 60),
-                  static_cast<long long>(seconds % 60));
-  return Format("%lld h %02lld min", static_cast<long long>(seconds / 3600),
-                static_cast<long long>(seconds % 3600 / 60));
-}
-
 std::string MsText(double ms) { return Format("%.1f", ms); }
 
 // The value below which `share` of the samples lie, each minute's value

@@ -1,10 +1,11 @@
-// result_list_harness.exe CLIENT_ROOT RO_FOLDER: the result list's copy and save commands, its
-// context menu and the check window, on a client tree of loopback hosts that this harness
-// writes (one port listening, one refused, one name that must not resolve, and apart one port
-// that never answers).
+// result_list_harness.exe CLIENT_ROOT RO_FOLDER CLI_EXE: the result list's copy and save
+// commands, its context menu, the check window and the watch window, on a client tree of
+// loopback hosts that this harness writes (one port listening, one refused, one name that must
+// not resolve, and apart one port that never answers).
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <commdlg.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -181,13 +182,14 @@ void CopyAndMenu(const Window& w) {
   }
 }
 
-// The main window's save dialog: `path` typed and OK pressed, or Cancel when `path` is empty.
-void Save(const Window& w, const std::string& path) {
-  w.Command(IDM_SAVE_REPORT);
+// The save dialog that `ask` opens over `owner`: `path` typed and OK pressed, or Cancel when
+// `path` is empty.
+void SaveOver(HWND owner, const std::function<void()>& ask, const std::string& path) {
+  ask();
   HWND dialog = nullptr, name = nullptr;
   WaitFor([&] {
     for (HWND d = nullptr; (d = FindWindowExA(nullptr, d, "#32770", nullptr)) != nullptr;)
-      if (IsWindowVisible(d) && GetWindow(d, GW_OWNER) == w.main()) return (dialog = d) != nullptr;
+      if (IsWindowVisible(d) && GetWindow(d, GW_OWNER) == owner) return (dialog = d) != nullptr;
     return false;
   }, 5000);
   if (!Check(dialog != nullptr, "the save dialog opens")) return;
@@ -195,6 +197,11 @@ void Save(const Window& w, const std::string& path) {
   if (!path.empty()) SendMessageA(name, WM_SETTEXT, 0, LPARAM(path.c_str()));
   PostMessageW(dialog, WM_COMMAND, path.empty() ? IDCANCEL : IDOK, 0);
   WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+}
+
+// The main window's save dialog.
+void Save(const Window& w, const std::string& path) {
+  SaveOver(w.main(), [&] { w.Command(IDM_SAVE_REPORT); }, path);
 }
 
 void SaveReport(const Window& w, const std::string& root, const std::string& readOnly,
@@ -349,11 +356,136 @@ void StopAndKeys(const Window& w) {
   Check(w.Exited(10000), "and C still closes the program");
 }
 
+
+// A cell of another process's list view: the request and its text live in that process.
+std::string Cell(HWND list, int row, int column) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return "<no access>";
+  auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = remote + sizeof item;
+  item.cchTextMax = 1024;
+  WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+  const auto n = size_t(std::clamp<LRESULT>(SendMessageA(list, LVM_GETITEMTEXTA, WPARAM(row), LPARAM(remote)), 0, 1023));
+  std::string text(n, '\0');
+  ReadProcessMemory(process, item.pszText, text.data(), n, nullptr);
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return text;
+}
+
+size_t PixelsOf(const Pixels& pixels, COLORREF colour) {
+  return size_t(std::count_if(pixels.bgrx.begin(), pixels.bgrx.end(), [&](DWORD c) {
+    return (_byteswap_ulong(c) >> 8) == DWORD((GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour));
+  }));
+}
+
+// reachkit-cli.exe ARGS: its exit code and what it printed.
+std::pair<DWORD, std::string> RunCli(const std::string& cli, const std::string& args, const std::string& out) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = file;
+  PROCESS_INFORMATION process{};
+  std::string command = "\"" + cli + "\" " + args;
+  DWORD code = 999;
+  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    WaitForSingleObject(process.hProcess, 30000);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(file);
+  return {code, ReadFile(out)};
+}
+
+// The watch window: opened from the system menu beside a usable main window, its dialog keys
+// while the main window's modal run goes on, one row per endpoint filling as samples come, the
+// chart drawn, 停止 ending the watch within a second, the log saved and read back by
+// watch-summary, the HTML report saved, and closing within a second.
+void Watch(const Window& w, const Ports& ports, const std::string& root, const std::string& cli) {
+  using namespace rk::text;
+  w.Click(IDC_BTN_CLEAR);
+  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_WATCH, 0);
+  const HWND watch = w.WaitDialog(kWatchWindowTitle);
+  if (!Check(watch != nullptr, "the watch window opens from the system menu")) return;
+  const auto item = [&](int id) { return GetDlgItem(watch, id); };
+  const HWND list = item(IDC_WATCH_LIST);
+  const std::string open = Format("127.0.0.1:%d", ports.open);
+  Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 5 && Cell(list, 0, 1) == open &&
+            Cell(list, 1, 1) == Format("127.0.0.1:%d", ports.refused),
+        Format("one row per endpoint (%d), in the host list's order",
+               int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0))));
+
+  // Dialog keys reach it although the main window's modal loop runs: Tab moves the focus on.
+  SetForegroundWindow(watch);
+  SetFocus(list);
+  Sleep(300);
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  const DWORD thread = GetWindowThreadProcessId(watch, nullptr);
+  Key(VK_TAB, false), Key(VK_TAB, true);
+  Sleep(300);
+  Check(GetGUIThreadInfo(thread, &gui) && gui.hwndFocus == item(IDC_WATCH_HOUR),
+        "Tab in the watch window moves the focus from the list to the next control");
+
+  // The main window stays usable meanwhile.
+  w.Click(IDC_BTN_PING);
+  Check(WaitFor([&] { return w.Count() > 0; }, 5000) && Enabled(w.main()),
+        "the main window runs a Ping while the watch window is open");
+
+  Check(WaitFor([&] { return Cell(list, 0, 3).ends_with(" ms") && Cell(list, 1, 3) == kWatchLost; }, 15000),
+        "the rows fill: the listening port's time, the refused port lost: " + Cell(list, 0, 3) + " / " +
+            Cell(list, 1, 3));
+  Check(Cell(list, 0, 2) == kWatchStateUp && Cell(list, 4, 2) == kWatchStateUnresolved,
+        "states: " + Cell(list, 0, 2) + " / " + Cell(list, 4, 2));
+  const RECT chart = RectIn(nullptr, item(IDC_WATCH_CHART));
+  Sleep(1200);
+  SetCursorPos(0, 0);
+  Grab(RectIn(nullptr, watch), root + "\\watch-window.png");
+  const Pixels drawn = Grab(chart);
+  Check(PixelsOf(drawn, RGB(255, 255, 255)) > size_t(drawn.width * drawn.height / 2) &&
+            PixelsOf(drawn, RGB(0, 70, 160)) > 0,
+        "the chart is drawn: a white plot with the connect time's line");
+  SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+  ListView_SetItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  Check(WaitFor([&] { return PixelsOf(Grab(chart), RGB(200, 0, 0)) > 0; }, 3000),
+        "the refused port's row charts its lost samples");
+
+  ULONGLONG start = GetTickCount64();
+  SendMessageW(item(IDC_WATCH_START), BM_CLICK, 0, 0);
+  const ULONGLONG stopMs = GetTickCount64() - start;
+  Check(stopMs <= 1000 && Text(item(IDC_WATCH_START)) == kWatchStart &&
+            Text(item(IDC_WATCH_STATUS)).rfind(std::string(kWatchStoppedFormat).substr(0, 6), 0) == 0,
+        Format("停止 ends the watch within a second (%llu ms)", stopMs));
+
+  const std::string log = root + "\\watch.jsonl", html = root + "\\watch.html";
+  SaveOver(watch, [&] { PostMessageW(watch, WM_COMMAND, IDC_WATCH_SAVE_LOG, 0); }, log);
+  const auto [code, summary] = RunCli(cli, "watch-summary \"" + log + "\"", root + "\\summary.txt");
+  Check(code == 1 && summary.find(open) != std::string::npos,
+        Format("the saved log reads back with watch-summary (exit %lu, an outage): ", code) + summary.substr(0, 200));
+  SaveOver(watch, [&] { PostMessageW(watch, WM_COMMAND, IDC_WATCH_SAVE_HTML, 0); }, html);
+  Check(ReadFile(html).rfind("<!DOCTYPE html>", 0) == 0, "the HTML report is saved");
+
+  SendMessageW(item(IDC_WATCH_START), BM_CLICK, 0, 0);
+  Check(Text(item(IDC_WATCH_START)) == kWatchStop, "開始 starts it again");
+  start = GetTickCount64();
+  SendMessageW(item(IDC_WATCH_CLOSE), BM_CLICK, 0, 0);
+  Check(!IsWindow(watch) && GetTickCount64() - start <= 1000 && !w.Exited(0),
+        Format("關閉 ends the watch and the window within a second (%llu ms); the program runs on",
+               GetTickCount64() - start));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) return 2;
-  const std::string exe = argv[1], root = argv[2], readOnly = argv[3];
+  if (argc < 5) return 2;
+  const std::string exe = argv[1], root = argv[2], readOnly = argv[3], cli = argv[4];
   const Ports ports;
   SetEnvironmentVariableA("REACHKIT_TEST_NO_NAME_LOOKUP", "1");  // inherited by the program
   {
@@ -362,6 +494,7 @@ int main(int argc, char** argv) {
       CheckAll(w, ports);
       CopyAndMenu(w);
       SaveReport(w, root, readOnly, ports);
+      Watch(w, ports, root, cli);
     }
     w.Close();
   }
