@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <sstream>
+#include <system_error>
 #include <utility>
 
 #include "base/codepage.h"
@@ -21,6 +22,7 @@ namespace rk {
 
 namespace {
 
+constexpr UINT kStarted = WM_APP + 1;  // the starter thread is done; wParam: it started
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 1000;
 constexpr uint32_t kShortSpanMs = 10 * 60'000;
@@ -115,33 +117,57 @@ BOOL WatchWindow::OnInitDialog() {
                           static_cast<unsigned long long>(GetTickCount64()));
   m_nLocalOffsetMinutes = LocalOffsetMinutes(std::chrono::duration_cast<std::chrono::seconds>(
       std::chrono::system_clock::now().time_since_epoch()).count());
-  StartWatch();
   SetTimer(m_hWnd, kRefreshTimer, kRefreshMs, nullptr);
-  Refresh();
-  if (!m_snapshot.endpoints.empty())
-    ListView_SetItemState(m_hList, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  StartWatch();
   return TRUE;
 }
 
 void WatchWindow::StartWatch() {
+  if (m_catalogue.empty() || m_starter.joinable()) return;
   WatchOptions options;
   options.logPath = m_strLogPath;
   options.proxy = m_proxy;
   options.clientRoot = NativeTextToUtf8(m_strClientRoot);
-  auto watch = std::make_unique<Watch>(m_resolver, m_echo, options);
-  std::string error;
-  if (m_catalogue.empty() || !watch->Start(m_catalogue, {}, &error)) {
-    if (!m_catalogue.empty())
-      MessageBox((std::string(text::kWatchStartFailed) + Utf8ToCp950(error)).c_str(),
-                 MB_OK | MB_ICONERROR);
-  } else {
-    m_pWatch = std::move(watch);
+  m_pStarting = std::make_unique<Watch>(m_resolver, m_echo, options);
+  m_strStartError.clear();
+  EnableWindow(GetDlgItem(IDC_WATCH_START), FALSE);
+  // Starting looks the host names up (bounded by the connect time-out): off this thread, so
+  // the window answers meanwhile.
+  try {
+    m_starter = std::thread([this, watch = m_pStarting.get(), window = m_hWnd] {
+      const bool started = watch->Start(m_catalogue, {}, &m_strStartError);
+      PostMessageA(window, kStarted, started ? 1 : 0, 0);
+    });
+  } catch (const std::system_error&) {
+    m_pStarting.reset();
+    EnableWindow(GetDlgItem(IDC_WATCH_START), TRUE);
   }
+}
+
+void WatchWindow::OnStarted(bool started) {
+  if (m_starter.joinable()) m_starter.join();
+  if (started) {
+    m_pWatch = std::move(m_pStarting);
+  } else {
+    m_pStarting.reset();
+    MessageBox((std::string(text::kWatchStartFailed) + Utf8ToCp950(m_strStartError)).c_str(),
+               MB_OK | MB_ICONERROR);
+  }
+  EnableWindow(GetDlgItem(IDC_WATCH_START), TRUE);
   SetDlgItemText(IDC_WATCH_START, m_pWatch && m_pWatch->running() ? text::kWatchStop : text::kWatchStart);
+  Refresh();
+  if (!m_snapshot.endpoints.empty() && Selected() < 0)
+    ListView_SetItemState(m_hList, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
 void WatchWindow::StopWatch() {
-  // Stop returns within a second: the samples in flight are given up, not waited for.
+  // A start under way ends first (its look-ups are bounded); Stop then returns within a
+  // second: the samples in flight are given up, not waited for.
+  if (m_starter.joinable()) m_starter.join();
+  if (m_pStarting) {
+    m_pStarting->Stop();
+    m_pWatch = std::move(m_pStarting);
+  }
   if (m_pWatch) m_pWatch->Stop();
 }
 
@@ -149,10 +175,11 @@ void WatchWindow::OnStartStop() {
   if (m_pWatch && m_pWatch->running()) {
     StopWatch();
     SetDlgItemText(IDC_WATCH_START, text::kWatchStart);
+    Refresh();
   } else {
+    m_pWatch.reset();
     StartWatch();  // the same log goes on: a second header starts the new part
   }
-  Refresh();
 }
 
 void WatchWindow::OnSpan() {
@@ -310,6 +337,9 @@ bool WatchWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
   switch (message) {
     case WM_TIMER:
       if (wParam == kRefreshTimer) Refresh();
+      return true;
+    case kStarted:
+      OnStarted(wParam != 0);
       return true;
     case WM_SIZE: {
       m_layout.Apply();

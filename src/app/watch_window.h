@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/host_catalogue.h"
@@ -44,6 +45,7 @@ class WatchWindow : public ui::DialogBase {
 
  private:
   void StartWatch();
+  void OnStarted(bool started);
   void StopWatch();
   void OnStartStop();
   void OnSaveLog();
@@ -62,7 +64,10 @@ class WatchWindow : public ui::DialogBase {
   std::optional<ProxyRoute> m_proxy;
   std::string m_strClientRoot;
   std::string m_strLogPath;  // the watch's own log, in the temporary folder
-  std::unique_ptr<Watch> m_pWatch;
+  std::unique_ptr<Watch> m_pWatch;     // the watch shown (running or stopped)
+  std::unique_ptr<Watch> m_pStarting;  // being started by m_starter
+  std::thread m_starter;
+  std::string m_strStartError;         // written by m_starter before it posts
   WatchSnapshot m_snapshot;               // the last one shown
   std::vector<std::vector<WatchOutage>> m_outages;  // per row, from the summary
   int m_nLocalOffsetMinutes = 0;

@@ -378,9 +378,8 @@ std::string Cell(HWND list, int row, int column) {
 }
 
 size_t PixelsOf(const Pixels& pixels, COLORREF colour) {
-  return size_t(std::count_if(pixels.bgrx.begin(), pixels.bgrx.end(), [&](DWORD c) {
-    return (_byteswap_ulong(c) >> 8) == DWORD((GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour));
-  }));
+  return size_t(std::count_if(pixels.bgrx.begin(), pixels.bgrx.end(),
+                              [&](DWORD c) { return (_byteswap_ulong(c) >> 8) == colour; }));
 }
 
 // reachkit-cli.exe ARGS: its exit code and what it printed.
@@ -445,8 +444,9 @@ void Watch(const Window& w, const Ports& ports, const std::string& root, const s
   Check(Cell(list, 0, 2) == kWatchStateUp && Cell(list, 4, 2) == kWatchStateUnresolved,
         "states: " + Cell(list, 0, 2) + " / " + Cell(list, 4, 2));
   const RECT chart = RectIn(nullptr, item(IDC_WATCH_CHART));
-  Sleep(1200);
+  SetForegroundWindow(watch);
   SetCursorPos(0, 0);
+  Sleep(1200);
   Grab(RectIn(nullptr, watch), root + "\\watch-window.png");
   const Pixels drawn = Grab(chart);
   Check(PixelsOf(drawn, RGB(255, 255, 255)) > size_t(drawn.width * drawn.height / 2) &&
@@ -473,7 +473,7 @@ void Watch(const Window& w, const Ports& ports, const std::string& root, const s
   Check(ReadFile(html).rfind("<!DOCTYPE html>", 0) == 0, "the HTML report is saved");
 
   SendMessageW(item(IDC_WATCH_START), BM_CLICK, 0, 0);
-  Check(Text(item(IDC_WATCH_START)) == kWatchStop, "開始 starts it again");
+  Check(WaitFor([&] { return Text(item(IDC_WATCH_START)) == kWatchStop; }, 5000), "開始 starts it again");
   start = GetTickCount64();
   SendMessageW(item(IDC_WATCH_CLOSE), BM_CLICK, 0, 0);
   Check(!IsWindow(watch) && GetTickCount64() - start <= 1000 && !w.Exited(0),
