@@ -376,7 +376,7 @@ void CReachkitDlg::OnWatch() {
     proxy = std::move(route);
   m_pWatchWindow.reset();
   m_pWatchWindow = std::make_unique<WatchWindow>(m_hWnd, m_catalogue, WindowNameResolver(), m_icmp,
-                                                 std::move(proxy), paths.root());
+                                                 std::move(proxy), paths.root(), ReadFileVersion());
   if (!m_pWatchWindow->Open()) m_pWatchWindow.reset();
 }
 

@@ -53,13 +53,15 @@ SYSTEMTIME LocalNow() {
 }  // namespace
 
 WatchWindow::WatchWindow(HWND parent, const HostCatalogue& catalogue, NameResolver& resolver,
-                         EchoService& echo, std::optional<ProxyRoute> proxy, std::string clientRoot)
+                         EchoService& echo, std::optional<ProxyRoute> proxy, std::string clientRoot,
+                         std::string version)
     : DialogBase(IDD_WATCH_WINDOW, parent),
       m_catalogue(catalogue),
       m_resolver(resolver),
       m_echo(echo),
       m_proxy(std::move(proxy)),
-      m_strClientRoot(std::move(clientRoot)) {
+      m_strClientRoot(std::move(clientRoot)),
+      m_strVersion(std::move(version)) {
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&classes);
 }
@@ -297,7 +299,7 @@ void WatchWindow::OnSaveHtml() {
   if (!path) return;
   std::ostringstream html;
   std::string error;
-  if (!WriteWatchReportHtml(m_strLogPath, html, &error)) {
+  if (!WriteWatchReportHtml(m_strLogPath, m_strVersion, html, &error)) {
     MessageBox(Format(text::kSaveFailedFormat, path->c_str(), Utf8ToCp950(error).c_str()).c_str(),
                MB_OK | MB_ICONERROR);
     return;

@@ -25,9 +25,11 @@ namespace rk {
 class WatchWindow : public ui::DialogBase {
  public:
   // `catalogue`, `resolver` and `echo` must outlive the window. `proxy`: the stored proxy the
-  // client uses, when it uses one; `clientRoot` is named in the log (code page 950).
+  // client uses, when it uses one; `clientRoot` is named in the log (code page 950), `version`
+  // in the HTML report.
   WatchWindow(HWND parent, const HostCatalogue& catalogue, NameResolver& resolver,
-              EchoService& echo, std::optional<ProxyRoute> proxy, std::string clientRoot);
+              EchoService& echo, std::optional<ProxyRoute> proxy, std::string clientRoot,
+              std::string version);
   ~WatchWindow() override;
 
   // Opens the window and starts the watch; false when the window could not be made.
@@ -63,6 +65,7 @@ class WatchWindow : public ui::DialogBase {
   EchoService& m_echo;
   std::optional<ProxyRoute> m_proxy;
   std::string m_strClientRoot;
+  std::string m_strVersion;
   std::string m_strLogPath;  // the watch's own log, in the temporary folder
   std::unique_ptr<Watch> m_pWatch;     // the watch shown (running or stopped)
   std::unique_ptr<Watch> m_pStarting;  // being started by m_starter

@@ -1,10 +1,12 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "base/codepage.h"
@@ -17,6 +19,7 @@
 #include "probes/icmp_echo.h"
 #include "runs/watch.h"
 #include "runs/watch_log.h"
+#include "runs/watch_report.h"
 
 namespace rk::cli {
 
@@ -38,6 +41,7 @@ struct SummaryCommandOptions {
   std::string log;
   std::string from;
   std::string to;
+  std::string html;
 };
 
 // "90", "90s", "500ms", "5m", "2h" as milliseconds; nullopt for anything else or 0.
@@ -257,6 +261,21 @@ int RunSummaryCommand(const Context& context, const SummaryCommandOptions& given
   WatchSummary summary;
   std::string error;
   std::size_t skipped = 0;
+  if (!given.html.empty()) {
+    // The page covers the whole log: its charts are the watch's story, not a window of it.
+    std::ostringstream page;
+    if (!WriteWatchReportHtml(given.log, REACHKIT_VERSION, page, &error)) {
+      context.err << "reachkit-cli: " << error << "\n" << std::flush;
+      return kExitFailed;
+    }
+    std::ofstream html(given.html, std::ios::binary | std::ios::trunc);
+    html << page.str();
+    html.close();
+    if (!html) {
+      context.err << "reachkit-cli: cannot write the HTML report to " << given.html << '\n' << std::flush;
+      return kExitFailed;
+    }
+  }
   if (!SummarizeWatchLog(given.log, from, to, summary, &error, &skipped)) {
     context.err << "reachkit-cli: " << error << "\n" << std::flush;
     return kExitFailed;
@@ -305,6 +324,9 @@ void AddWatchCommands(Commands& commands) {
   read->add_option("LOG", summary->log, "the log watch --log wrote")->required();
   read->add_option("--from", summary->from, "from this UTC time (2026-12-07T09:00:00Z)")->option_text("T");
   read->add_option("--to", summary->to, "up to this UTC time, not included")->option_text("T");
+  read->add_option("--html", summary->html,
+                   "also write the whole log as one HTML page (charts, outages) to FILE")
+      ->option_text("FILE");
 }
 
 }  // namespace rk::cli
