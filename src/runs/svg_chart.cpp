@@ -24,11 +24,12 @@ constexpr int64_t kTimeStepsMs[] = {
     6 * kHourMs,    12 * kHourMs,   kDayMs,
 };
 
-// Room around the plot: the legend above, the y labels and the axis name on
-// the left, the clock labels and the axis name below.
+// Room around the plot: the legend and, under it, the strip of loss marks
+// above (so that no mark hides a line), the y labels and the axis name on the
+// left, the clock labels and the axis name below.
 constexpr double kLeftMargin = 62;
 constexpr double kRightMargin = 18;
-constexpr double kTopMargin = 34;
+constexpr double kTopMargin = 46;
 constexpr double kBottomMargin = 42;
 
 struct Look {
@@ -295,7 +296,7 @@ std::string SvgChart(const ChartSpec& spec) {
                   Number(plot.bottom + 16).c_str(), tick.label.c_str());
   svg += "</g>";
   svg += Format("<text class=\"axis-name\" x=\"%s\" y=\"%s\" text-anchor=\"middle\" "
-                "transform=\"rotate(-90 %s %s)\">ms</text>",
+                "transform=\"rotate(-90 %s %s)\">time (ms)</text>",
                 Number(16).c_str(), Number((plot.top + plot.bottom) / 2).c_str(), Number(16).c_str(),
                 Number((plot.top + plot.bottom) / 2).c_str());
   svg += Format("<text class=\"axis-name\" x=\"%s\" y=\"%s\" text-anchor=\"middle\">%s</text>",
@@ -326,7 +327,7 @@ std::string SvgChart(const ChartSpec& spec) {
     svg += "</g>";
   }
 
-  // Lost samples: a cross each along the plot's top, one per pixel column.
+  // Lost samples: a cross each in the strip above the plot, one per pixel column.
   if (!spec.losses.empty()) {
     std::string path;
     int64_t lastColumn = -1;
@@ -339,14 +340,14 @@ std::string SvgChart(const ChartSpec& spec) {
       const auto column = static_cast<int64_t>(x);
       if (column == lastColumn) continue;
       lastColumn = column;
-      path += Format("M%s %sl8 8m0 -8l-8 8", Number(x - 4).c_str(), Number(plot.top + 4).c_str());
+      path += Format("M%s %sl8 8m0 -8l-8 8", Number(x - 4).c_str(), Number(plot.top - 12).c_str());
     }
     svg += Format("<path class=\"loss-marks\" d=\"%s\" stroke=\"%s\" stroke-width=\"1.8\" "
                   "fill=\"none\"><title>%zu %s</title></path>",
                   path.c_str(), kLossColour, marks.size(), EscapeXml(spec.lossName).c_str());
   }
 
-  Legend(svg, spec, 16);
+  Legend(svg, spec, 14);
   svg += "</svg>";
   return svg;
 }
