@@ -142,9 +142,6 @@ class HtmlReportTest(h.CliCase):
         # Drawn: the conclusion's tinted box and the table's lines are not white.
         inked = sum(1 for row in pixels for p in row if p != (255, 255, 255))
         self.assertGreater(inked, len(pixels) * len(pixels[0]) // 50)
-        bad = self.host_path(self.dir / "no-such-folder" / "r.html")
-        self.assertEqual(self.run_cli("--root", self.root, "report", "--html", bad,
-                                      "--timeout-ms", "500", "--no-diagnose")[0], 1)
 
     def test_watch_report_has_a_row_and_a_chart_per_endpoint_and_a_band_per_outage(self):
         html = self.dir / "watch.html"
