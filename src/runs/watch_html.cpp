@@ -104,7 +104,8 @@ void SummaryTable(const WatchHtmlInput& input, std::ostream& out) {
   for (std::size_t i = 0; i < input.endpoints.size(); ++i) {
     const WatchEndpoint& endpoint = input.endpoints[i];
     const WatchTotals totals = TotalsOf(endpoint);
-    const bool bad = totals.lost > 0 || !endpoint.outages.empty();
+    // A lost sample now and then is the internet's weather; one in a hundred is worth a look.
+    const bool bad = !endpoint.outages.empty() || totals.lost * 100 >= totals.samples;
     double longest = 0;
     for (const WatchOutage& outage : endpoint.outages) longest = std::max(longest, outage.durationMs);
     out << "<tr class=\"endpoint-row " << (bad ? "bad" : "good") << "\"><td class=\"num\">" << i
