@@ -122,9 +122,13 @@ TEST_F(SvgChartDrawing, TickLabelsSitBesideThePlotAndEveryValueInsideIt) {
   }
   const std::vector<double> xs = GroupValues(svg, "x-ticks", "x");
   ASSERT_GE(xs.size(), 5u);
-  for (const double x : xs) {
-    EXPECT_GE(x, plot.left);
-    EXPECT_LE(x, plot.right);
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    EXPECT_GE(xs[i], plot.left);
+    EXPECT_LE(xs[i], plot.right);
+    // "HH:MM" in 12-unit type takes about 40 units: neighbours must not touch.
+    if (i > 0) {
+      EXPECT_GE(xs[i] - xs[i - 1], 48) << "labels overlap";
+    }
   }
   // The y labels are whole numbers up to the top tick, which is above the highest value.
   const std::regex labels(">(\\d+)</text>");
