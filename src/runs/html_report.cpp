@@ -42,7 +42,7 @@ td.verdict { font-weight: bold; white-space: nowrap; }
 td.verdict.good { color: #1e6b22; }
 td.verdict.bad { color: #a3151f; }
 ul.keys { list-style: none; padding-left: 0; font-family: monospace; margin: 4px 0; }
-svg.chart { max-width: 100%; height: auto; display: block; margin: 4px 0 8px; }
+svg.chart, svg.share-bar { max-width: 100%; height: auto; display: block; margin: 4px 0 8px; }
 .endpoint { margin-bottom: 18px; }
 .note { color: #555; font-size: 13px; }
 @media print {
@@ -79,6 +79,10 @@ void EndpointTable(const CheckRun& run, std::ostream& out) {
   const CheckReport& report = run.report;
   const bool proxied = run.proxy.has_value();
   out << "<h2>Endpoints</h2>\n";
+  std::vector<BarPart> parts;
+  for (std::size_t v = 0; v < kVerdictCount; ++v)
+    parts.push_back({VerdictName(static_cast<Verdict>(v)), report.counts[v], v == 0});
+  out << SvgShareBar("verdicts", "endpoints by verdict", parts) << '\n';
   if (proxied)
     out << "<p>Tried directly and through the stored "
         << (ProxyTypeName(run.proxy->type) != nullptr ? ProxyTypeName(run.proxy->type) : "?")

@@ -352,4 +352,49 @@ std::string SvgChart(const ChartSpec& spec) {
   return svg;
 }
 
+std::string SvgShareBar(const std::string& id, const std::string& title,
+                        const std::vector<BarPart>& parts, int width) {
+  constexpr double kBarHeight = 22;
+  constexpr double kMinPart = 3;
+  std::size_t total = 0, shown = 0;
+  for (const BarPart& part : parts) {
+    total += part.count;
+    shown += part.count > 0 ? 1 : 0;
+  }
+  const std::string safeId = EscapeXml(id);
+  std::string svg = Format(
+      "<svg class=\"share-bar\" id=\"%s\" viewBox=\"0 0 %d 58\" width=\"%d\" height=\"58\" "
+      "role=\"img\" aria-label=\"%s\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#222\">"
+      "<defs><pattern id=\"%s-hatch\" width=\"7\" height=\"7\" patternUnits=\"userSpaceOnUse\" "
+      "patternTransform=\"rotate(45)\"><rect width=\"7\" height=\"7\" fill=\"#fbe3e2\"/>"
+      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"7\" stroke=\"%s\" stroke-width=\"2.4\"/></pattern></defs>",
+      safeId.c_str(), width, width, EscapeXml(title).c_str(), safeId.c_str(), kBandColour);
+  // Every shown part gets its minimum first; the rest of the width goes by count.
+  const double spare = std::max(0.0, width - 2 - kMinPart * static_cast<double>(shown));
+  double x = 1, legendX = 1;
+  for (const BarPart& part : parts) {
+    if (part.count == 0) continue;
+    const double w = kMinPart + spare * static_cast<double>(part.count) / static_cast<double>(total);
+    const std::string fill = part.good ? std::string("#2f7d32") : "url(#" + safeId + "-hatch)";
+    const std::string label = Format("%s %zu", part.name.c_str(), part.count);
+    svg += Format("<rect class=\"share-part\" x=\"%s\" y=\"4\" width=\"%s\" height=\"%s\" "
+                  "fill=\"%s\" stroke=\"#333\" stroke-width=\"0.8\"><title>%s</title></rect>",
+                  Number(x).c_str(), Number(w).c_str(), Number(kBarHeight).c_str(), fill.c_str(),
+                  EscapeXml(label).c_str());
+    svg += Format("<rect x=\"%s\" y=\"38\" width=\"14\" height=\"12\" fill=\"%s\" "
+                  "stroke=\"#333\" stroke-width=\"0.8\"/><text x=\"%s\" y=\"48\">%s</text>",
+                  Number(legendX).c_str(), fill.c_str(), Number(legendX + 19).c_str(),
+                  EscapeXml(label).c_str());
+    // The name inside its part too where it fits, haloed to stay legible on the hatching.
+    if (w >= 7.0 * static_cast<double>(label.size()) + 8)
+      svg += Format("<text x=\"%s\" y=\"19\" text-anchor=\"middle\" font-weight=\"bold\" "
+                    "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\">%s</text>",
+                    Number(x + w / 2).c_str(), EscapeXml(label).c_str());
+    legendX += 19 + 7.0 * static_cast<double>(label.size()) + 18;
+    x += w;
+  }
+  svg += "</svg>";
+  return svg;
+}
+
 }  // namespace rk

@@ -5,6 +5,7 @@
 // HTML page: no script, no external reference, styles in attributes so the
 // chart reads the same in any page. Shapes and dash patterns tell the series
 // apart as well as the colours do, so a grey print stays readable.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -85,5 +86,16 @@ struct TimeTick {
 
 // The chart as one <svg> element.
 [[nodiscard]] std::string SvgChart(const ChartSpec& spec);
+
+// A share bar: one bar split by count into parts, the good ones solid, the
+// others hatched, each named with its count in the legend below. Parts with
+// a count of 0 are left out; a part that has any is at least 3 units wide.
+struct BarPart {
+  std::string name;  // UTF-8
+  std::size_t count = 0;
+  bool good = false;
+};
+[[nodiscard]] std::string SvgShareBar(const std::string& id, const std::string& title,
+                                      const std::vector<BarPart>& parts, int width = 960);
 
 }  // namespace rk
