@@ -97,7 +97,7 @@ std::vector<std::vector<ChartPoint>> Runs(const ChartSeries& series, int64_t sta
   return runs;
 }
 
-void Legend(std::string& svg, const ChartSpec& spec, double y) {
+void Legend(std::string& svg, const LineChart& chart, double y) {
   double x = kLeftMargin;
   const auto advance = [&x](std::string_view text) {
     // A rough width: CJK characters take about two Latin ones.
@@ -108,7 +108,7 @@ void Legend(std::string& svg, const ChartSpec& spec, double y) {
     }
     x += 34 + units * 6.6 + 18;
   };
-  for (const ChartSeries& series : spec.series) {
+  for (const ChartSeries& series : chart.series) {
     const Look look = LookOf(series.look);
     svg += Format("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2.2\"%s/>",
                   Number(x).c_str(), Number(y).c_str(), Number(x + 28).c_str(), Number(y).c_str(),
@@ -121,13 +121,13 @@ void Legend(std::string& svg, const ChartSpec& spec, double y) {
   svg += Format("<path d=\"M%s %sl8 8m0 -8l-8 8\" stroke=\"%s\" stroke-width=\"2\"/>",
                 Number(x + 10).c_str(), Number(y - 4).c_str(), kLossColour);
   svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", Number(x + 34).c_str(), Number(y + 4).c_str(),
-                EscapeXml(spec.lossName).c_str());
-  advance(spec.lossName);
+                EscapeXml(chart.lossName).c_str());
+  advance(chart.lossName);
   svg += Format("<rect x=\"%s\" y=\"%s\" width=\"28\" height=\"12\" fill=\"url(#%s-hatch)\" "
                 "stroke=\"%s\"/>",
-                Number(x).c_str(), Number(y - 6).c_str(), EscapeXml(spec.id).c_str(), kBandColour);
+                Number(x).c_str(), Number(y - 6).c_str(), EscapeXml(chart.id).c_str(), kBandColour);
   svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", Number(x + 34).c_str(), Number(y + 4).c_str(),
-                EscapeXml(spec.bandName).c_str());
+                EscapeXml(chart.bandName).c_str());
 }
 
 }  // namespace
@@ -148,9 +148,9 @@ std::string EscapeXml(std::string_view utf8) {
   return out;
 }
 
-PlotArea PlotAreaOf(const ChartSpec& spec) {
-  return {kLeftMargin, kTopMargin, std::max(kLeftMargin + 1, spec.width - kRightMargin),
-          std::max(kTopMargin + 1, spec.height - kBottomMargin)};
+PlotArea PlotAreaOf(const LineChart& chart) {
+  return {kLeftMargin, kTopMargin, std::max(kLeftMargin + 1, chart.width - kRightMargin),
+          std::max(kTopMargin + 1, chart.height - kBottomMargin)};
 }
 
 std::vector<double> NiceTicks(double maxValue, int maxTicks) {
@@ -225,17 +225,17 @@ std::vector<ChartPoint> ThinPoints(const std::vector<ChartPoint>& points, int64_
   return kept;
 }
 
-std::string SvgChart(const ChartSpec& spec) {
+std::string SvgChart(const LineChart& chart) {
   Scale scale;
-  scale.plot = PlotAreaOf(spec);
-  scale.startMs = spec.startMs;
-  scale.endMs = spec.endMs > spec.startMs ? spec.endMs : spec.startMs + kSecondMs;
+  scale.plot = PlotAreaOf(chart);
+  scale.startMs = chart.startMs;
+  scale.endMs = chart.endMs > chart.startMs ? chart.endMs : chart.startMs + kSecondMs;
   const PlotArea& plot = scale.plot;
   const int columns = static_cast<int>(plot.right - plot.left);
 
   std::vector<std::vector<std::vector<ChartPoint>>> seriesRuns;
   double highest = 0;
-  for (const ChartSeries& series : spec.series) {
+  for (const ChartSeries& series : chart.series) {
     seriesRuns.push_back(Runs(series, scale.startMs, scale.endMs));
     for (auto& run : seriesRuns.back()) {
       run = ThinPoints(run, scale.startMs, scale.endMs, columns);
@@ -245,13 +245,13 @@ std::string SvgChart(const ChartSpec& spec) {
   const std::vector<double> yTicks =
       NiceTicks(highest, std::max(2, static_cast<int>((plot.bottom - plot.top) / 40)));
   scale.top = yTicks.back();
-  const std::string id = EscapeXml(spec.id);
+  const std::string id = EscapeXml(chart.id);
 
   std::string svg = Format(
       "<svg class=\"chart\" id=\"%s\" viewBox=\"0 0 %d %d\" "
       "width=\"%d\" height=\"%d\" role=\"img\" aria-label=\"%s\" font-family=\"sans-serif\" "
       "font-size=\"12\" fill=\"#222\">",
-      id.c_str(), spec.width, spec.height, spec.width, spec.height, EscapeXml(spec.title).c_str());
+      id.c_str(), chart.width, chart.height, chart.width, chart.height, EscapeXml(chart.title).c_str());
   svg += Format(
       "<defs><pattern id=\"%s-hatch\" width=\"7\" height=\"7\" patternUnits=\"userSpaceOnUse\" "
       "patternTransform=\"rotate(45)\"><rect width=\"7\" height=\"7\" fill=\"#fbe3e2\"/>"
@@ -262,7 +262,7 @@ std::string SvgChart(const ChartSpec& spec) {
                 Number(plot.right - plot.left).c_str(), Number(plot.bottom - plot.top).c_str());
 
   // Outage bands under everything else, at least 2 units wide so a short one shows.
-  for (const ChartBand& band : spec.bands) {
+  for (const ChartBand& band : chart.bands) {
     const int64_t start = std::clamp(band.startMs, scale.startMs, scale.endMs);
     const int64_t end = std::clamp(std::max(band.endMs, band.startMs), scale.startMs, scale.endMs);
     const double x = scale.X(start);
@@ -304,8 +304,8 @@ std::string SvgChart(const ChartSpec& spec) {
                 ("time (UTC), " + MinuteText(scale.startMs) + " to " + MinuteText(scale.endMs)).c_str());
 
   // The series: one polyline per run, a dot for a lone point.
-  for (std::size_t s = 0; s < spec.series.size(); ++s) {
-    const Look look = LookOf(spec.series[s].look);
+  for (std::size_t s = 0; s < chart.series.size(); ++s) {
+    const Look look = LookOf(chart.series[s].look);
     svg += Format("<g class=\"series\" fill=\"none\" stroke=\"%s\" stroke-width=\"%s\" "
                   "stroke-linejoin=\"round\"%s>",
                   look.colour, Number(look.width).c_str(),
@@ -328,10 +328,10 @@ std::string SvgChart(const ChartSpec& spec) {
   }
 
   // Lost samples: a cross each in the strip above the plot, one per pixel column.
-  if (!spec.losses.empty()) {
+  if (!chart.losses.empty()) {
     std::string path;
     int64_t lastColumn = -1;
-    std::vector<ChartMark> marks = spec.losses;
+    std::vector<ChartMark> marks = chart.losses;
     std::sort(marks.begin(), marks.end(),
               [](const ChartMark& a, const ChartMark& b) { return a.utcMs < b.utcMs; });
     for (const ChartMark& mark : marks) {
@@ -344,10 +344,10 @@ std::string SvgChart(const ChartSpec& spec) {
     }
     svg += Format("<path class=\"loss-marks\" d=\"%s\" stroke=\"%s\" stroke-width=\"1.8\" "
                   "fill=\"none\"><title>%zu %s</title></path>",
-                  path.c_str(), kLossColour, marks.size(), EscapeXml(spec.lossName).c_str());
+                  path.c_str(), kLossColour, marks.size(), EscapeXml(chart.lossName).c_str());
   }
 
-  Legend(svg, spec, 14);
+  Legend(svg, chart, 14);
   svg += "</svg>";
   return svg;
 }

@@ -45,7 +45,7 @@ struct ChartMark {
   std::string title;  // shown on hover (UTF-8)
 };
 
-struct ChartSpec {
+struct LineChart {
   std::string id;  // unique within the page: names the chart's hatch pattern
   std::string title;  // the chart's accessible name (UTF-8)
   int width = 960;
@@ -63,7 +63,7 @@ struct ChartSpec {
 struct PlotArea {
   double left = 0, top = 0, right = 0, bottom = 0;
 };
-[[nodiscard]] PlotArea PlotAreaOf(const ChartSpec& spec);
+[[nodiscard]] PlotArea PlotAreaOf(const LineChart& chart);
 
 // "Nice" y ticks from 0 to at least `maxValue`: steps of 1, 2 or 5 times a
 // power of ten, at most `maxTicks` + 1 values, the last one >= maxValue.
@@ -85,7 +85,7 @@ struct TimeTick {
                                                  int64_t startMs, int64_t endMs, int columns);
 
 // The chart as one <svg> element.
-[[nodiscard]] std::string SvgChart(const ChartSpec& spec);
+[[nodiscard]] std::string SvgChart(const LineChart& chart);
 
 // A share bar: one bar split by count into parts, the good ones solid, the
 // others hatched, each named with its count in the legend below. Parts with

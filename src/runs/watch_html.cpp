@@ -71,28 +71,28 @@ std::string OutageTitle(const WatchOutage& outage) {
 }
 
 std::string ChartOf(const WatchHtmlInput& input, const WatchEndpoint& endpoint, std::size_t index) {
-  ChartSpec spec;
-  spec.id = Format("chart-%zu", index);
-  spec.title = "connect and echo times of " + endpoint.label;
-  spec.startMs = input.startMs;
-  spec.endMs = input.endMs;
-  spec.series.push_back(
+  LineChart chart;
+  chart.id = Format("chart-%zu", index);
+  chart.title = "connect and echo times of " + endpoint.label;
+  chart.startMs = input.startMs;
+  chart.endMs = input.endMs;
+  chart.series.push_back(
       MinuteSeries("connect p50", SeriesLook::Solid, endpoint.connect, &WatchMinute::p50));
-  spec.series.push_back(
+  chart.series.push_back(
       MinuteSeries("connect p95", SeriesLook::Dotted, endpoint.connect, &WatchMinute::p95));
   if (!endpoint.echo.empty())
-    spec.series.push_back(MinuteSeries("echo p50", SeriesLook::Dashed, endpoint.echo, &WatchMinute::p50));
+    chart.series.push_back(MinuteSeries("echo p50", SeriesLook::Dashed, endpoint.echo, &WatchMinute::p50));
   for (const WatchOutage& outage : endpoint.outages)
-    spec.bands.push_back({outage.startMs, outage.endMs.value_or(input.endMs), OutageTitle(outage)});
+    chart.bands.push_back({outage.startMs, outage.endMs.value_or(input.endMs), OutageTitle(outage)});
   for (const WatchFailure& failure : endpoint.failures)
-    spec.losses.push_back({failure.utcMs, failure.kind + " " + failure.verdict});
+    chart.losses.push_back({failure.utcMs, failure.kind + " " + failure.verdict});
   // Without the single failures, a minute that lost any stands for them.
   if (endpoint.failures.empty())
     for (const WatchMinute& minute : endpoint.connect)
-      if (minute.lost > 0) spec.losses.push_back({minute.utcMs, Format("%d lost", minute.lost)});
-  spec.lossName = "lost sample";
-  spec.bandName = "outage";
-  return SvgChart(spec);
+      if (minute.lost > 0) chart.losses.push_back({minute.utcMs, Format("%d lost", minute.lost)});
+  chart.lossName = "lost sample";
+  chart.bandName = "outage";
+  return SvgChart(chart);
 }
 
 void SummaryTable(const WatchHtmlInput& input, std::ostream& out) {
