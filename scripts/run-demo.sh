@@ -69,8 +69,8 @@ echo "== reachkit-cli telnet 5 (a Local host without a port)"
 
 echo "== reachkit-cli check --timeout-ms 3000 (every endpoint at once, with the causes)"
 "$cli" check --timeout-ms 3000 || true
-echo "== reachkit-cli report --timeout-ms 3000 --out $client/support-report.txt"
-"$cli" report --timeout-ms 3000 --out "$client/support-report.txt" || true
+echo "== reachkit-cli report --timeout-ms 3000 --out $client/support-report.txt --html $client/support-report.html"
+"$cli" report --timeout-ms 3000 --out "$client/support-report.txt" --html "$client/support-report.html" || true
 sed -n '1,12p' "$client/support-report.txt"
 echo "   ... ($(wc -l <"$client/support-report.txt") lines in all)"
 

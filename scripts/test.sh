@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test suite of both builds: the native build, the Windows build
+# Runs every test suite of both builds: the native build (with the HTML reports
+# rendered by headless chromium, its network off), the Windows build
 # under Wine (unit, CLI and window tests), ThreadSanitizer, AddressSanitizer
 # with UndefinedBehaviorSanitizer, the fuzzers (built in the same sanitizer
 # tree) for a bounded time, and the network-namespace tests. With CI=true

@@ -39,10 +39,10 @@ td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-sp
 td.nowrap { white-space: nowrap; }
 tr.bad td { background: #fff3f1; }
 td.verdict { font-weight: bold; white-space: nowrap; }
-tr.good td.verdict { color: #1e6b22; }
-tr.bad td.verdict { color: #a3151f; }
+td.verdict.good { color: #1e6b22; }
+td.verdict.bad { color: #a3151f; }
 ul.keys { list-style: none; padding-left: 0; font-family: monospace; margin: 4px 0; }
-svg.chart { max-width: 100%; height: auto; display: block; margin: 4px 0 8px; }
+svg.chart, svg.share-bar { max-width: 100%; height: auto; display: block; margin: 4px 0 8px; }
 .endpoint { margin-bottom: 18px; }
 .note { color: #555; font-size: 13px; }
 @media print {
@@ -79,6 +79,10 @@ void EndpointTable(const CheckRun& run, std::ostream& out) {
   const CheckReport& report = run.report;
   const bool proxied = run.proxy.has_value();
   out << "<h2>Endpoints</h2>\n";
+  std::vector<BarPart> parts;
+  for (std::size_t v = 0; v < kVerdictCount; ++v)
+    parts.push_back({VerdictName(static_cast<Verdict>(v)), report.counts[v], v == 0});
+  out << SvgShareBar("verdicts", "endpoints by verdict", parts) << '\n';
   if (proxied)
     out << "<p>Tried directly and through the stored "
         << (ProxyTypeName(run.proxy->type) != nullptr ? ProxyTypeName(run.proxy->type) : "?")
@@ -92,14 +96,17 @@ void EndpointTable(const CheckRun& run, std::ostream& out) {
     const EndpointResult& endpoint = report.endpoints[i];
     const bool open = endpoint.verdict == Verdict::Open;
     out << "<tr class=\"endpoint-row " << (open ? "good" : "bad") << "\"><td class=\"num\">"
-        << endpoint.index << "</td><td>" << ClientTextHtml(endpoint.label) << "</td><td class=\"nowrap\">"
-        << ClientTextHtml(EndpointText(endpoint)) << "</td><td class=\"verdict\">"
+        << endpoint.index << "</td><td class=\"nowrap\">" << ClientTextHtml(endpoint.label)
+        << "</td><td class=\"nowrap\">" << ClientTextHtml(EndpointText(endpoint))
+        << "</td><td class=\"verdict " << (open ? "good" : "bad") << "\">"
         << VerdictName(endpoint.verdict) << "</td><td class=\"num\">"
         << Format("%.1f ms", endpoint.ms) << "</td><td>" << EscapeXml(Cp950ToUtf8(endpoint.cause))
         << "</td>";
     if (proxied) {
       if (i < run.proxied.size())
-        out << "<td class=\"verdict\">" << ProxyVerdictName(run.proxied[i].verdict)
+        out << "<td class=\"verdict "
+            << (run.proxied[i].verdict == ProxyVerdict::OpenViaProxy ? "good" : "bad") << "\">"
+            << ProxyVerdictName(run.proxied[i].verdict)
             << "</td><td class=\"num\">"
             << Format("%.1f ms", run.proxied[i].ms) << "</td><td>"
             << Utf8Html(run.proxied[i].reason) << "</td>";

@@ -24,11 +24,12 @@ constexpr int64_t kTimeStepsMs[] = {
     6 * kHourMs,    12 * kHourMs,   kDayMs,
 };
 
-// Room around the plot: the legend above, the y labels and the axis name on
-// the left, the clock labels and the axis name below.
+// Room around the plot: the legend and, under it, the strip of loss marks
+// above (so that no mark hides a line), the y labels and the axis name on the
+// left, the clock labels and the axis name below.
 constexpr double kLeftMargin = 62;
 constexpr double kRightMargin = 18;
-constexpr double kTopMargin = 34;
+constexpr double kTopMargin = 46;
 constexpr double kBottomMargin = 42;
 
 struct Look {
@@ -96,7 +97,7 @@ std::vector<std::vector<ChartPoint>> Runs(const ChartSeries& series, int64_t sta
   return runs;
 }
 
-void Legend(std::string& svg, const ChartSpec& spec, double y) {
+void Legend(std::string& svg, const LineChart& chart, double y) {
   double x = kLeftMargin;
   const auto advance = [&x](std::string_view text) {
     // A rough width: CJK characters take about two Latin ones.
@@ -107,7 +108,7 @@ void Legend(std::string& svg, const ChartSpec& spec, double y) {
     }
     x += 34 + units * 6.6 + 18;
   };
-  for (const ChartSeries& series : spec.series) {
+  for (const ChartSeries& series : chart.series) {
     const Look look = LookOf(series.look);
     svg += Format("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2.2\"%s/>",
                   SvgNumber(x).c_str(), SvgNumber(y).c_str(), SvgNumber(x + 28).c_str(), SvgNumber(y).c_str(),
@@ -120,13 +121,13 @@ void Legend(std::string& svg, const ChartSpec& spec, double y) {
   svg += Format("<path d=\"M%s %sl8 8m0 -8l-8 8\" stroke=\"%s\" stroke-width=\"2\"/>",
                 SvgNumber(x + 10).c_str(), SvgNumber(y - 4).c_str(), kLossColour);
   svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", SvgNumber(x + 34).c_str(), SvgNumber(y + 4).c_str(),
-                EscapeXml(spec.lossName).c_str());
-  advance(spec.lossName);
+                EscapeXml(chart.lossName).c_str());
+  advance(chart.lossName);
   svg += Format("<rect x=\"%s\" y=\"%s\" width=\"28\" height=\"12\" fill=\"url(#%s-hatch)\" "
                 "stroke=\"%s\"/>",
-                SvgNumber(x).c_str(), SvgNumber(y - 6).c_str(), EscapeXml(spec.id).c_str(), kBandColour);
+                SvgNumber(x).c_str(), SvgNumber(y - 6).c_str(), EscapeXml(chart.id).c_str(), kBandColour);
   svg += Format("<text x=\"%s\" y=\"%s\">%s</text>", SvgNumber(x + 34).c_str(), SvgNumber(y + 4).c_str(),
-                EscapeXml(spec.bandName).c_str());
+                EscapeXml(chart.bandName).c_str());
 }
 
 }  // namespace
@@ -147,9 +148,9 @@ std::string EscapeXml(std::string_view utf8) {
   return out;
 }
 
-PlotArea PlotAreaOf(const ChartSpec& spec) {
-  return {kLeftMargin, kTopMargin, std::max(kLeftMargin + 1, spec.width - kRightMargin),
-          std::max(kTopMargin + 1, spec.height - kBottomMargin)};
+PlotArea PlotAreaOf(const LineChart& chart) {
+  return {kLeftMargin, kTopMargin, std::max(kLeftMargin + 1, chart.width - kRightMargin),
+          std::max(kTopMargin + 1, chart.height - kBottomMargin)};
 }
 
 std::vector<double> NiceTicks(double maxValue, int maxTicks) {
@@ -224,17 +225,17 @@ std::vector<ChartPoint> ThinPoints(const std::vector<ChartPoint>& points, int64_
   return kept;
 }
 
-std::string SvgChart(const ChartSpec& spec) {
+std::string SvgChart(const LineChart& chart) {
   Scale scale;
-  scale.plot = PlotAreaOf(spec);
-  scale.startMs = spec.startMs;
-  scale.endMs = spec.endMs > spec.startMs ? spec.endMs : spec.startMs + kSecondMs;
+  scale.plot = PlotAreaOf(chart);
+  scale.startMs = chart.startMs;
+  scale.endMs = chart.endMs > chart.startMs ? chart.endMs : chart.startMs + kSecondMs;
   const PlotArea& plot = scale.plot;
   const int columns = static_cast<int>(plot.right - plot.left);
 
   std::vector<std::vector<std::vector<ChartPoint>>> seriesRuns;
   double highest = 0;
-  for (const ChartSeries& series : spec.series) {
+  for (const ChartSeries& series : chart.series) {
     seriesRuns.push_back(Runs(series, scale.startMs, scale.endMs));
     for (auto& run : seriesRuns.back()) {
       run = ThinPoints(run, scale.startMs, scale.endMs, columns);
@@ -244,13 +245,13 @@ std::string SvgChart(const ChartSpec& spec) {
   const std::vector<double> yTicks =
       NiceTicks(highest, std::max(2, static_cast<int>((plot.bottom - plot.top) / 40)));
   scale.top = yTicks.back();
-  const std::string id = EscapeXml(spec.id);
+  const std::string id = EscapeXml(chart.id);
 
   std::string svg = Format(
       "<svg class=\"chart\" id=\"%s\" viewBox=\"0 0 %d %d\" "
       "width=\"%d\" height=\"%d\" role=\"img\" aria-label=\"%s\" font-family=\"sans-serif\" "
       "font-size=\"12\" fill=\"#222\">",
-      id.c_str(), spec.width, spec.height, spec.width, spec.height, EscapeXml(spec.title).c_str());
+      id.c_str(), chart.width, chart.height, chart.width, chart.height, EscapeXml(chart.title).c_str());
   svg += Format(
       "<defs><pattern id=\"%s-hatch\" width=\"7\" height=\"7\" patternUnits=\"userSpaceOnUse\" "
       "patternTransform=\"rotate(45)\"><rect width=\"7\" height=\"7\" fill=\"#fbe3e2\"/>"
@@ -261,7 +262,7 @@ std::string SvgChart(const ChartSpec& spec) {
                 SvgNumber(plot.right - plot.left).c_str(), SvgNumber(plot.bottom - plot.top).c_str());
 
   // Outage bands under everything else, at least 2 units wide so a short one shows.
-  for (const ChartBand& band : spec.bands) {
+  for (const ChartBand& band : chart.bands) {
     const int64_t start = std::clamp(band.startMs, scale.startMs, scale.endMs);
     const int64_t end = std::clamp(std::max(band.endMs, band.startMs), scale.startMs, scale.endMs);
     const double x = scale.X(start);
@@ -295,7 +296,7 @@ std::string SvgChart(const ChartSpec& spec) {
                   SvgNumber(plot.bottom + 16).c_str(), tick.label.c_str());
   svg += "</g>";
   svg += Format("<text class=\"axis-name\" x=\"%s\" y=\"%s\" text-anchor=\"middle\" "
-                "transform=\"rotate(-90 %s %s)\">ms</text>",
+                "transform=\"rotate(-90 %s %s)\">time (ms)</text>",
                 SvgNumber(16).c_str(), SvgNumber((plot.top + plot.bottom) / 2).c_str(), SvgNumber(16).c_str(),
                 SvgNumber((plot.top + plot.bottom) / 2).c_str());
   svg += Format("<text class=\"axis-name\" x=\"%s\" y=\"%s\" text-anchor=\"middle\">%s</text>",
@@ -303,8 +304,8 @@ std::string SvgChart(const ChartSpec& spec) {
                 ("time (UTC), " + MinuteText(scale.startMs) + " to " + MinuteText(scale.endMs)).c_str());
 
   // The series: one polyline per run, a dot for a lone point.
-  for (std::size_t s = 0; s < spec.series.size(); ++s) {
-    const Look look = LookOf(spec.series[s].look);
+  for (std::size_t s = 0; s < chart.series.size(); ++s) {
+    const Look look = LookOf(chart.series[s].look);
     svg += Format("<g class=\"series\" fill=\"none\" stroke=\"%s\" stroke-width=\"%s\" "
                   "stroke-linejoin=\"round\"%s>",
                   look.colour, SvgNumber(look.width).c_str(),
@@ -326,11 +327,11 @@ std::string SvgChart(const ChartSpec& spec) {
     svg += "</g>";
   }
 
-  // Lost samples: a cross each along the plot's top, one per pixel column.
-  if (!spec.losses.empty()) {
+  // Lost samples: a cross each in the strip above the plot, one per pixel column.
+  if (!chart.losses.empty()) {
     std::string path;
     int64_t lastColumn = -1;
-    std::vector<ChartMark> marks = spec.losses;
+    std::vector<ChartMark> marks = chart.losses;
     std::sort(marks.begin(), marks.end(),
               [](const ChartMark& a, const ChartMark& b) { return a.utcMs < b.utcMs; });
     for (const ChartMark& mark : marks) {
@@ -339,14 +340,59 @@ std::string SvgChart(const ChartSpec& spec) {
       const auto column = static_cast<int64_t>(x);
       if (column == lastColumn) continue;
       lastColumn = column;
-      path += Format("M%s %sl8 8m0 -8l-8 8", SvgNumber(x - 4).c_str(), SvgNumber(plot.top + 4).c_str());
+      path += Format("M%s %sl8 8m0 -8l-8 8", SvgNumber(x - 4).c_str(), SvgNumber(plot.top - 12).c_str());
     }
     svg += Format("<path class=\"loss-marks\" d=\"%s\" stroke=\"%s\" stroke-width=\"1.8\" "
                   "fill=\"none\"><title>%zu %s</title></path>",
-                  path.c_str(), kLossColour, marks.size(), EscapeXml(spec.lossName).c_str());
+                  path.c_str(), kLossColour, marks.size(), EscapeXml(chart.lossName).c_str());
   }
 
-  Legend(svg, spec, 16);
+  Legend(svg, chart, 14);
+  svg += "</svg>";
+  return svg;
+}
+
+std::string SvgShareBar(const std::string& id, const std::string& title,
+                        const std::vector<BarPart>& parts, int width) {
+  constexpr double kBarHeight = 22;
+  constexpr double kMinPart = 3;
+  std::size_t total = 0, shown = 0;
+  for (const BarPart& part : parts) {
+    total += part.count;
+    shown += part.count > 0 ? 1 : 0;
+  }
+  const std::string safeId = EscapeXml(id);
+  std::string svg = Format(
+      "<svg class=\"share-bar\" id=\"%s\" viewBox=\"0 0 %d 58\" width=\"%d\" height=\"58\" "
+      "role=\"img\" aria-label=\"%s\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#222\">"
+      "<defs><pattern id=\"%s-hatch\" width=\"7\" height=\"7\" patternUnits=\"userSpaceOnUse\" "
+      "patternTransform=\"rotate(45)\"><rect width=\"7\" height=\"7\" fill=\"#fbe3e2\"/>"
+      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"7\" stroke=\"%s\" stroke-width=\"2.4\"/></pattern></defs>",
+      safeId.c_str(), width, width, EscapeXml(title).c_str(), safeId.c_str(), kBandColour);
+  // Every shown part gets its minimum first; the rest of the width goes by count.
+  const double spare = std::max(0.0, width - 2 - kMinPart * static_cast<double>(shown));
+  double x = 1, legendX = 1;
+  for (const BarPart& part : parts) {
+    if (part.count == 0) continue;
+    const double w = kMinPart + spare * static_cast<double>(part.count) / static_cast<double>(total);
+    const std::string fill = part.good ? std::string("#2f7d32") : "url(#" + safeId + "-hatch)";
+    const std::string label = Format("%s %zu", part.name.c_str(), part.count);
+    svg += Format("<rect class=\"share-part\" x=\"%s\" y=\"4\" width=\"%s\" height=\"%s\" "
+                  "fill=\"%s\" stroke=\"#333\" stroke-width=\"0.8\"><title>%s</title></rect>",
+                  SvgNumber(x).c_str(), SvgNumber(w).c_str(), SvgNumber(kBarHeight).c_str(), fill.c_str(),
+                  EscapeXml(label).c_str());
+    svg += Format("<rect x=\"%s\" y=\"38\" width=\"14\" height=\"12\" fill=\"%s\" "
+                  "stroke=\"#333\" stroke-width=\"0.8\"/><text x=\"%s\" y=\"48\">%s</text>",
+                  SvgNumber(legendX).c_str(), fill.c_str(), SvgNumber(legendX + 19).c_str(),
+                  EscapeXml(label).c_str());
+    // The name inside its part too where it fits, haloed to stay legible on the hatching.
+    if (w >= 7.0 * static_cast<double>(label.size()) + 8)
+      svg += Format("<text x=\"%s\" y=\"19\" text-anchor=\"middle\" font-weight=\"bold\" "
+                    "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\">%s</text>",
+                    SvgNumber(x + w / 2).c_str(), EscapeXml(label).c_str());
+    legendX += 19 + 7.0 * static_cast<double>(label.size()) + 18;
+    x += w;
+  }
   svg += "</svg>";
   return svg;
 }

@@ -5,6 +5,7 @@
 // HTML page: no script, no external reference, styles in attributes so the
 // chart reads the same in any page. Shapes and dash patterns tell the series
 // apart as well as the colours do, so a grey print stays readable.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,7 +45,7 @@ struct ChartMark {
   std::string title;  // shown on hover (UTF-8)
 };
 
-struct ChartSpec {
+struct LineChart {
   std::string id;  // unique within the page: names the chart's hatch pattern
   std::string title;  // the chart's accessible name (UTF-8)
   int width = 960;
@@ -62,7 +63,7 @@ struct ChartSpec {
 struct PlotArea {
   double left = 0, top = 0, right = 0, bottom = 0;
 };
-[[nodiscard]] PlotArea PlotAreaOf(const ChartSpec& spec);
+[[nodiscard]] PlotArea PlotAreaOf(const LineChart& chart);
 
 // "Nice" y ticks from 0 to at least `maxValue`: steps of 1, 2 or 5 times a
 // power of ten, at most `maxTicks` + 1 values, the last one >= maxValue.
@@ -84,6 +85,17 @@ struct TimeTick {
                                                  int64_t startMs, int64_t endMs, int columns);
 
 // The chart as one <svg> element.
-[[nodiscard]] std::string SvgChart(const ChartSpec& spec);
+[[nodiscard]] std::string SvgChart(const LineChart& chart);
+
+// A share bar: one bar split by count into parts, the good ones solid, the
+// others hatched, each named with its count in the legend below. Parts with
+// a count of 0 are left out; a part that has any is at least 3 units wide.
+struct BarPart {
+  std::string name;  // UTF-8
+  std::size_t count = 0;
+  bool good = false;
+};
+[[nodiscard]] std::string SvgShareBar(const std::string& id, const std::string& title,
+                                      const std::vector<BarPart>& parts, int width = 960);
 
 }  // namespace rk

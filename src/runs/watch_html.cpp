@@ -26,6 +26,7 @@ std::string UtcText(int64_t utcMs) {
   return iso.substr(0, 10) + " " + iso.substr(11, 8);
 }
 
+
 std::string MsText(double ms) { return Format("%.1f", ms); }
 
 // The value below which `share` of the samples lie, each minute's value
@@ -60,28 +61,28 @@ std::string OutageTitle(const HtmlOutage& outage) {
 }
 
 std::string ChartOf(const WatchHtmlInput& input, const HtmlEndpoint& endpoint, std::size_t index) {
-  ChartSpec spec;
-  spec.id = Format("chart-%zu", index);
-  spec.title = "connect and echo times of " + endpoint.label;
-  spec.startMs = input.startMs;
-  spec.endMs = input.endMs;
-  spec.series.push_back(
+  LineChart chart;
+  chart.id = Format("chart-%zu", index);
+  chart.title = "connect and echo times of " + endpoint.label;
+  chart.startMs = input.startMs;
+  chart.endMs = input.endMs;
+  chart.series.push_back(
       MinuteSeries("connect p50", SeriesLook::Solid, endpoint.connect, &HtmlMinute::p50));
-  spec.series.push_back(
+  chart.series.push_back(
       MinuteSeries("connect p95", SeriesLook::Dotted, endpoint.connect, &HtmlMinute::p95));
   if (!endpoint.echo.empty())
-    spec.series.push_back(MinuteSeries("echo p50", SeriesLook::Dashed, endpoint.echo, &HtmlMinute::p50));
+    chart.series.push_back(MinuteSeries("echo p50", SeriesLook::Dashed, endpoint.echo, &HtmlMinute::p50));
   for (const HtmlOutage& outage : endpoint.outages)
-    spec.bands.push_back({outage.startMs, outage.endMs.value_or(input.endMs), OutageTitle(outage)});
+    chart.bands.push_back({outage.startMs, outage.endMs.value_or(input.endMs), OutageTitle(outage)});
   for (const HtmlFailure& failure : endpoint.failures)
-    spec.losses.push_back({failure.utcMs, failure.kind + " " + failure.verdict});
+    chart.losses.push_back({failure.utcMs, failure.kind + " " + failure.verdict});
   // Without the single failures, a minute that lost any stands for them.
   if (endpoint.failures.empty())
     for (const HtmlMinute& minute : endpoint.connect)
-      if (minute.lost > 0) spec.losses.push_back({minute.utcMs, Format("%d lost", minute.lost)});
-  spec.lossName = "lost sample";
-  spec.bandName = "outage";
-  return SvgChart(spec);
+      if (minute.lost > 0) chart.losses.push_back({minute.utcMs, Format("%d lost", minute.lost)});
+  chart.lossName = "lost sample";
+  chart.bandName = "outage";
+  return SvgChart(chart);
 }
 
 void SummaryTable(const WatchHtmlInput& input, std::ostream& out) {
@@ -93,7 +94,8 @@ void SummaryTable(const WatchHtmlInput& input, std::ostream& out) {
   for (std::size_t i = 0; i < input.endpoints.size(); ++i) {
     const HtmlEndpoint& endpoint = input.endpoints[i];
     const HtmlTotals totals = TotalsOf(endpoint);
-    const bool bad = totals.lost > 0 || !endpoint.outages.empty();
+    // A lost sample now and then is the internet's weather; one in a hundred is worth a look.
+    const bool bad = !endpoint.outages.empty() || totals.lost * 100 >= totals.samples;
     double longest = 0;
     for (const HtmlOutage& outage : endpoint.outages) longest = std::max(longest, outage.durationMs);
     out << "<tr class=\"endpoint-row " << (bad ? "bad" : "good") << "\"><td class=\"num\">" << i

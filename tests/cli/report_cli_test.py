@@ -56,9 +56,15 @@ class ReportCliTest(h.CliCase):
                          {"open": 1, "refused": 1, "no-port": 1, "total": 3})
 
         # The text, into a file: UTF-8 on every platform, the same facts.
-        out_file = self.dir / "report.txt"
+        # With the same report as one HTML page (the browser's view is html_report_test's).
+        out_file, html_file = self.dir / "report.txt", self.dir / "report.html"
         self.assertEqual(self.run_cli("--root", self.root, "report", "--out", self.host_path(out_file),
-                                      "--timeout-ms", "2000", "--no-diagnose"), (0, b"", b""))
+                                      "--html", self.host_path(html_file), "--timeout-ms", "2000",
+                                      "--no-diagnose"), (0, b"", b""))
+        html = html_file.read_bytes().decode("utf-8")
+        self.assertNotIn("Secret-Base-7", html)
+        self.assertIn('<span lang="zh-Hant">報價主機-台北 : 127.0.0.1</span>', html)
+        self.assertEqual(html.count('class="endpoint-row'), len(check["endpoints"]))
         text = out_file.read_bytes().decode("utf-8")
         self.assertNotIn("Secret-Base-7", text)
         self.assertIn("UserPassword=********", text)
@@ -70,6 +76,8 @@ class ReportCliTest(h.CliCase):
         self.assertRegex(table, r"\n3 endpoints: 1 open, 1 refused, 1 no-port \(\d+\.\d ms\)\n$")
         bad = self.host_path(self.dir / "no-such-folder" / "r.txt")
         self.assertEqual(self.run_cli("--root", self.root, "report", "--out", bad)[0], 1)
+        self.assertEqual(self.run_cli("--root", self.root, "report", "--html", bad,
+                                      "--no-diagnose")[0], 1)
 
 
 if __name__ == "__main__":

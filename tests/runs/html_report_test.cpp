@@ -89,6 +89,7 @@ TEST(HtmlReport, CheckPageOpensWithTheConclusionHasEveryEndpointAndNoPassword) {
   EXPECT_LT(conclusion, table);
   EXPECT_LT(table, configuration);
   EXPECT_NE(html.find("proxy-login-refused"), std::string::npos);
+  EXPECT_EQ(Occurrences(html, "class=\"share-part\""), 2u);  // open and refused, one each
 }
 
 TEST(HtmlReport, WithoutACheckThePageSaysWhy) {

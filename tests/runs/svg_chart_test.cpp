@@ -99,32 +99,36 @@ TEST(SvgChart, ThinningKeepsEachColumnsLowestAndHighestInTimeOrder) {
 
 class SvgChartDrawing : public ::testing::Test {
  protected:
-  ChartSpec Day() const {
-    ChartSpec spec;
-    spec.id = "c1";
-    spec.title = "day";
-    spec.startMs = kDayStartMs;
-    spec.endMs = kDayStartMs + 24 * kHourMs;
-    return spec;
+  LineChart Day() const {
+    LineChart chart;
+    chart.id = "c1";
+    chart.title = "day";
+    chart.startMs = kDayStartMs;
+    chart.endMs = kDayStartMs + 24 * kHourMs;
+    return chart;
   }
 };
 
 TEST_F(SvgChartDrawing, TickLabelsSitBesideThePlotAndEveryValueInsideIt) {
-  ChartSpec spec = Day();
+  LineChart chart = Day();
   ChartSeries series{"connect", SeriesLook::Solid, {}, 0};
-  for (int m = 0; m < 1440; ++m) series.points.push_back({spec.startMs + m * 60000LL, 3 + m % 97 * 4.1});
-  spec.series.push_back(series);
-  const std::string svg = SvgChart(spec);
-  const PlotArea plot = PlotAreaOf(spec);
+  for (int m = 0; m < 1440; ++m) series.points.push_back({chart.startMs + m * 60000LL, 3 + m % 97 * 4.1});
+  chart.series.push_back(series);
+  const std::string svg = SvgChart(chart);
+  const PlotArea plot = PlotAreaOf(chart);
   for (const double y : GroupValues(svg, "y-ticks", "y")) {
     EXPECT_GE(y, plot.top);
     EXPECT_LE(y, plot.bottom + 6);
   }
   const std::vector<double> xs = GroupValues(svg, "x-ticks", "x");
   ASSERT_GE(xs.size(), 5u);
-  for (const double x : xs) {
-    EXPECT_GE(x, plot.left);
-    EXPECT_LE(x, plot.right);
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    EXPECT_GE(xs[i], plot.left);
+    EXPECT_LE(xs[i], plot.right);
+    // "HH:MM" in 12-unit type takes about 40 units: neighbours must not touch.
+    if (i > 0) {
+      EXPECT_GE(xs[i] - xs[i - 1], 48) << "labels overlap";
+    }
   }
   // The y labels are whole numbers up to the top tick, which is above the highest value.
   const std::regex labels(">(\\d+)</text>");
@@ -138,25 +142,25 @@ TEST_F(SvgChartDrawing, TickLabelsSitBesideThePlotAndEveryValueInsideIt) {
 }
 
 TEST_F(SvgChartDrawing, LinesBreakWhereNoSampleWasTaken) {
-  ChartSpec spec = Day();
+  LineChart chart = Day();
   ChartSeries series{"connect", SeriesLook::Solid, {}, 90000};
-  for (const int m : {0, 1, 2, 3, 10, 11, 12, 30}) series.points.push_back({spec.startMs + m * 60000LL, 10.0 + m});
-  spec.series.push_back(series);
-  std::string svg = SvgChart(spec);
+  for (const int m : {0, 1, 2, 3, 10, 11, 12, 30}) series.points.push_back({chart.startMs + m * 60000LL, 10.0 + m});
+  chart.series.push_back(series);
+  std::string svg = SvgChart(chart);
   EXPECT_EQ(Count(svg, "<polyline"), 2u);
   EXPECT_EQ(Count(svg, "<circle"), 1u);  // the lone minute 30
-  spec.series[0].gapMs = 0;
-  svg = SvgChart(spec);
+  chart.series[0].gapMs = 0;
+  svg = SvgChart(chart);
   EXPECT_EQ(Count(svg, "<polyline"), 1u);
   EXPECT_EQ(Count(svg, "<circle"), 0u);
 }
 
 TEST_F(SvgChartDrawing, OutageBandsSpanTheirTimeAndAnOpenOneEndsAtTheChartsEnd) {
-  ChartSpec spec = Day();
-  spec.bands.push_back({spec.startMs + 6 * kHourMs, spec.startMs + 12 * kHourMs, "a"});
-  spec.bands.push_back({spec.startMs + 23 * kHourMs, spec.startMs + 30 * kHourMs, "b"});  // past the end
-  const std::string svg = SvgChart(spec);
-  const PlotArea plot = PlotAreaOf(spec);
+  LineChart chart = Day();
+  chart.bands.push_back({chart.startMs + 6 * kHourMs, chart.startMs + 12 * kHourMs, "a"});
+  chart.bands.push_back({chart.startMs + 23 * kHourMs, chart.startMs + 30 * kHourMs, "b"});  // past the end
+  const std::string svg = SvgChart(chart);
+  const PlotArea plot = PlotAreaOf(chart);
   const double width = plot.right - plot.left;
   const std::regex band("class=\"outage-band\" x=\"([0-9.]+)\" y=\"[0-9.]+\" width=\"([0-9.]+)\"");
   std::vector<std::pair<double, double>> found;
@@ -170,13 +174,13 @@ TEST_F(SvgChartDrawing, OutageBandsSpanTheirTimeAndAnOpenOneEndsAtTheChartsEnd) 
 }
 
 TEST_F(SvgChartDrawing, TextsAreEscapedAndNothingOutsideIsReferenced) {
-  ChartSpec spec = Day();
-  spec.title = "R&D <\"a\">";
-  spec.series.push_back({"<b>&\"x\"", SeriesLook::Dashed, {{spec.startMs, 1}, {spec.startMs + 60000, 2}}, 0});
-  spec.bands.push_back({spec.startMs, spec.startMs + kHourMs, "</title><script>"});
-  spec.losses.push_back({spec.startMs + 5, "lost"});
-  spec.lossName = "a<b";
-  const std::string svg = SvgChart(spec);
+  LineChart chart = Day();
+  chart.title = "R&D <\"a\">";
+  chart.series.push_back({"<b>&\"x\"", SeriesLook::Dashed, {{chart.startMs, 1}, {chart.startMs + 60000, 2}}, 0});
+  chart.bands.push_back({chart.startMs, chart.startMs + kHourMs, "</title><script>"});
+  chart.losses.push_back({chart.startMs + 5, "lost"});
+  chart.lossName = "a<b";
+  const std::string svg = SvgChart(chart);
   EXPECT_NE(svg.find("R&amp;D &lt;&quot;a&quot;&gt;"), std::string::npos);
   EXPECT_NE(svg.find("&lt;b&gt;&amp;&quot;x&quot;"), std::string::npos);
   EXPECT_EQ(svg.find("<script"), std::string::npos);
