@@ -256,7 +256,7 @@ bool WatchWindow::OnPaint() {
     const uint32_t interval = m_pWatch ? m_pWatch->options().intervalMs : kWatchIntervalMs;
     if (row >= 0)
       chart = LatencyChartOf(m_snapshot.endpoints[static_cast<std::size_t>(row)],
-                             m_outages[static_cast<std::size_t>(row)], m_snapshot.now,
+                             m_outages[static_cast<std::size_t>(row)], m_snapshot.started, m_snapshot.now,
                              hour ? kLongSpanMs : kShortSpanMs, interval, m_nLocalOffsetMinutes);
     const RECT local{0, 0, width, height};
     DrawLatencyChart(memory, local, chart,

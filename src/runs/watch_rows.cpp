@@ -10,6 +10,8 @@ namespace rk {
 
 namespace {
 
+constexpr int64_t kLeastChartSpanMs = 60'000;
+
 int64_t LocalMs(WatchTime t, int localOffsetMinutes) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() +
          int64_t{localOffsetMinutes} * 60'000;
@@ -74,11 +76,14 @@ std::string WatchCell(const EndpointSnapshot& row, WatchColumn column, int local
 }
 
 LatencyChart LatencyChartOf(const EndpointSnapshot& row, const std::vector<WatchOutage>& outages,
-                            WatchTime now, uint32_t spanMs, uint32_t intervalMs,
+                            WatchTime started, WatchTime now, uint32_t spanMs, uint32_t intervalMs,
                             int localOffsetMinutes) {
   LatencyChart chart;
   chart.endMs = LocalMs(now, localOffsetMinutes);
-  chart.startMs = chart.endMs - spanMs;
+  // A young watch fills the width from its start (a minute at least) rather than squeezing its
+  // first samples against the right edge of an empty span.
+  chart.startMs = std::min(std::max(chart.endMs - int64_t{spanMs}, LocalMs(started, localOffsetMinutes)),
+                           chart.endMs - kLeastChartSpanMs);
   chart.gapMs = int64_t{3} * intervalMs;
   for (const WatchPoint& point : row.recent) {
     const int64_t at = LocalMs(point.time, localOffsetMinutes);

@@ -33,11 +33,12 @@ struct LatencyChart {
   std::string conclusion;  // the last outage's, one line (code page 950)
 };
 
-// The chart of `row` over the `spanMs` up to `now`; `outages` are the endpoint's (the
-// summary's), an open one lasting until now.
+// The chart of `row` over the `spanMs` up to `now`, or from the watch's start when that is
+// later (a minute at least); `outages` are the endpoint's (the summary's), an open one lasting
+// until now.
 [[nodiscard]] LatencyChart LatencyChartOf(const EndpointSnapshot& row,
-                                          const std::vector<WatchOutage>& outages, WatchTime now,
-                                          uint32_t spanMs, uint32_t intervalMs,
-                                          int localOffsetMinutes);
+                                          const std::vector<WatchOutage>& outages,
+                                          WatchTime started, WatchTime now, uint32_t spanMs,
+                                          uint32_t intervalMs, int localOffsetMinutes);
 
 }  // namespace rk

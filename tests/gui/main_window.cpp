@@ -116,7 +116,8 @@ void NoIcmpScenario(const std::string& exe, const rk::HostCatalogue& catalogue) 
 }
 
 // Times `runs` starts to the laid-out window; with `shot`, pings the first host and saves that,
-// then checks every host and saves the check window beside it (SHOT-check.png).
+// then checks every host and saves the check window beside it (SHOT-check.png), then the watch
+// window after half a minute (SHOT-watch.png).
 int Show(const std::string& exe, int runs, const std::string& shot) {
   std::vector<double> seconds;
   for (int i = 0; i < runs; ++i) {
@@ -144,6 +145,20 @@ int Show(const std::string& exe, int runs, const std::string& shot) {
       if (!Grab(RectIn(nullptr, check), checkShot).saved) return 1;
       PostMessageW(check, WM_COMMAND, IDC_CHECK_CLOSE, 0);
       WaitFor([&] { return !IsWindow(check); });
+      // And the watch window after half a minute, the row of the listening port chosen.
+      PostMessageW(w.main(), WM_SYSCOMMAND, IDM_WATCH, 0);
+      HWND watch = nullptr;
+      WaitFor([&] { return (watch = w.Find("#32770", rk::text::kWatchWindowTitle)) != nullptr; });
+      if (!watch) return 1;
+      Sleep(30000);
+      const HWND rows = GetDlgItem(watch, IDC_WATCH_LIST);
+      SetForegroundWindow(watch);
+      SetFocus(rows);
+      PostMessageW(rows, WM_KEYDOWN, VK_DOWN, 0);
+      Sleep(1500);
+      if (!Grab(RectIn(nullptr, watch), shot.substr(0, shot.rfind('.')) + "-watch.png").saved) return 1;
+      PostMessageW(watch, WM_COMMAND, IDC_WATCH_CLOSE, 0);
+      WaitFor([&] { return !IsWindow(watch); });
     }
     w.Close();
   }

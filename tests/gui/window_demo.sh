@@ -8,4 +8,4 @@ source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/gui_session.sh" && gui_ses
 install -D "$build/src/Reachkit.exe" "$client/Reachkit/Reachkit.exe"
 "$repo_root/cmake/wine-run.sh" "$build/tests/gui/gui_harness.exe" demo \
   "$(winpath "$client/Reachkit/Reachkit.exe")" "$(winpath "$shot")"
-echo "screenshots: $shot ${shot%.*}-check.png"
+echo "screenshots: $shot ${shot%.*}-check.png ${shot%.*}-watch.png"

@@ -52,7 +52,7 @@ TEST(WatchRows, ChartKeepsTheSpanClipsOutagesAndMarksLosses) {
   WatchOutage gone = early;
   gone.end = At(kNoon - 800'000);
   const LatencyChart chart =
-      LatencyChartOf(row, {gone, early, open}, At(kNoon), 600'000, 5'000, kTaipei);
+      LatencyChartOf(row, {gone, early, open}, At(kNoon - 3'600'000), At(kNoon), 600'000, 5'000, kTaipei);
   const int64_t end = kNoon + int64_t{kTaipei} * 60'000;
   EXPECT_EQ(chart.endMs, end);
   EXPECT_EQ(chart.startMs, end - 600'000);
@@ -64,6 +64,12 @@ TEST(WatchRows, ChartKeepsTheSpanClipsOutagesAndMarksLosses) {
       << "one ended before the span is left out, one begun before it starts at its edge, an open "
          "one lasts until now";
   EXPECT_EQ(chart.gapMs, 15'000);
+  EXPECT_EQ(LatencyChartOf(row, {}, At(kNoon - 200'000), At(kNoon), 600'000, 5'000, 0).startMs,
+            kNoon - 200'000)
+      << "a watch younger than the span fills the width from its start";
+  EXPECT_EQ(LatencyChartOf(row, {}, At(kNoon - 5'000), At(kNoon), 600'000, 5'000, 0).startMs,
+            kNoon - 60'000)
+      << "but shows a minute at least";
 }
 
 }  // namespace
