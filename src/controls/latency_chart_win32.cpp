@@ -112,6 +112,8 @@ void DrawLatencyChart(HDC dc, const RECT& area, const LatencyChart& chart, HFONT
       TextAt(dc, plot.left - 4, yOf(tick) - line / 2, Format("%g", tick), TA_RIGHT | TA_TOP);
     }
     for (const TimeTick& tick : TimeTicks(chart.startMs, chart.endMs, 6)) {
+      // A label at the very left would sit on the y axis's own "0".
+      if (xOf(tick.utcMs) - TextWidth(dc, tick.label) / 2 < plot.left - 2) continue;
       MoveToEx(dc, xOf(tick.utcMs), plot.top, nullptr);
       LineTo(dc, xOf(tick.utcMs), plot.bottom);
       TextAt(dc, xOf(tick.utcMs), plot.bottom + 3, tick.label, TA_CENTER | TA_TOP);

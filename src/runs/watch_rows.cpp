@@ -53,8 +53,10 @@ const char* WatchColumnTitle(WatchColumn column) {
 }
 
 std::string WatchCell(const EndpointSnapshot& row, WatchColumn column, int localOffsetMinutes) {
-  // Percentiles and loss mean nothing before the first sample: those cells stay empty.
+  // Percentiles and loss mean nothing before the first sample, percentiles nothing without an
+  // answered one: those cells stay empty.
   const bool sampled = row.samples > 0;
+  const bool answered = sampled && row.lossRatio < 1.0;
   switch (column) {
     case WatchColumn::Host: return row.label;
     case WatchColumn::Address: return row.addressPort;
@@ -62,8 +64,8 @@ std::string WatchCell(const EndpointSnapshot& row, WatchColumn column, int local
     case WatchColumn::Last:
       if (row.lastMs) return Format("%.1f ms", *row.lastMs);
       return sampled ? text::kWatchLost : "";
-    case WatchColumn::P50: return sampled ? Format("%.1f", row.p50) : "";
-    case WatchColumn::P95: return sampled ? Format("%.1f", row.p95) : "";
+    case WatchColumn::P50: return answered ? Format("%.1f", row.p50) : "";
+    case WatchColumn::P95: return answered ? Format("%.1f", row.p95) : "";
     case WatchColumn::Loss: return sampled ? Format("%.1f%%", 100.0 * row.lossRatio) : "";
     case WatchColumn::Outages: return Format("%d", static_cast<int>(row.outages));
     case WatchColumn::LastOutage: break;

@@ -24,6 +24,10 @@ TEST(WatchRows, CellsSayWhatTheWatchKnowsInTheLocalClock) {
   row.state = WatchState::Down;
   EXPECT_EQ(WatchCell(row, WatchColumn::Last, kTaipei), text::kWatchLost) << "the last connect failed";
   EXPECT_EQ(WatchCell(row, WatchColumn::Loss, kTaipei), "12.5%");
+  EXPECT_EQ(WatchCell(row, WatchColumn::P50, kTaipei), "12.2");
+  row.lossRatio = 1.0;
+  EXPECT_EQ(WatchCell(row, WatchColumn::P50, kTaipei), "") << "no answered connect, no percentile";
+  EXPECT_EQ(WatchCell(row, WatchColumn::Loss, kTaipei), "100.0%");
   EXPECT_EQ(WatchCell(row, WatchColumn::State, kTaipei), text::kWatchStateDown);
   row.lastMs = 3.0;
   EXPECT_EQ(WatchCell(row, WatchColumn::Last, kTaipei), "3.0 ms");
