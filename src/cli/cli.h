@@ -76,6 +76,7 @@ void AddTestCommands(Commands& commands);      // ping, trace, telnet
 void AddSettingsCommands(Commands& commands);  // set-preference, proxy
 void AddReportCommand(Commands& commands);     // report
 void AddCheckCommand(Commands& commands);      // check
+void AddRankCommand(Commands& commands);       // rank
 
 // The connection test of entry `index` through the client's stored proxy:
 // a header naming the proxy and the settings file, then per port the

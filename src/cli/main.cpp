@@ -87,6 +87,7 @@ int Main(int argc, char** argv) {
   AddSettingsCommands(commands);
   AddReportCommand(commands);
   AddCheckCommand(commands);
+  AddRankCommand(commands);
 
   try {
     app.parse(argc, argv);
