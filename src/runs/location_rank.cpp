@@ -150,9 +150,17 @@ RankDecision DecideRank(std::vector<LocationResult>& results, const std::string&
   std::uniform_int_distribution<std::size_t> pickBest(0, best.size() - 1);
   std::uniform_int_distribution<std::size_t> pickNow(0, now.size() - 1);
   std::size_t wins = 0;
+  // Rounds of the same index ran side by side (interleaved), so a burst of
+  // congestion sits in both: resampled as pairs they keep it together.
+  const bool paired = best.size() == now.size();
   for (std::size_t r = 0; r < resamples; ++r) {
-    for (double& v : bestSample) v = best[pickBest(random)];
-    for (double& v : nowSample) v = now[pickNow(random)];
+    for (std::size_t i = 0; i < bestSample.size(); ++i) {
+      const std::size_t pick = pickBest(random);
+      bestSample[i] = best[pick];
+      if (paired) nowSample[i] = now[pick];
+    }
+    if (!paired)
+      for (double& v : nowSample) v = now[pickNow(random)];
     const double nowScore = NearestRankQuantile(nowSample, 0.9);
     if (nowScore - NearestRankQuantile(bestSample, 0.9) > ChangeMarginMs(nowScore)) ++wins;
   }

@@ -88,8 +88,9 @@ inline constexpr double kBootstrapShare = 0.8;
 //   one is not ranked;
 // * the current one fastest: Keep;
 // * else Recommend only when, in at least 80 % of `resamples` bootstrap
-//   resamples of each one's rounds, the winner's p90 is better than the
-//   current one's by more than ChangeMarginMs; Keep otherwise.
+//   resamples of the rounds, the winner's p90 is better than the current
+//   one's by more than ChangeMarginMs; Keep otherwise. With as many rounds
+//   each, round i of both is drawn together, since they ran side by side.
 // `seed` drives the resampling, so the same rounds give the same answer.
 [[nodiscard]] RankDecision DecideRank(std::vector<LocationResult>& results,
                                       const std::string& currentLocation, uint64_t seed,
