@@ -51,11 +51,22 @@
 #define IDC_CHECK_SAVE 1106
 #define IDC_CHECK_CLOSE 1107
 
+// The ranking of the connection locations.
+#define IDD_RANK_WINDOW 151
+#define IDC_RANK_PROGRESS 1110
+#define IDC_RANK_LIST 1111
+#define IDC_RANK_ADVICE 1112
+#define IDC_RANK_APPLY 1113
+#define IDC_RANK_CLOSE 1114
+
 // The About item of the system menu.
 #define IDM_ABOUTBOX 0x0010
 
 // The check of every host, a second item of the system menu.
 #define IDM_CHECK_ALL 0x0020
+
+// The ranking of the connection locations, a third item of the system menu.
+#define IDM_RANK_LOCATIONS 0x0030
 
 // The result list's context menu; commands of the main window.
 #define IDM_COPY_LINE 33000

@@ -1,6 +1,7 @@
 #include "app/reachkit_dlg.h"
 
 #include "app/check_window.h"
+#include "app/rank_window.h"
 
 #include <optional>
 #include <vector>
@@ -81,6 +82,7 @@ BOOL CReachkitDlg::OnInitDialog() {
       AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
       AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
       AppendMenuA(systemMenu, MF_STRING, IDM_CHECK_ALL, text::kCheckAllItem);
+      AppendMenuA(systemMenu, MF_STRING, IDM_RANK_LOCATIONS, text::kRankItem);
     }
   }
 
@@ -261,6 +263,10 @@ bool CReachkitDlg::OnSysCommand(UINT id, LPARAM) {
     OnCheckAllHosts();
     return true;
   }
+  if ((id & 0xFFF0u) == IDM_RANK_LOCATIONS) {
+    OnRankLocations();
+    return true;
+  }
   if ((id & 0xFFF0u) != IDM_ABOUTBOX) return false;
   CAboutDlg about(m_hWnd);
   about.DoModal();
@@ -352,6 +358,11 @@ void CReachkitDlg::OnCheckAllHosts() {
   };
   hooks.saveReport = [this](HWND owner) { m_lstResult.actions().SaveReport(owner); };
   CheckWindow window(m_hWnd, m_catalogue, std::move(hooks));
+  window.DoModal();
+}
+
+void CReachkitDlg::OnRankLocations() {
+  RankWindow window(m_hWnd, WindowNameResolver(), [this] { RefreshPreferenceLabel(); });
   window.DoModal();
 }
 

@@ -72,6 +72,7 @@ class CReachkitDlg : public ui::DialogBase, private TestButtons {
   // The system menu's check of every host, as a run of the window; through
   // the stored proxy too when one of type 1..4 is stored.
   void OnCheckAllHosts();
+  void OnRankLocations();  // the ranking window; a stored choice refreshes the label
   // The support report's lines (UTF-8) with the result list's `lines`.
   [[nodiscard]] std::vector<std::string> SupportReportLines(std::vector<std::string> lines);
   static constexpr char kNoCheckYet[] =
