@@ -102,13 +102,14 @@ BOOL RankWindow::OnInitDialog() {
   SetWindowText(text::kRankWindowTitle);
   m_hList = GetDlgItem(IDC_RANK_LIST);
   ListView_SetExtendedListViewStyle(m_hList, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-  const std::array<std::pair<const char*, int>, 7> columns{{{text::kRankColumnLocation, 110},
-                                                            {text::kRankColumnAddress, 105},
-                                                            {"p50", 65},
-                                                            {"p90", 65},
-                                                            {text::kRankColumnLoss, 50},
-                                                            {text::kRankColumnScore, 65},
-                                                            {text::kRankColumnVerdict, 230}}};
+  // The verdict takes what the others leave (LVSCW_AUTOSIZE_USEHEADER on the last column).
+  const std::array<std::pair<const char*, int>, 7> columns{{{text::kRankColumnLocation, 100},
+                                                            {text::kRankColumnAddress, 100},
+                                                            {"p50", 62},
+                                                            {"p90", 62},
+                                                            {text::kRankColumnLoss, 48},
+                                                            {text::kRankColumnScore, 62},
+                                                            {text::kRankColumnVerdict, 150}}};
   for (std::size_t i = 0; i < columns.size(); ++i) {
     std::wstring title = RankWide(columns[i].first);
     LVCOLUMNW column{};
@@ -118,6 +119,7 @@ BOOL RankWindow::OnInitDialog() {
     column.iSubItem = static_cast<int>(i);
     SendMessageW(m_hList, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
   }
+  ListView_SetColumnWidth(m_hList, static_cast<int>(columns.size() - 1), LVSCW_AUTOSIZE_USEHEADER);
 
   // The configuration is read here, on the window's thread; the worker gets values.
   RankInputs inputs = ReadRankInputs(SystemProfileStore(), ClientPaths::FromProcess());
@@ -131,7 +133,6 @@ BOOL RankWindow::OnInitDialog() {
     SetCell(m_hList, static_cast<int>(i), 1, inputs.candidates[i].host);
   }
   SetDlgItemText(IDC_RANK_PROGRESS, Format(text::kRankProgressFormat, std::size_t{0}, std::size_t{0}));
-  m_startTick = GetTickCount64();
   const bool started = m_worker.Start([this, inputs = std::move(inputs)] {
     LocationRank rank(m_resolver, RankOptions{});
     RankReport report = rank.Run(
@@ -163,8 +164,7 @@ void RankWindow::RunEnded() {
     SetDlgItemText(IDC_RANK_PROGRESS, text::kRowStopped);
     return;
   }
-  SetDlgItemText(IDC_RANK_PROGRESS,
-                 Format(text::kRankDoneFormat, static_cast<double>(GetTickCount64() - m_startTick) / 1000.0));
+  SetDlgItemText(IDC_RANK_PROGRESS, Format(text::kRankDoneFormat, m_report->durationMs / 1000.0));
   FillList();
   SetDlgItemText(IDC_RANK_ADVICE, AdviceWords(*m_report));
   const bool storable = m_report->decision.kind == RankDecisionKind::Recommend;

@@ -48,7 +48,6 @@ class RankWindow : public ui::DialogBase {
   std::mutex m_endMutex;
   std::optional<RankReport> m_ended;  // guarded by m_endMutex
   std::optional<RankReport> m_report;  // window's thread only
-  ULONGLONG m_startTick = 0;
 };
 
 }  // namespace rk
