@@ -64,8 +64,9 @@ struct Track {
   Clock::time_point roundStart;
 };
 
-// Ends a location's round: its time (the time-out when lost), or the end of
-// the location when it never answered.
+// Ends a location's round: its time (the time-out when lost) unless it is
+// the warm-up, or the end of the location when it never answered. `rounds`
+// counts the warm-up.
 void EndRound(Track& track, LocationResult& result, uint32_t timeoutMs, int rounds) {
   if (result.ruledOut) {
     track.done = true;
@@ -77,10 +78,12 @@ void EndRound(Track& track, LocationResult& result, uint32_t timeoutMs, int roun
     track.done = true;
     return;
   }
-  double slowest = 0;
-  for (const double ms : track.portMs) slowest = std::max(slowest, ms);
-  result.roundsMs.push_back(track.lost ? static_cast<double>(timeoutMs) : slowest);
-  if (track.lost) ++result.lostRounds;
+  if (track.started > kRankWarmUpRounds) {
+    double slowest = 0;
+    for (const double ms : track.portMs) slowest = std::max(slowest, ms);
+    result.roundsMs.push_back(track.lost ? static_cast<double>(timeoutMs) : slowest);
+    if (track.lost) ++result.lostRounds;
+  }
   if (track.started >= rounds) track.done = true;
 }
 
@@ -252,7 +255,8 @@ RankReport LocationRank::Run(const std::vector<RankCandidate>& candidates,
     std::erase_if(tracks, [&](const Track& t) { return report.locations[t.result].ruledOut; });
   }
 
-  const std::size_t total = tracks.size() * static_cast<std::size_t>(rounds) * ports.size();
+  const int attempts = rounds + kRankWarmUpRounds;
+  const std::size_t total = tracks.size() * static_cast<std::size_t>(attempts) * ports.size();
   std::size_t settledCount = 0;
   const auto tick = [&] {
     ++settledCount;
@@ -306,7 +310,7 @@ RankReport LocationRank::Run(const std::vector<RankCandidate>& candidates,
         tick();
       }
       for (Track& track : tracks)
-        if (!track.done) EndRound(track, report.locations[track.result], timeoutMs, rounds);
+        if (!track.done) EndRound(track, report.locations[track.result], timeoutMs, attempts);
     }
   } else {
     ConnectBatch batch;
@@ -344,7 +348,7 @@ RankReport LocationRank::Run(const std::vector<RankCandidate>& candidates,
           RuleOut(result, ports[p], why);
         }
         tick();
-        if (--track.out == 0) EndRound(track, result, timeoutMs, rounds);
+        if (--track.out == 0) EndRound(track, result, timeoutMs, attempts);
       });
       if (waveOver()) startWave();
     }

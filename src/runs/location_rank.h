@@ -32,6 +32,10 @@ struct RankCandidate {
 
 inline constexpr int kDefaultRankRounds = 10;
 inline constexpr int kMaxRankRounds = 100;
+// Rounds run first and not scored: the first handshake to a host pays for
+// what the path sets up once (neighbour and route entries, the platform's
+// socket machinery), not for the location's distance. Its failures count.
+inline constexpr int kRankWarmUpRounds = 1;
 
 // What became of one location.
 struct LocationResult {
@@ -130,6 +134,7 @@ using RankProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // The measurement.
 // * Names are looked up first, all at once, and timed apart.
+// * A warm-up round (kRankWarmUpRounds) precedes the scored rounds.
 // * Round r starts for every location at once when round r-1 has ended for
 //   all of them, so a burst of congestion hits every location alike; each
 //   round connects to all ports of a location together.
