@@ -184,6 +184,12 @@ bool OnOwnNetwork(uint32_t address, const std::vector<std::string>& ownAddresses
   return false;
 }
 
+bool AnswersTooFast(const LocationResult& result, const std::vector<std::string>& ownAddresses,
+                    const std::vector<Ipv4Route>& routes) {
+  return result.Ranked() && result.address && result.p50 < kTooFastMs &&
+         !OnOwnNetwork(*result.address, ownAddresses, routes);
+}
+
 RankReport LocationRank::Run(const std::vector<RankCandidate>& candidates,
                              const std::vector<int32_t>& ports, const std::string& currentLocation,
                              const std::optional<ProxyRoute>& proxy,
@@ -354,9 +360,9 @@ RankReport LocationRank::Run(const std::vector<RankCandidate>& candidates,
     }
   }
 
+  if (stopped()) report.interrupted = true;
   for (const Track& track : tracks) {
     LocationResult& result = report.locations[track.result];
-    if (stopped()) report.interrupted = true;
     if (result.ruledOut || report.interrupted) continue;
     for (std::size_t p = 0; p < ports.size(); ++p)
       if (!track.portEverOpen[p]) {
@@ -364,11 +370,10 @@ RankReport LocationRank::Run(const std::vector<RankCandidate>& candidates,
         break;
       }
   }
-  if (stopped()) report.interrupted = true;
   report.decision = DecideRank(report.locations, currentLocation, options_.seed);
-  for (LocationResult& result : report.locations)
-    if (result.Ranked() && !proxy && result.address)
-      result.tooFast = result.p50 < kTooFastMs && !OnOwnNetwork(*result.address, ownAddresses, routes);
+  if (!proxy)  // through a proxy the time is the proxy's, which may well be near
+    for (LocationResult& result : report.locations)
+      result.tooFast = AnswersTooFast(result, ownAddresses, routes);
   report.durationMs = TenthsOfMs(Clock::now() - start);
   return report;
 }

@@ -110,6 +110,12 @@ inline constexpr double kBootstrapShare = 0.8;
 // host answering: something in between (a VPN, a filtering proxy) does.
 inline constexpr double kTooFastMs = 1.0;
 
+// A ranked location whose median (p50, set by DecideRank) is under kTooFastMs
+// to an address off this machine's own network.
+[[nodiscard]] bool AnswersTooFast(const LocationResult& result,
+                                  const std::vector<std::string>& ownAddresses,
+                                  const std::vector<Ipv4Route>& routes);
+
 struct RankOptions {
   int rounds = kDefaultRankRounds;
   uint32_t connectTimeoutMs = kConnectTimeoutMs;

@@ -91,6 +91,22 @@ TEST(RankOwnNetwork, LoopbackOwnAddressesAndDirectRoutesButNotTheDefault) {
   EXPECT_FALSE(OnOwnNetwork(Ip(192, 0, 2, 11), own, routes));   // only the default route
 }
 
+TEST(RankOwnNetwork, AMedianUnderOneMsOffTheOwnNetworkIsFlagged) {
+  using testing::Ip;
+  const std::vector<Ipv4Route> routes{{Ip(198, 51, 100, 0), Ip(255, 255, 255, 0), 0}};
+  const struct { const char* why; uint32_t address; double p50; bool flagged; } rows[] = {
+      {"0.9 ms across the internet", Ip(203, 0, 113, 5), 0.9, true},
+      {"1 ms is not under 1 ms", Ip(203, 0, 113, 5), 1.0, false},
+      {"0.2 ms on the own network", Ip(198, 51, 100, 9), 0.2, false},
+  };
+  for (const auto& row : rows) {
+    LocationResult result = Rounds("x", {row.p50});
+    result.address = row.address;
+    result.p50 = row.p50;
+    EXPECT_EQ(AnswersTooFast(result, {}, routes), row.flagged) << row.why;
+  }
+}
+
 TEST(LocationRankRun, RulesOutRefusalsAndDarkLocationsAtOneTimeOut) {
   const testing::StalledListener dark(0x7F000003);
   ASSERT_TRUE(dark.stalled());
