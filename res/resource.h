@@ -61,6 +61,13 @@
 #define IDC_WATCH_SAVE_LOG 1205
 #define IDC_WATCH_SAVE_HTML 1206
 #define IDC_WATCH_CLOSE 1207
+// The ranking of the connection locations.
+#define IDD_RANK_WINDOW 151
+#define IDC_RANK_PROGRESS 1110
+#define IDC_RANK_LIST 1111
+#define IDC_RANK_ADVICE 1112
+#define IDC_RANK_APPLY 1113
+#define IDC_RANK_CLOSE 1114
 
 // The About item of the system menu.
 #define IDM_ABOUTBOX 0x0010
@@ -70,6 +77,8 @@
 
 // The watch window, an item of the system menu.
 #define IDM_WATCH 0x0040
+// The ranking of the connection locations, a third item of the system menu.
+#define IDM_RANK_LOCATIONS 0x0030
 
 // The result list's context menu; commands of the main window.
 #define IDM_COPY_LINE 33000

@@ -1,6 +1,7 @@
 #include "app/reachkit_dlg.h"
 
 #include "app/check_window.h"
+#include "app/rank_window.h"
 
 #include <optional>
 #include <vector>
@@ -81,6 +82,7 @@ BOOL CReachkitDlg::OnInitDialog() {
       AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
       AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
       AppendMenuA(systemMenu, MF_STRING, IDM_CHECK_ALL, text::kCheckAllItem);
+      AppendMenuA(systemMenu, MF_STRING, IDM_RANK_LOCATIONS, text::kRankItem);
       AppendMenuA(systemMenu, MF_STRING, IDM_WATCH, text::kWatchItem);
     }
   }
@@ -266,6 +268,10 @@ bool CReachkitDlg::OnSysCommand(UINT id, LPARAM) {
     OnWatch();
     return true;
   }
+  if ((id & 0xFFF0u) == IDM_RANK_LOCATIONS) {
+    OnRankLocations();
+    return true;
+  }
   if ((id & 0xFFF0u) != IDM_ABOUTBOX) return false;
   CAboutDlg about(m_hWnd);
   about.DoModal();
@@ -378,6 +384,11 @@ void CReachkitDlg::OnWatch() {
   m_pWatchWindow = std::make_unique<WatchWindow>(m_hWnd, m_catalogue, WindowNameResolver(), m_icmp,
                                                  std::move(proxy), paths.root(), ReadFileVersion());
   if (!m_pWatchWindow->Open()) m_pWatchWindow.reset();
+}
+
+void CReachkitDlg::OnRankLocations() {
+  RankWindow window(m_hWnd, WindowNameResolver(), [this] { RefreshPreferenceLabel(); });
+  window.DoModal();
 }
 
 std::vector<std::string> CReachkitDlg::SupportReportLines(std::vector<std::string> lines) {

@@ -76,6 +76,7 @@ class CReachkitDlg : public ui::DialogBase, private TestButtons {
   void OnCheckAllHosts();
   // Opens the watch window, or brings it to the front when it is open.
   void OnWatch();
+  void OnRankLocations();  // the ranking window; a stored choice refreshes the label
   // The support report's lines (UTF-8) with the result list's `lines`.
   [[nodiscard]] std::vector<std::string> SupportReportLines(std::vector<std::string> lines);
   static constexpr char kNoCheckYet[] =

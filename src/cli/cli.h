@@ -78,6 +78,7 @@ void AddSettingsCommands(Commands& commands);  // set-preference, proxy
 void AddReportCommand(Commands& commands);     // report
 void AddCheckCommand(Commands& commands);      // check
 void AddWatchCommands(Commands& commands);     // watch, watch-summary
+void AddRankCommand(Commands& commands);       // rank
 
 // The connection test of entry `index` through the client's stored proxy:
 // a header naming the proxy and the settings file, then per port the

@@ -91,6 +91,7 @@ int Main(int argc, char** argv) {
   AddReportCommand(commands);
   AddCheckCommand(commands);
   AddWatchCommands(commands);
+  AddRankCommand(commands);
 
   try {
     app.parse(argc, argv);

@@ -1,5 +1,6 @@
 #include "dialogs/connect_setting_form.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -83,6 +84,34 @@ bool OnConnectSetting(ProfileStore& profile, const ClientPaths& paths,
   std::optional<SaveError> failed = StoreConnectionPreference(form.Result(), profile, paths);
   if (failure != nullptr) *failure = std::move(failed);
   return true;
+}
+
+StoreLocationResult StoreLocationKeepingPorts(ProfileStore& profile, const ClientPaths& paths,
+                                              std::string_view location) {
+  StoreLocationResult result;
+  ConnectionPreference priority;
+  ReadConnectionPreference(priority, true, profile, paths);
+  if (!priority.IsValid()) {
+    result.outcome = StoreLocationOutcome::NoPriorityPorts;
+    return result;
+  }
+  bool listed = false;
+  const bool confirmed = OnConnectSetting(profile, paths, [&](ConnectSettingForm& form) {
+    const std::vector<std::string>& locations = form.Locations();
+    const auto found = std::find(locations.begin(), locations.end(), location);
+    listed = found != locations.end();
+    if (!listed) return false;
+    result.refusal = form.OnOK(static_cast<int>(found - locations.begin()), form.InitialNmPortText(),
+                               form.InitialPsPortText());
+    return result.refusal == nullptr;
+  }, &result.failure);
+  if (!listed)
+    result.outcome = StoreLocationOutcome::NotListed;
+  else if (!confirmed)
+    result.outcome = StoreLocationOutcome::Refused;
+  else
+    result.outcome = result.failure ? StoreLocationOutcome::NotSaved : StoreLocationOutcome::Stored;
+  return result;
 }
 
 }  // namespace rk

@@ -93,4 +93,26 @@ bool OnConnectSetting(ProfileStore& profile, const ClientPaths& paths,
                       const ConnectSettingDialogRunner& runDialog,
                       std::optional<SaveError>* failure = nullptr);
 
+// What StoreLocationKeepingPorts did.
+enum class StoreLocationOutcome {
+  Stored,           // written, and every write read back
+  NoPriorityPorts,  // no valid priority record: the ports must be chosen in the dialog
+  NotListed,        // the location is not in the dialog's list
+  Refused,          // the dialog's OK refused (its message in `refusal`)
+  NotSaved,         // a write did not stick (`failure`)
+};
+struct StoreLocationResult {
+  StoreLocationOutcome outcome = StoreLocationOutcome::NotListed;
+  const char* refusal = nullptr;
+  std::optional<SaveError> failure;
+};
+
+// Stores `location` as the preferred connection through OnConnectSetting, as
+// if the user picked it in the dialog and pressed OK over the ports the
+// dialog shows from the stored priority record (so they are kept). Nothing is
+// written without a valid priority record or for a location not listed exactly.
+[[nodiscard]] StoreLocationResult StoreLocationKeepingPorts(ProfileStore& profile,
+                                                            const ClientPaths& paths,
+                                                            std::string_view location);
+
 }  // namespace rk

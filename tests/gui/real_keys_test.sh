@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # real_keys_test.sh REACHKIT_EXE WORK_DIR: the system menu's keys as a user types them, through
 # the X server (xdotool's XTEST events, not window messages): Alt+Space then K opens the check
-# window, Escape there never ends the program, Alt+Space then C does.
+# window, Escape there never ends the program, Alt+Space then L the ranking window, Alt+Space then
+# C ends the program.
 set -uo pipefail
 exe=$1 work=$2
 source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/gui_session.sh" && gui_session_start || exit 1
@@ -58,6 +59,16 @@ if [ -n "$checker" ]; then
   main=$(find "^網路工具箱 " 5)
 fi
 
+keys "$main" alt+space l
+ranker=$(find "^建議連線位置$" 10)
+check "Alt+Space then L opens the ranking window" test -n "$ranker"
+if [ -n "$ranker" ]; then
+  sleep 1
+  keys "$ranker" Tab Escape
+  check "Tab, then Escape closes the ranking window" gone "^建議連線位置$" 5
+  check "and leaves the program running" kill -0 "$program"
+  main=$(find "^網路工具箱 " 5)
+fi
 keys "$main" alt+space c
 check "Alt+Space then C closes the program" gone "^網路工具箱 " 10
 for _ in $(seq 1 50); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done

@@ -3,13 +3,16 @@
 carrying IPv4 both ways after a delay. CONFIG holds key=value lines: ns_a, ns_b, dev_a, dev_b (the
 TUN devices, already made), delay_ms one way (10), jitter_ms either side of it (0; packets of one
 direction never overtake each other, as on a real line), loss 0..1 (0), lifetime_s after which the
-forwarder exits whatever happens (300). At most 10,000 packets wait; more are dropped."""
+forwarder exits whatever happens (300), delay_by_dst ADDR:MS,ADDR:MS (none): more one-way delay for
+the packets to or from each ADDR, in order among themselves only, so that hosts behind the link can
+sit at different distances. At most 10,000 packets wait; more are dropped."""
 import ctypes
 import fcntl
 import heapq
 import os
 import random
 import select
+import socket
 import struct
 import sys
 import time
@@ -24,7 +27,11 @@ def read_config(path):
     config = {"delay_ms": 10.0, "jitter_ms": 0.0, "loss": 0.0, "lifetime_s": 300.0}
     with open(path, encoding="ascii") as lines:
         for key, _, value in (line.strip().partition("=") for line in lines if "=" in line):
-            config[key] = value if key in ("ns_a", "ns_b", "dev_a", "dev_b") else float(value)
+            if key == "delay_by_dst":
+                config[key] = {socket.inet_aton(a): float(ms) for a, _, ms in
+                               (item.strip().partition(":") for item in value.split(",") if item.strip())}
+            else:
+                config[key] = value if key in ("ns_a", "ns_b", "dev_a", "dev_b") else float(value)
     config["lifetime_s"] = min(max(config["lifetime_s"], 1.0), 3600.0)
     return config
 
@@ -46,7 +53,8 @@ def main():
     ends = [open_tun(config["ns_a"], config["dev_a"]), open_tun(config["ns_b"], config["dev_b"])]
     stop_at = time.monotonic() + config["lifetime_s"]
     queue = []  # (due, sequence, out fd, packet)
-    last_due = {fd: 0.0 for fd in ends}
+    extra = config.get("delay_by_dst", {})
+    last_due = {}  # by (out fd, the listed address of the packet or None)
     sequence = 0
     while True:
         now = time.monotonic()
@@ -70,9 +78,11 @@ def main():
                 if draw.random() < config["loss"] or len(queue) >= MAX_QUEUED:
                     continue
                 jitter = draw.uniform(-config["jitter_ms"], config["jitter_ms"])
-                due = time.monotonic() + max(config["delay_ms"] + jitter, 0) / 1000
-                due = max(due, last_due[out])
-                last_due[out] = due
+                far = next((a for a in (packet[16:20], packet[12:16]) if a in extra), None)
+                delay_ms = config["delay_ms"] + (extra[far] if far else 0)
+                due = time.monotonic() + max(delay_ms + jitter, 0) / 1000
+                due = max(due, last_due.get((out, far), 0.0))
+                last_due[(out, far)] = due
                 sequence += 1
                 heapq.heappush(queue, (due, sequence, out, packet))
 

@@ -1,7 +1,8 @@
 # Sourced by the namespace tests and bench/net_bench.sh; all is named rk-<pid>-*, removed at EXIT,
 # every wait bounded. r2 can be made silent (forwards, sends no ICMP of its own); r3 blackholes
 # 203.0.113.64/29 and .128/25. r1-r2 is delay_link.py: NET_DELAY_MS (10) one way, NET_JITTER_MS (2),
-# NET_LOSS (0). The routers keep the kernel's default ICMP rate limits, as real ones ration theirs.
+# NET_LOSS (0), NET_DELAY_BY_DST (ADDR:MS,...: more delay to and from those hosts). The routers
+# keep the kernel's default ICMP rate limits, as real ones ration theirs.
 #   client 192.0.2.1 --- .2 r1 198.51.100.1 ~~~ .2 r2 198.51.100.5 --- .6 r3 203.0.113.1 --- .2 target
 NS_CLIENT="rk-$$-client" NS_R1="rk-$$-r1" NS_R2="rk-$$-r2" NS_R3="rk-$$-r3" NS_TARGET="rk-$$-target"
 TARGET_IP=203.0.113.2 BLACKHOLE_IP=203.0.113.66 OPEN_PORT=8443 REFUSED_PORT=8001
@@ -37,7 +38,8 @@ net_link() {  # NS_A IF_A ADDR_A NS_B IF_B ADDR_B
 net_delay_link() {
   NET_LINK_CONFIG=$(mktemp /tmp/rk-net-link.XXXXXX) && net_temp_dirs+=("$NET_LINK_CONFIG") || return 1
   printf '%s\n' "ns_a=$1" "dev_a=$2" "ns_b=$4" "dev_b=$5" "delay_ms=${NET_DELAY_MS:-10}" \
-    "jitter_ms=${NET_JITTER_MS:-2}" "loss=${NET_LOSS:-0}" "lifetime_s=900" >"$NET_LINK_CONFIG"
+    "jitter_ms=${NET_JITTER_MS:-2}" "loss=${NET_LOSS:-0}" "lifetime_s=900" \
+    ${NET_DELAY_BY_DST:+"delay_by_dst=$NET_DELAY_BY_DST"} >"$NET_LINK_CONFIG"
   nsx "$1" ip tuntap add dev "$2" mode tun && nsx "$4" ip tuntap add dev "$5" mode tun || return 1
   python3 "$(dirname "${BASH_SOURCE[0]}")/delay_link.py" "$NET_LINK_CONFIG" </dev/null >/dev/null 2>&1 &
   net_pids+=($!)

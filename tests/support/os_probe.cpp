@@ -21,12 +21,13 @@
 namespace rk::testing {
 
 static TcpSocket LoopbackSocket(int& port, bool listening, int backlog = 64,
-                                uint32_t host = INADDR_LOOPBACK) {
+                                uint32_t host = INADDR_LOOPBACK, int wanted = 0) {
   (void)EnsureSocketsStarted();
   const auto s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(host);
+  address.sin_port = htons(static_cast<uint16_t>(wanted));
   bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
@@ -35,8 +36,8 @@ static TcpSocket LoopbackSocket(int& port, bool listening, int backlog = 64,
   return TcpSocket(static_cast<intptr_t>(s));
 }
 
-LoopbackListener::LoopbackListener(int backlog, uint32_t address)
-    : socket_(LoopbackSocket(port_, true, backlog, address)) {}
+LoopbackListener::LoopbackListener(int backlog, uint32_t address, int port)
+    : socket_(LoopbackSocket(port_, true, backlog, address, port)) {}
 
 int LoopbackListener::DrainQueued() {
   int count = 0;

@@ -1,0 +1,139 @@
+#include "runs/location_rank.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/os_probe.h"
+#include "support/test_support.h"
+
+namespace rk {
+namespace {
+
+LocationResult Rounds(const std::string& name, std::vector<double> roundsMs) {
+  LocationResult result;
+  result.location = name;
+  result.roundsMs = std::move(roundsMs);
+  return result;
+}
+
+RankDecision Decide(std::vector<LocationResult> results, const std::string& current = "now") {
+  return DecideRank(results, current, 7);
+}
+
+TEST(RankDecision, ChangeOnlyBeyondTwoMsAndTenPercent) {
+  const std::vector<double> ten(10, 10.0), hundred(10, 100.0);
+  const struct { const char* why; std::vector<double> now, best; RankDecisionKind kind; } rows[] = {
+      {"2.5 ms of 10: beyond 2 ms", ten, std::vector<double>(10, 7.5), RankDecisionKind::Recommend},
+      {"1.5 ms of 10: within 2 ms", ten, std::vector<double>(10, 8.5), RankDecisionKind::Keep},
+      {"12 ms of 100: beyond 10 %", hundred, std::vector<double>(10, 88), RankDecisionKind::Recommend},
+      {"8 ms of 100: within 10 %", hundred, std::vector<double>(10, 92), RankDecisionKind::Keep},
+  };
+  for (const auto& row : rows) {
+    const RankDecision d = Decide({Rounds("now", row.now), Rounds("best", row.best)});
+    EXPECT_EQ(d.kind, row.kind) << row.why;
+    EXPECT_EQ(d.winner, 1u) << row.why;
+  }
+}
+
+TEST(RankDecision, APointEstimateThatHoldsInTooFewResamplesKeeps) {
+  // One slow round of ten: the p90 is 50, but a resample holds two slow
+  // rounds (p90 100) about a quarter of the time, so fewer than 80 % win.
+  std::vector<double> bursty(9, 50.0);
+  bursty.push_back(100);
+  const RankDecision d = Decide({Rounds("now", std::vector<double>(10, 100)), Rounds("best", bursty)});
+  EXPECT_EQ(d.kind, RankDecisionKind::Keep);
+  EXPECT_NEAR(d.share, 1 - 0.264, 0.04);
+  // Without the slow round every resample wins.
+  const RankDecision steady =
+      Decide({Rounds("now", std::vector<double>(10, 100)), Rounds("best", std::vector<double>(10, 50))});
+  EXPECT_EQ(steady.kind, RankDecisionKind::Recommend);
+  EXPECT_EQ(steady.share, 1.0);
+}
+
+TEST(RankDecision, LostRoundsScoreAtTheTimeOut) {
+  // Rounds lost to a 1000 ms time-out: two of ten reach the p90, one does not.
+  std::vector<double> twoLost(8, 5.0), oneLost(9, 5.0);
+  twoLost.insert(twoLost.end(), {1000, 1000});
+  oneLost.push_back(1000);
+  std::vector<LocationResult> results{Rounds("now", std::vector<double>(10, 40)), Rounds("lossy", twoLost)};
+  EXPECT_EQ(DecideRank(results, "now", 7).kind, RankDecisionKind::Keep);
+  EXPECT_EQ(results[1].p90, 1000);
+  results[1].roundsMs = oneLost;
+  EXPECT_EQ(DecideRank(results, "now", 7).winner, 1u);
+}
+
+TEST(RankDecision, RuledOutCurrentOrNoneGivesTheFastestOutright) {
+  LocationResult ruled = Rounds("now", std::vector<double>(10, 1));
+  ruled.ruledOut = true;
+  LocationResult dark = Rounds("dark", {});
+  dark.measurable = false;
+  const RankDecision d = Decide({ruled, dark, Rounds("slow", std::vector<double>(10, 90))});
+  EXPECT_EQ(d.kind, RankDecisionKind::Recommend);
+  EXPECT_EQ(d.winner, 2u);
+  EXPECT_EQ(Decide({Rounds("a", {3}), Rounds("b", {2})}, "").winner, 1u);
+  EXPECT_EQ(Decide({ruled, dark}).kind, RankDecisionKind::AllFailed);
+  const RankDecision fastest = Decide({Rounds("now", {2}), Rounds("b", {2})});
+  EXPECT_TRUE(fastest.winnerIsCurrent);  // a tie keeps the current one
+}
+
+TEST(RankOwnNetwork, LoopbackOwnAddressesAndDirectRoutesButNotTheDefault) {
+  using testing::Ip;
+  const std::vector<std::string> own{"192.0.2.10"};
+  const std::vector<Ipv4Route> routes{{Ip(198, 51, 100, 0), Ip(255, 255, 255, 0), 0},
+                                      {Ip(203, 0, 113, 0), Ip(255, 255, 255, 0), Ip(198, 51, 100, 1)},
+                                      {0, 0, 0}};
+  EXPECT_TRUE(OnOwnNetwork(Ip(127, 0, 0, 9), {}, {}));
+  EXPECT_TRUE(OnOwnNetwork(Ip(192, 0, 2, 10), own, routes));
+  EXPECT_TRUE(OnOwnNetwork(Ip(198, 51, 100, 77), own, routes));
+  EXPECT_FALSE(OnOwnNetwork(Ip(203, 0, 113, 5), own, routes));  // behind a gateway
+  EXPECT_FALSE(OnOwnNetwork(Ip(192, 0, 2, 11), own, routes));   // only the default route
+}
+
+TEST(RankOwnNetwork, AMedianUnderOneMsOffTheOwnNetworkIsFlagged) {
+  using testing::Ip;
+  const std::vector<Ipv4Route> routes{{Ip(198, 51, 100, 0), Ip(255, 255, 255, 0), 0}};
+  const struct { const char* why; uint32_t address; double p50; bool flagged; } rows[] = {
+      {"0.9 ms across the internet", Ip(203, 0, 113, 5), 0.9, true},
+      {"1 ms is not under 1 ms", Ip(203, 0, 113, 5), 1.0, false},
+      {"0.2 ms on the own network", Ip(198, 51, 100, 9), 0.2, false},
+  };
+  for (const auto& row : rows) {
+    LocationResult result = Rounds("x", {row.p50});
+    result.address = row.address;
+    result.p50 = row.p50;
+    EXPECT_EQ(AnswersTooFast(result, {}, routes), row.flagged) << row.why;
+  }
+}
+
+TEST(LocationRankRun, RulesOutRefusalsAndDarkLocationsAtOneTimeOut) {
+  const testing::StalledListener dark(0x7F000003);
+  ASSERT_TRUE(dark.stalled());
+  const testing::LoopbackListener open(64, 0x7F000001, dark.port());
+  testing::FakeResolver resolver;  // knows no name
+  RankOptions options;
+  options.rounds = 5;
+  options.connectTimeoutMs = 600;
+  LocationRank rank(resolver, options);
+  const std::vector<RankCandidate> candidates{{"open", "127.0.0.1"},  {"refuses", "127.0.0.2"},
+                                              {"dark", "127.0.0.3"},  {"blank", ""},
+                                              {"nameless", "no-such.invalid"}};
+  const auto start = testing::Clock::now();
+  const RankReport report =
+      rank.Run(candidates, {dark.port()}, "refuses", std::nullopt, {}, {}, {}, nullptr);
+  EXPECT_LT(testing::MsSince(start), 2 * 600);  // the dark one's time-out, once
+  ASSERT_EQ(report.locations.size(), 5u);
+  EXPECT_TRUE(report.locations[0].Ranked());
+  EXPECT_EQ(report.locations[0].roundsMs.size(), 5u);
+  EXPECT_EQ(report.locations[1].reason, "port " + std::to_string(dark.port()) + " refused");
+  EXPECT_EQ(report.locations[2].reason, "no answer within 600 ms");
+  EXPECT_FALSE(report.locations[3].measurable);
+  EXPECT_TRUE(report.locations[4].ruledOut);
+  EXPECT_EQ(report.decision.kind, RankDecisionKind::Recommend);
+  EXPECT_EQ(report.decision.winner, 0u);
+  EXPECT_FALSE(report.locations[0].tooFast);  // loopback is this machine
+}
+
+}  // namespace
+}  // namespace rk
