@@ -53,16 +53,21 @@ python3 - "$work/20.jsonl" "$seconds" "$user" "$system" "$rss" <<'PY'
 import json, sys
 path, seconds, user, system, rss = sys.argv[1], float(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4]), int(sys.argv[5])
 lines = open(path, "rb").read().splitlines()
-minutes = [l for l in lines if b'"type":"minute"' in l]
-full = [l for l in minutes if json.loads(l)["n"] >= 11]  # whole minutes (12 connects), not the partial ends
-per = sum(map(len, full)) / len(full) + 1 if full else float("nan")
-day = per * 20 * 1440
+minutes = [json.loads(l) for l in lines if b'"type":"minute"' in l]
+lengths = [len(l) + 1 for l in lines if b'"type":"minute"' in l]
+per = sum(lengths) / len(lengths)
+# Loopback times fall into one or two histogram buckets; a real path's twelve connects a minute
+# may fall into twelve: each further bucket adds some 8 bytes ("[52,1],").
+buckets = sum(len(m["hist"]) for m in minutes) / len(minutes)
+worst = per + (12 - buckets) * 8
+day, worstDay = per * 20 * 1440, worst * 20 * 1440
 cpu = (user + system) / seconds * 100
 print("20 endpoints, %.0f s: CPU %.2f %% of one core (%.2f s user + %.2f s system), max RSS %.1f MB"
       % (seconds, cpu, user, system, rss / 1024))
-print("log: %d bytes in all, %d minute records, %.0f bytes per whole-minute record -> %.1f MB per day"
-      % (sum(map(len, lines)) + len(lines), len(minutes), per, day / 1e6))
-for what, ok in (("CPU <= 1 %", cpu <= 1), ("RSS <= 30 MB", rss <= 30 * 1024), ("log <= 10 MB/day", day <= 10e6)):
+print("log: %d bytes in all, %d minute records of %.0f bytes (%.1f buckets) -> %.1f MB per day; "
+      "with 12 buckets a minute %.0f bytes -> %.1f MB per day"
+      % (sum(map(len, lines)) + len(lines), len(minutes), per, buckets, day / 1e6, worst, worstDay / 1e6))
+for what, ok in (("CPU <= 1 %", cpu <= 1), ("RSS <= 30 MB", rss <= 30 * 1024), ("log <= 10 MB/day", worstDay <= 10e6)):
     print(("PASS " if ok else "FAIL ") + what)
 PY
 

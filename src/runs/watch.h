@@ -53,6 +53,11 @@ inline constexpr int kPauseIntervals = 3;
 inline constexpr uint32_t kChartWindowMs = 60 * 60'000;  // Snapshot's recent samples
 inline constexpr uint64_t kWatchLogRollBytes = 50ull * 1024 * 1024;
 inline constexpr uint32_t kOpenMetricsEveryMs = 15'000;
+// --idle: the keepalive's first probe after this much silence, then one every
+// kIdleKeepaliveIntervalSeconds. Long enough that a NAT which forgets idle
+// connections sooner shows it, short enough to catch the common 2-5 minutes.
+inline constexpr uint32_t kIdleKeepaliveSeconds = 120;
+inline constexpr uint32_t kIdleKeepaliveIntervalSeconds = 10;
 
 struct WatchOptions {
   uint32_t intervalMs = kWatchIntervalMs;          // connects per endpoint (and proxied ones)
@@ -67,10 +72,12 @@ struct WatchOptions {
   // check's is).
   uint32_t placeTimeoutMs = kWatchConnectTimeoutMs;
   // --idle: one connection per endpoint held open with TCP keepalive; how and
-  // when it ends is an event.
+  // when it ends is an event (IdleEnd), and a new one opens an interval later.
+  // At the watch's end each one still open is an IdleEnd "open".
   bool idle = false;
-  // The stored proxy the client uses, when it uses one: every endpoint is
-  // also connected through it each interval.
+  uint32_t idleKeepaliveSeconds = kIdleKeepaliveSeconds;
+  // The stored proxy the client uses: every endpoint also connected through
+  // it each interval. Not yet available: WatchOptionsProblem refuses it.
   std::optional<ProxyRoute> proxy;
   // The JSON Lines log (native path; empty: none), written as events happen.
   std::string logPath;
@@ -173,8 +180,9 @@ struct WatchEvent {
   WatchOutage outage;            // OutageOpen, OutageClose, OutagePlaced
   WatchTime pauseFrom;           // Paused
   MinuteRecord minute;           // Minute
-  std::string idleEnd;           // IdleEnd: "closed", "reset", "keepalive-failed", "error"
+  std::string idleEnd;           // IdleEnd: IdleEndName: "closed", "reset", "keepalive-failed", "error", "open"
   double idleSeconds = 0;        // IdleEnd: how long the connection lived
+  std::string idleReason;        // IdleEnd "error": the system's words
 };
 using WatchEventCallback = std::function<void(const WatchEvent&)>;
 

@@ -4,8 +4,10 @@ without an outage, 1 with one), bad options exit 2."""
 import json
 import os
 import signal
+import socket
 import subprocess
 import tempfile
+import threading
 import time
 
 import cli_test as h
@@ -88,6 +90,27 @@ class WatchCliTest(h.CliCase):
             self.assertEqual(proc.wait(timeout=10), expected, ports)
             out.seek(0)
             self.assertIn(b"%d endpoints, %d outages" % (len(ports), expected), out.read())
+
+    def test_idle_connections_say_how_they_ended(self):
+        closer = socket.create_server(("127.0.0.1", 0))  # takes each connection, closes it after 1 s
+        self.addCleanup(closer.close)
+
+        def serve():
+            for _ in range(3):
+                try:
+                    connection = closer.accept()[0]
+                except OSError:
+                    return
+                threading.Timer(1.0, connection.close).start()
+        threading.Thread(target=serve, daemon=True).start()
+        self.client(self.open, closer.getsockname()[1])
+        code, out, _ = self.run_cli("--root", self.root, "watch", "--idle", "--duration", "3s",
+                                    "--log", self.host_path(self.log))
+        ends = [json.loads(l) for l in self.log.read_bytes().splitlines() if b'"idle_end"' in l]
+        got = sorted((e["ep"], e["how"]) for e in ends)
+        self.assertEqual(got[0], (0, "open"), ends)  # held by the listener to the end
+        self.assertEqual(got[1], (1, "closed"), ends)
+        self.assertTrue(0.8 <= [e for e in ends if e["ep"] == 1][0]["after_s"] <= 2.5, ends)
 
     def test_bad_options_exit_2_with_one_line_on_stderr(self):
         self.client(self.open)
