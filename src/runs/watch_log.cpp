@@ -1,5 +1,6 @@
 #include "runs/watch_log.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>

@@ -86,8 +86,10 @@ class WatchCliTest(h.CliCase):
             self.client(*ports)
             proc, out = self.start("--interval-ms", "300")
             time.sleep(2.5)
+            sent = time.monotonic()
             proc.send_signal(signal.SIGINT)
             self.assertEqual(proc.wait(timeout=10), expected, ports)
+            self.assertLess(time.monotonic() - sent, 2.0, ports)  # the engine stops within 1 s
             out.seek(0)
             self.assertIn(b"%d endpoints, %d outages" % (len(ports), expected), out.read())
 
