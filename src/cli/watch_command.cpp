@@ -16,6 +16,7 @@
 #include "config/host_catalogue.h"
 #include "probes/icmp_echo.h"
 #include "probes/idle_connection.h"
+#include "probes/proxy_connector.h"
 #include "runs/watch.h"
 #include "runs/watch_log.h"
 
@@ -198,6 +199,14 @@ int RunWatchCommand(const Context& context, const WatchCommandOptions& given) {
   if (const int unreadable = UnreadableHostFiles(context)) return unreadable;
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (catalogue.empty()) return NoHosts(context);
+  // The client's own proxy, when it uses one: watched as well.
+  if (ProxyRoute route = StoredProxyRoute(context.profile, context.paths); route.type >= 1 && route.type <= 4) {
+    if (const auto problem = RouteProblem(route))
+      context.err << "reachkit-cli: the stored proxy cannot be used (" << *problem << "), so only direct "
+                  << "connects are watched\n" << std::flush;
+    else
+      options.proxy = std::move(route);
+  }
 
   static IcmpEchoService echo;  // process-wide state; outlives the watch's threads
   Watch watch(SystemNameResolver(), echo, options);

@@ -54,7 +54,8 @@ std::optional<std::string> WatchOptionsProblem(const WatchOptions& options) {
   if (!options.openMetricsPath.empty() && !EndsWith(options.openMetricsPath, ".prom"))
     return std::string("the OpenMetrics file's name must end in .prom (the collector reads only those)");
   if (options.openMetricsEveryMs == 0) return std::string("the OpenMetrics period must be at least 1 ms");
-  if (options.proxy) return std::string("watching through the proxy is not available yet");
+  if (options.proxy)
+    if (const auto problem = RouteProblem(*options.proxy)) return "the stored proxy cannot be used: " + *problem;
   if (options.logRollBytes < 4096) return std::string("the log's roll-over size must be at least 4096 bytes");
   return std::nullopt;
 }
@@ -101,6 +102,13 @@ struct Watch::Engine {
   std::thread echoThread;
   std::thread idleThread;
   std::vector<WatchEvent> idleEnds;  // under queueMutex
+  std::thread proxyThread;
+  struct ProxyDone {
+    std::size_t endpoint;
+    WatchTime start;
+    ProxyResult result;
+  };
+  std::vector<ProxyDone> proxied;  // under queueMutex
 
   std::mutex queueMutex;  // the queues below
   std::vector<EchoDone> echoes;
@@ -115,7 +123,8 @@ struct Watch::Engine {
     for (const WatchEvent& event : events) {
       if (log.isOpen()) log.Write(event);
       if (onEvent) onEvent(event);
-      if (event.kind == WatchEvent::Kind::OutageOpen && options.placeOutages) QueuePlacement(event);
+      if (event.kind == WatchEvent::Kind::OutageOpen && options.placeOutages && event.outage.place.empty())
+        QueuePlacement(event);
     }
   }
 
@@ -263,6 +272,37 @@ struct Watch::Engine {
       if (held[e].socket.valid()) ended(e, IdleEnd::None, {});
   }
 
+  // Every endpoint through the stored proxy once an interval, all at once
+  // (the connector's workers), each attempt bounded by the connect time-out.
+  void ProxyLoop() {
+    const std::vector<WatchEndpoint>& endpoints = core->endpoints();
+    std::vector<std::size_t> watched;
+    std::vector<ProxyTarget> targets;
+    for (std::size_t e = 0; e < endpoints.size(); ++e)
+      if (endpoints[e].watched) {
+        watched.push_back(e);
+        targets.push_back({endpoints[e].host, endpoints[e].port});
+      }
+    const ProxyConnector connector(*options.proxy, resolver, options.connectTimeoutMs);
+    const auto interval = std::chrono::milliseconds(options.intervalMs);
+    Steady::time_point next = Steady::now();
+    while (!stop.load() && !targets.empty()) {
+      const WatchTime start = WatchClock::now();
+      const std::vector<ProxyResult> results = connector.ConnectAll(targets, {}, &stop);
+      if (stop.load()) break;
+      {
+        const std::lock_guard lock(queueMutex);
+        for (std::size_t i = 0; i < results.size() && i < watched.size(); ++i)
+          proxied.push_back({watched[i], start, results[i]});
+      }
+      next += interval;
+      if (next < Steady::now()) next = Steady::now();
+      while (Steady::now() < next && !stop.load())
+        std::this_thread::sleep_for(std::min<Steady::duration>(next - Steady::now(),
+                                                                std::chrono::milliseconds(kStopPollMs)));
+    }
+  }
+
   void DrainIdleEnds(std::vector<WatchEvent>& events) {
     const std::lock_guard lock(queueMutex);
     for (WatchEvent& event : idleEnds) events.push_back(std::move(event));
@@ -350,6 +390,17 @@ struct Watch::Engine {
           for (const uint64_t id : p.ids) core->Placed(id, p.place, p.conclusion, events);
       }
       DrainIdleEnds(events);
+      {
+        std::vector<ProxyDone> done;
+        {
+          const std::lock_guard lock(queueMutex);
+          done.swap(proxied);
+        }
+        const std::lock_guard lock(mutex);
+        for (const ProxyDone& p : done)
+          core->ProxySampled(p.endpoint, p.start, ProxyVerdictName(p.result.verdict), p.result.reason,
+                             p.result.verdict == ProxyVerdict::OpenViaProxy, p.result.ms, events);
+      }
       Dispatch(events);
       if (log.isOpen()) log.Tick();
       if (!options.openMetricsPath.empty() &&
@@ -360,6 +411,7 @@ struct Watch::Engine {
     }
     events.clear();
     if (idleThread.joinable()) idleThread.join();
+    if (proxyThread.joinable()) proxyThread.join();
     DrainIdleEnds(events);
     {
       const std::lock_guard lock(mutex);
@@ -449,6 +501,7 @@ bool Watch::Start(const HostCatalogue& catalogue, WatchEventCallback onEvent, st
     if (running.icmp && !running.echoTargets.empty())
       running.echoThread = std::thread([&running] { running.EchoLoop(); });
     if (running.options.idle) running.idleThread = std::thread([&running] { running.IdleLoop(); });
+    if (running.options.proxy) running.proxyThread = std::thread([&running] { running.ProxyLoop(); });
     running.Run();
     if (running.echoThread.joinable()) running.echoThread.join();
     for (std::thread& placer : running.placers)

@@ -10,6 +10,8 @@
 // * An ICMP echo every echoIntervalMs to each distinct address that is not
 //   loopback, and to the default gateway when an endpoint's route goes
 //   through it.
+// * With a stored proxy, every endpoint also through it each interval (an
+//   outage of that road is by "proxy", placed at the proxy).
 // * An outage of an endpoint opens after kOutageFailuresInRow failed
 //   connects in a row, or when its address, having answered an echo within
 //   the last kEchoMemoryMs, has not answered for echoTimeoutMs; it closes at
@@ -76,8 +78,10 @@ struct WatchOptions {
   // At the watch's end each one still open is an IdleEnd "open".
   bool idle = false;
   uint32_t idleKeepaliveSeconds = kIdleKeepaliveSeconds;
-  // The stored proxy the client uses: every endpoint also connected through
-  // it each interval. Not yet available: WatchOptionsProblem refuses it.
+  // The stored proxy the client uses, when it uses one (type 1..4, values
+  // RouteProblem accepts): every endpoint is also connected through it each
+  // interval, all at once; two failures in a row open an outage by "proxy",
+  // placed at the proxy with its own verdict and reason.
   std::optional<ProxyRoute> proxy;
   // The JSON Lines log (native path; empty: none), written as events happen.
   std::string logPath;
