@@ -484,6 +484,12 @@ bool Watch::Start(const HostCatalogue& catalogue, WatchEventCallback onEvent, st
   const WatchTime started = WatchClock::now();
   engine->core = std::make_unique<WatchCore>(options_, std::move(endpoints), started);
 
+  // A textfile that cannot be written says so now, not never.
+  if (!options_.openMetricsPath.empty()) {
+    std::string why;
+    if (!WriteOpenMetricsFile(options_.openMetricsPath, OpenMetricsText(engine->core->Snapshot(started)), &why))
+      return fail(why);
+  }
   if (!options_.logPath.empty()) {
     WatchLogHeader header;
     header.started = started;

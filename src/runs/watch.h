@@ -201,7 +201,8 @@ class Watch {
   // Starts the watch of the catalogue's endpoints on a thread of its own.
   // `onEvent` (may be empty) is called on that thread, never by two threads
   // at once; it must not call Stop. False, with `error` set, when the
-  // options are bad or the log cannot be opened (nothing is started).
+  // options are bad, or the log or the textfile cannot be written (nothing is
+  // started).
   bool Start(const HostCatalogue& catalogue, WatchEventCallback onEvent = {},
              std::string* error = nullptr);
 
