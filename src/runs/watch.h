@@ -199,6 +199,8 @@ class Watch {
   Watch& operator=(const Watch&) = delete;
 
   // Starts the watch of the catalogue's endpoints on a thread of its own.
+  // The hosts' names are looked up first, on the caller's thread, for at most
+  // connectTimeoutMs (a name that gives no address is `unresolved`).
   // `onEvent` (may be empty) is called on that thread, never by two threads
   // at once; it must not call Stop. False, with `error` set, when the
   // options are bad, or the log or the textfile cannot be written (nothing is
