@@ -58,6 +58,27 @@ TEST(WatchCoreTest, TwoFailedConnectsInARowOpenAnOutageAndTheFirstSuccessClosesI
   EXPECT_DOUBLE_EQ(snapshot.lastOutage->DurationMs(AtMs(99999)), 7002);
 }
 
+// Catches: the proxied road's failures mixed with the direct one's, a proxy
+// outage left unplaced (no check runs for it) or not closed by its success.
+TEST(WatchCoreTest, TwoFailuresThroughTheProxyOpenAnOutagePlacedAtTheProxy) {
+  WatchCore core = TwoEndpoints();
+  std::vector<WatchEvent> events;
+  core.Connected(1, AtMs(0), "refused", false, 0.2, 0, events);  // one direct failure
+  core.ProxySampled(1, AtMs(100), "proxy-unreachable", "refused", false, 0.5, events);
+  EXPECT_TRUE(EventsOf(events, WatchEvent::Kind::OutageOpen).empty());
+  core.Connected(1, AtMs(5000), "open", true, 0.2, 0, events);
+  core.ProxySampled(1, AtMs(5100), "proxy-unreachable", "refused", false, 0.5, events);
+  const auto opened = EventsOf(events, WatchEvent::Kind::OutageOpen);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].outage.by, "proxy");
+  EXPECT_EQ(opened[0].outage.place, "proxy");
+  EXPECT_EQ(opened[0].outage.conclusion, "the proxy: proxy-unreachable: refused");
+  EXPECT_EQ(core.Snapshot(AtMs(5101)).endpoints[1].state, WatchState::Up);  // the direct road is up
+  core.ProxySampled(1, AtMs(10100), "open-via-proxy", "", true, 1.0, events);
+  ASSERT_EQ(EventsOf(events, WatchEvent::Kind::OutageClose).size(), 1u);
+  EXPECT_EQ(core.Summary(AtMs(10101)).endpoints[1].outages[0].place, "proxy");
+}
+
 // Catches: echo silence counted for a host that never answered or answered long ago,
 // an outage opened before the echo time-out, or one not closed by the echo's return.
 TEST(WatchCoreTest, EchoSilenceOfAnAddressThatAnsweredWithinAMinuteOpensAnOutage) {
