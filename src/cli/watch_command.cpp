@@ -17,6 +17,8 @@
 #include "cli/results.h"
 #include "config/host_catalogue.h"
 #include "probes/icmp_echo.h"
+#include "probes/idle_connection.h"
+#include "probes/proxy_connector.h"
 #include "runs/watch.h"
 #include "runs/watch_log.h"
 #include "runs/watch_report.h"
@@ -31,6 +33,7 @@ struct WatchCommandOptions {
   std::string duration;  // empty: until Ctrl+C
   std::string log;
   bool logSamples = false;
+  bool idle = false;
   std::string openMetrics;
   uint32_t intervalMs = kWatchIntervalMs;
   uint32_t echoIntervalMs = kWatchEchoIntervalMs;
@@ -149,8 +152,12 @@ std::optional<std::string> EventLine(const WatchEvent& event, const std::vector<
       return Format("%s  paused since %s (the machine slept or the watch was stopped)", at.c_str(),
                     IsoUtc(event.pauseFrom).c_str());
     case WatchEvent::Kind::IdleEnd:
-      return Format("%s  %s  idle connection ended: %s after %.0f s", at.c_str(), name(event.endpoint).c_str(),
-                    event.idleEnd.c_str(), event.idleSeconds);
+      if (event.idleEnd == IdleEndName(IdleEnd::None))
+        return Format("%s  %s  idle connection still open after %.0f s", at.c_str(), name(event.endpoint).c_str(),
+                      event.idleSeconds);
+      return Format("%s  %s  idle connection ended: %s after %.0f s%s%s", at.c_str(), name(event.endpoint).c_str(),
+                    event.idleEnd.c_str(), event.idleSeconds, event.idleReason.empty() ? "" : ": ",
+                    event.idleReason.c_str());
     case WatchEvent::Kind::Minute:
       break;
   }
@@ -187,6 +194,7 @@ int RunWatchCommand(const Context& context, const WatchCommandOptions& given) {
   options.placeTimeoutMs = given.timeoutMs;
   options.logPath = given.log;
   options.logSamples = given.logSamples;
+  options.idle = given.idle;
   options.openMetricsPath = given.openMetrics;
   options.clientRoot = NativeTextToUtf8(context.paths.root());
   if (given.logSamples && given.log.empty()) return UsageError(context, "--log-samples needs --log FILE");
@@ -195,6 +203,14 @@ int RunWatchCommand(const Context& context, const WatchCommandOptions& given) {
   if (const int unreadable = UnreadableHostFiles(context)) return unreadable;
   const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
   if (catalogue.empty()) return NoHosts(context);
+  // The client's own proxy, when it uses one: watched as well.
+  if (ProxyRoute route = StoredProxyRoute(context.profile, context.paths); route.type >= 1 && route.type <= 4) {
+    if (const auto problem = RouteProblem(route))
+      context.err << "reachkit-cli: the stored proxy cannot be used (" << *problem << "), so only direct "
+                  << "connects are watched\n" << std::flush;
+    else
+      options.proxy = std::move(route);
+  }
 
   static IcmpEchoService echo;  // process-wide state; outlives the watch's threads
   Watch watch(SystemNameResolver(), echo, options);
@@ -305,6 +321,9 @@ void AddWatchCommands(Commands& commands) {
   watch->add_option("--log", options->log, "append JSON Lines records to FILE (rolls over to FILE.1 past 50 MB)")
       ->option_text("FILE");
   watch->add_flag("--log-samples", options->logSamples, "log every sample, not only the failed ones");
+  watch->add_flag("--idle", options->idle,
+                  "also hold one connection per endpoint open and idle, with TCP keepalive, and record "
+                  "how and when it ends (closed, reset, keepalive-failed)");
   watch->add_option("--openmetrics", options->openMetrics,
                     "rewrite FILE (ending in .prom) every 15 s for the node exporter's textfile collector")
       ->option_text("FILE");

@@ -79,7 +79,7 @@ bool WriteOpenMetricsFile(const std::string& nativePath, const std::string& text
     std::remove(temporary.c_str());
     return fail("write");
   }
-  if (!watch_files::ReplaceFile(temporary, nativePath)) {
+  if (!watch_files::MoveReplacing(temporary, nativePath)) {
     std::remove(temporary.c_str());
     return fail("rename");
   }

@@ -9,6 +9,7 @@
 
 #include "base/format.h"
 #include "probes/connect_batch.h"
+#include "probes/idle_connection.h"
 #include "probes/parallel_lookup.h"
 #include "runs/conclusion.h"
 #include "runs/openmetrics.h"
@@ -53,6 +54,8 @@ std::optional<std::string> WatchOptionsProblem(const WatchOptions& options) {
   if (!options.openMetricsPath.empty() && !EndsWith(options.openMetricsPath, ".prom"))
     return std::string("the OpenMetrics file's name must end in .prom (the collector reads only those)");
   if (options.openMetricsEveryMs == 0) return std::string("the OpenMetrics period must be at least 1 ms");
+  if (options.proxy)
+    if (const auto problem = RouteProblem(*options.proxy)) return "the stored proxy cannot be used: " + *problem;
   if (options.logRollBytes < 4096) return std::string("the log's roll-over size must be at least 4096 bytes");
   return std::nullopt;
 }
@@ -97,6 +100,15 @@ struct Watch::Engine {
   WatchLogWriter log;
   std::thread thread;
   std::thread echoThread;
+  std::thread idleThread;
+  std::vector<WatchEvent> idleEnds;  // under queueMutex
+  std::thread proxyThread;
+  struct ProxyDone {
+    std::size_t endpoint;
+    WatchTime start;
+    ProxyResult result;
+  };
+  std::vector<ProxyDone> proxied;  // under queueMutex
 
   std::mutex queueMutex;  // the queues below
   std::vector<EchoDone> echoes;
@@ -111,7 +123,8 @@ struct Watch::Engine {
     for (const WatchEvent& event : events) {
       if (log.isOpen()) log.Write(event);
       if (onEvent) onEvent(event);
-      if (event.kind == WatchEvent::Kind::OutageOpen && options.placeOutages) QueuePlacement(event);
+      if (event.kind == WatchEvent::Kind::OutageOpen && options.placeOutages && event.outage.place.empty())
+        QueuePlacement(event);
     }
   }
 
@@ -208,6 +221,94 @@ struct Watch::Engine {
     for (Sender& sender : senders) sender.thread.join();
   }
 
+  // --idle: a connection per endpoint, left alone but for a look each second.
+  void IdleLoop() {
+    struct Held {
+      TcpSocket socket;
+      Steady::time_point opened;
+      Steady::time_point retryAt;
+    };
+    const std::vector<WatchEndpoint>& endpoints = core->endpoints();
+    std::vector<Held> held(endpoints.size());
+    const auto interval = std::chrono::milliseconds(options.intervalMs);
+    const auto ended = [&](std::size_t e, IdleEnd how, const std::string& reason) {
+      WatchEvent event;
+      event.kind = WatchEvent::Kind::IdleEnd;
+      event.time = WatchClock::now();
+      event.endpoint = e;
+      event.idleEnd = IdleEndName(how);
+      event.idleReason = reason;
+      event.idleSeconds = std::chrono::duration<double>(Steady::now() - held[e].opened).count();
+      const std::lock_guard lock(queueMutex);
+      idleEnds.push_back(std::move(event));
+    };
+    while (!stop.load()) {
+      for (std::size_t e = 0; e < endpoints.size() && !stop.load(); ++e) {
+        if (!endpoints[e].watched) continue;
+        Held& h = held[e];
+        if (!h.socket.valid()) {
+          if (Steady::now() < h.retryAt) continue;
+          h.socket = ConnectWithTimeout(DottedIPv4(*endpoints[e].address), endpoints[e].port,
+                                        options.connectTimeoutMs, &stop);
+          h.opened = Steady::now();
+          if (!h.socket.valid() ||
+              !EnableKeepalive(h.socket, options.idleKeepaliveSeconds, kIdleKeepaliveIntervalSeconds)) {
+            h.socket.Close();
+            h.retryAt = Steady::now() + interval;
+          }
+          continue;
+        }
+        std::string reason;
+        const IdleEnd how = PollIdle(h.socket, &reason);
+        if (how == IdleEnd::None) continue;
+        ended(e, how, reason);
+        h.socket.Close();
+        h.retryAt = Steady::now() + interval;
+      }
+      (void)SleepUnlessStopped(1000, &stop);
+    }
+    // What lasted to the end says so.
+    for (std::size_t e = 0; e < endpoints.size(); ++e)
+      if (held[e].socket.valid()) ended(e, IdleEnd::None, {});
+  }
+
+  // Every endpoint through the stored proxy once an interval, all at once
+  // (the connector's workers), each attempt bounded by the connect time-out.
+  void ProxyLoop() {
+    const std::vector<WatchEndpoint>& endpoints = core->endpoints();
+    std::vector<std::size_t> watched;
+    std::vector<ProxyTarget> targets;
+    for (std::size_t e = 0; e < endpoints.size(); ++e)
+      if (endpoints[e].watched) {
+        watched.push_back(e);
+        targets.push_back({endpoints[e].host, endpoints[e].port});
+      }
+    const ProxyConnector connector(*options.proxy, resolver, options.connectTimeoutMs);
+    const auto interval = std::chrono::milliseconds(options.intervalMs);
+    Steady::time_point next = Steady::now();
+    while (!stop.load() && !targets.empty()) {
+      const WatchTime start = WatchClock::now();
+      const std::vector<ProxyResult> results = connector.ConnectAll(targets, {}, &stop);
+      if (stop.load()) break;
+      {
+        const std::lock_guard lock(queueMutex);
+        for (std::size_t i = 0; i < results.size() && i < watched.size(); ++i)
+          proxied.push_back({watched[i], start, results[i]});
+      }
+      next += interval;
+      if (next < Steady::now()) next = Steady::now();
+      while (Steady::now() < next && !stop.load())
+        std::this_thread::sleep_for(std::min<Steady::duration>(next - Steady::now(),
+                                                                std::chrono::milliseconds(kStopPollMs)));
+    }
+  }
+
+  void DrainIdleEnds(std::vector<WatchEvent>& events) {
+    const std::lock_guard lock(queueMutex);
+    for (WatchEvent& event : idleEnds) events.push_back(std::move(event));
+    idleEnds.clear();
+  }
+
   void Run() {
     const std::vector<WatchEndpoint>& endpoints = core->endpoints();
     std::vector<std::size_t> watched;
@@ -288,6 +389,18 @@ struct Watch::Engine {
         for (const PlaceDone& p : done)
           for (const uint64_t id : p.ids) core->Placed(id, p.place, p.conclusion, events);
       }
+      DrainIdleEnds(events);
+      {
+        std::vector<ProxyDone> done;
+        {
+          const std::lock_guard lock(queueMutex);
+          done.swap(proxied);
+        }
+        const std::lock_guard lock(mutex);
+        for (const ProxyDone& p : done)
+          core->ProxySampled(p.endpoint, p.start, ProxyVerdictName(p.result.verdict), p.result.reason,
+                             p.result.verdict == ProxyVerdict::OpenViaProxy, p.result.ms, events);
+      }
       Dispatch(events);
       if (log.isOpen()) log.Tick();
       if (!options.openMetricsPath.empty() &&
@@ -297,6 +410,9 @@ struct Watch::Engine {
       }
     }
     events.clear();
+    if (idleThread.joinable()) idleThread.join();
+    if (proxyThread.joinable()) proxyThread.join();
+    DrainIdleEnds(events);
     {
       const std::lock_guard lock(mutex);
       core->Finish(WatchClock::now(), events);
@@ -368,6 +484,12 @@ bool Watch::Start(const HostCatalogue& catalogue, WatchEventCallback onEvent, st
   const WatchTime started = WatchClock::now();
   engine->core = std::make_unique<WatchCore>(options_, std::move(endpoints), started);
 
+  // A textfile that cannot be written says so now, not never.
+  if (!options_.openMetricsPath.empty()) {
+    std::string why;
+    if (!WriteOpenMetricsFile(options_.openMetricsPath, OpenMetricsText(engine->core->Snapshot(started)), &why))
+      return fail(why);
+  }
   if (!options_.logPath.empty()) {
     WatchLogHeader header;
     header.started = started;
@@ -384,6 +506,8 @@ bool Watch::Start(const HostCatalogue& catalogue, WatchEventCallback onEvent, st
   running.thread = std::thread([&running] {
     if (running.icmp && !running.echoTargets.empty())
       running.echoThread = std::thread([&running] { running.EchoLoop(); });
+    if (running.options.idle) running.idleThread = std::thread([&running] { running.IdleLoop(); });
+    if (running.options.proxy) running.proxyThread = std::thread([&running] { running.ProxyLoop(); });
     running.Run();
     if (running.echoThread.joinable()) running.echoThread.join();
     for (std::thread& placer : running.placers)

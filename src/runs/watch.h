@@ -10,6 +10,8 @@
 // * An ICMP echo every echoIntervalMs to each distinct address that is not
 //   loopback, and to the default gateway when an endpoint's route goes
 //   through it.
+// * With a stored proxy, every endpoint also through it each interval (an
+//   outage of that road is by "proxy", placed at the proxy).
 // * An outage of an endpoint opens after kOutageFailuresInRow failed
 //   connects in a row, or when its address, having answered an echo within
 //   the last kEchoMemoryMs, has not answered for echoTimeoutMs; it closes at
@@ -53,6 +55,11 @@ inline constexpr int kPauseIntervals = 3;
 inline constexpr uint32_t kChartWindowMs = 60 * 60'000;  // Snapshot's recent samples
 inline constexpr uint64_t kWatchLogRollBytes = 50ull * 1024 * 1024;
 inline constexpr uint32_t kOpenMetricsEveryMs = 15'000;
+// --idle: the keepalive's first probe after this much silence, then one every
+// kIdleKeepaliveIntervalSeconds. Long enough that a NAT which forgets idle
+// connections sooner shows it, short enough to catch the common 2-5 minutes.
+inline constexpr uint32_t kIdleKeepaliveSeconds = 120;
+inline constexpr uint32_t kIdleKeepaliveIntervalSeconds = 10;
 
 struct WatchOptions {
   uint32_t intervalMs = kWatchIntervalMs;          // connects per endpoint (and proxied ones)
@@ -67,10 +74,14 @@ struct WatchOptions {
   // check's is).
   uint32_t placeTimeoutMs = kWatchConnectTimeoutMs;
   // --idle: one connection per endpoint held open with TCP keepalive; how and
-  // when it ends is an event.
+  // when it ends is an event (IdleEnd), and a new one opens an interval later.
+  // At the watch's end each one still open is an IdleEnd "open".
   bool idle = false;
-  // The stored proxy the client uses, when it uses one: every endpoint is
-  // also connected through it each interval.
+  uint32_t idleKeepaliveSeconds = kIdleKeepaliveSeconds;
+  // The stored proxy the client uses, when it uses one (type 1..4, values
+  // RouteProblem accepts): every endpoint is also connected through it each
+  // interval, all at once; two failures in a row open an outage by "proxy",
+  // placed at the proxy with its own verdict and reason.
   std::optional<ProxyRoute> proxy;
   // The JSON Lines log (native path; empty: none), written as events happen.
   std::string logPath;
@@ -173,8 +184,9 @@ struct WatchEvent {
   WatchOutage outage;            // OutageOpen, OutageClose, OutagePlaced
   WatchTime pauseFrom;           // Paused
   MinuteRecord minute;           // Minute
-  std::string idleEnd;           // IdleEnd: "closed", "reset", "keepalive-failed", "error"
+  std::string idleEnd;           // IdleEnd: IdleEndName: "closed", "reset", "keepalive-failed", "error", "open"
   double idleSeconds = 0;        // IdleEnd: how long the connection lived
+  std::string idleReason;        // IdleEnd "error": the system's words
 };
 using WatchEventCallback = std::function<void(const WatchEvent&)>;
 
@@ -187,9 +199,12 @@ class Watch {
   Watch& operator=(const Watch&) = delete;
 
   // Starts the watch of the catalogue's endpoints on a thread of its own.
+  // The hosts' names are looked up first, on the caller's thread, for at most
+  // connectTimeoutMs (a name that gives no address is `unresolved`).
   // `onEvent` (may be empty) is called on that thread, never by two threads
   // at once; it must not call Stop. False, with `error` set, when the
-  // options are bad or the log cannot be opened (nothing is started).
+  // options are bad, or the log or the textfile cannot be written (nothing is
+  // started).
   bool Start(const HostCatalogue& catalogue, WatchEventCallback onEvent = {},
              std::string* error = nullptr);
 

@@ -117,18 +117,67 @@ void WatchCore::Open(std::size_t e, WatchTime t, WatchTime lastGood, const char*
 }
 
 void WatchCore::Close(std::size_t e, WatchTime t, std::vector<WatchEvent>& events) {
+  CloseSlot(e, states_[e].open, t, events);
+}
+
+void WatchCore::CloseSlot(std::size_t e, std::optional<WatchOutage>& slot, WatchTime t,
+                          std::vector<WatchEvent>& events) {
+  if (!slot) return;
   EndpointState& state = states_[e];
-  if (!state.open) return;
-  state.open->end = std::max(t, state.open->start);
-  state.last = state.open;
-  summary_.AddOutage(*state.open);
+  slot->end = std::max(t, slot->start);
+  if (!state.last || state.last->id <= slot->id) state.last = slot;
+  summary_.AddOutage(*slot);
   WatchEvent event;
   event.kind = WatchEvent::Kind::OutageClose;
-  event.time = *state.open->end;
+  event.time = *slot->end;
   event.endpoint = e;
-  event.outage = *state.open;
+  event.outage = *slot;
   events.push_back(std::move(event));
-  state.open.reset();
+  slot.reset();
+}
+
+void WatchCore::ProxySampled(std::size_t e, WatchTime start, const std::string& verdict, const std::string& reason,
+                             bool ok, double ms, std::vector<WatchEvent>& events) {
+  if (e >= endpoints_.size() || !endpoints_[e].watched || start < pausedUntil_) return;
+  const WatchTime end = After(start, ms);
+  EndpointState& state = states_[e];
+  WatchEvent event;
+  event.kind = WatchEvent::Kind::Sample;
+  event.time = start;
+  event.endpoint = e;
+  event.sample.time = start;
+  event.sample.kind = SampleKind::Proxy;
+  event.sample.endpoint = e;
+  event.sample.address = endpoints_[e].address.value_or(0);
+  event.sample.verdict = verdict;
+  event.sample.ok = ok;
+  event.sample.ms = TenthMs(ms);
+  events.push_back(std::move(event));
+  if (ok) {
+    state.proxyFailuresInRow = 0;
+    CloseSlot(e, state.proxyOpen, end, events);
+    return;
+  }
+  if (++state.proxyFailuresInRow < kOutageFailuresInRow || state.proxyOpen) return;
+  // The proxy's own answer places it: no check is needed to say where.
+  WatchOutage outage;
+  outage.id = nextOutage_++;
+  outage.endpoint = e;
+  outage.start = end;
+  outage.lastGood = end;
+  outage.by = "proxy";
+  outage.place = "proxy";
+  outage.conclusion = "the proxy: " + verdict + (reason.empty() ? std::string() : ": " + reason);
+  state.proxyOpen = outage;
+  state.last = outage;
+  ++state.outages;
+  summary_.AddOutage(outage);
+  WatchEvent opened;
+  opened.kind = WatchEvent::Kind::OutageOpen;
+  opened.time = end;
+  opened.endpoint = e;
+  opened.outage = outage;
+  events.push_back(std::move(opened));
 }
 
 MinuteRecord WatchCore::MinuteOf(std::size_t e) const {
@@ -284,7 +333,9 @@ void WatchCore::Tick(WatchTime now, std::vector<WatchEvent>& events) {
     for (std::size_t e = 0; e < endpoints_.size(); ++e) {
       if (!endpoints_[e].watched) continue;
       Close(e, from, events);
+      CloseSlot(e, states_[e].proxyOpen, from, events);
       states_[e].failuresInRow = 0;
+      states_[e].proxyFailuresInRow = 0;
       states_[e].lastGood.reset();
       SetState(e, WatchState::Paused, now, events);
     }
@@ -365,7 +416,8 @@ WatchSnapshot WatchCore::Snapshot(WatchTime now) const {
         state.echoes == 0 ? 0 : static_cast<double>(state.echoLost) / static_cast<double>(state.echoes);
     out.samples = state.samples;
     out.outages = state.outages;
-    out.lastOutage = state.open ? state.open : state.last;
+    out.lastOutage = state.last;
+    if (state.open && (!out.lastOutage || out.lastOutage->id <= state.open->id)) out.lastOutage = state.open;
     out.recent.assign(state.recent.begin(), state.recent.end());
     snapshot.endpoints.push_back(std::move(out));
   }

@@ -34,6 +34,11 @@ class WatchCore {
   // skipped one: verdict "skipped", ms 0).
   void Connected(std::size_t e, WatchTime start, const std::string& verdict, bool ok, double ms,
                  double lateMs, std::vector<WatchEvent>& events);
+  // A connect of endpoint `e` through the stored proxy: `verdict` is the
+  // ProxyVerdictName, `reason` the proxy's words. Two failures in a row open
+  // an outage by "proxy", placed at the proxy at once; a success closes it.
+  void ProxySampled(std::size_t e, WatchTime start, const std::string& verdict, const std::string& reason,
+                    bool ok, double ms, std::vector<WatchEvent>& events);
   // An echo to `address` sent at `sent`: answered after `ms`, or lost.
   void Echoed(uint32_t address, WatchTime sent, bool answered, double ms, std::vector<WatchEvent>& events);
   // The clock moved on: a gap of more than kPauseIntervals intervals since
@@ -66,6 +71,8 @@ class WatchCore {
     int failuresInRow = 0;
     std::optional<WatchTime> lastGood;
     std::optional<WatchOutage> open;
+    std::optional<WatchOutage> proxyOpen;  // the road through the proxy
+    int proxyFailuresInRow = 0;
     std::optional<WatchOutage> last;
     std::size_t outages = 0;
     uint64_t samples = 0, lost = 0, echoes = 0, echoLost = 0, connected = 0;
@@ -85,6 +92,7 @@ class WatchCore {
   void SetState(std::size_t e, WatchState to, WatchTime t, std::vector<WatchEvent>& events);
   void Open(std::size_t e, WatchTime t, WatchTime lastGood, const char* by, std::vector<WatchEvent>& events);
   void Close(std::size_t e, WatchTime t, std::vector<WatchEvent>& events);
+  void CloseSlot(std::size_t e, std::optional<WatchOutage>& slot, WatchTime t, std::vector<WatchEvent>& events);
   void WriteMinute(std::size_t e, std::vector<WatchEvent>& events);
   [[nodiscard]] MinuteRecord MinuteOf(std::size_t e) const;
   void MinuteFor(std::size_t e, WatchTime t, std::vector<WatchEvent>& events);

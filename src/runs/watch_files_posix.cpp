@@ -8,7 +8,7 @@ namespace rk::watch_files {
 bool SyncToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
 
 // rename replaces the target in one step.
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveReplacing(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 

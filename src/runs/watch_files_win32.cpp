@@ -11,7 +11,7 @@ bool SyncToDisk(std::FILE* file) { return ::_commit(::_fileno(file)) == 0; }
 
 // The C library's rename fails when the target exists; paths are in the ANSI
 // code page, as the command line gave them.
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveReplacing(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

@@ -1,6 +1,8 @@
 #include "runs/watch_log.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -116,7 +118,8 @@ std::string LogRecordLine(const WatchEvent& event, const std::vector<EndpointSum
     }
     case WatchEvent::Kind::IdleEnd:
       json = Json{{"type", "idle_end"}, {"t", IsoUtc(event.time)}, {"ep", EndpointRef(event)},
-                  {"how", event.idleEnd}, {"after_s", event.idleSeconds}};
+                  {"how", event.idleEnd}, {"after_s", std::round(event.idleSeconds * 10) / 10}};
+      if (!event.idleReason.empty()) json["reason"] = event.idleReason;
       break;
   }
   return Dump(json);
@@ -148,7 +151,7 @@ void WatchLogWriter::WriteLine(const std::string& line) {
     watch_files::SyncToDisk(file_);
     std::fclose(file_);
     file_ = nullptr;
-    (void)watch_files::ReplaceFile(path_, path_ + ".1");
+    (void)watch_files::MoveReplacing(path_, path_ + ".1");
     file_ = std::fopen(path_.c_str(), "wb");
     if (file_ == nullptr) return;
     size_ = 0;

@@ -77,7 +77,7 @@ bool SummarizeWatchLog(const std::string& nativePath, std::optional<WatchTime> f
 // `from` (whether or not it exists).
 namespace watch_files {
 bool SyncToDisk(std::FILE* file);
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool MoveReplacing(const std::string& from, const std::string& to);
 }  // namespace watch_files
 
 }  // namespace rk

@@ -23,6 +23,9 @@ class OpenMetricsCliTest(h.CliCase):
                                     "--openmetrics", self.host_path(folder / "reachkit.prom"))
         self.assertEqual(code, 1, out)  # the refusing port is an outage
         self.assertEqual(sorted(os.listdir(folder)), ["reachkit.prom"])  # no temporary file left
+        code, _, err = self.run_cli("--root", self.root, "watch", "--duration", "1s", "--openmetrics",
+                                    self.host_path(self.dir / "missing" / "reachkit.prom"))
+        self.assertEqual((code, err.count(b"\n")), (1, 1), err)  # said at the start, not never
 
         with socket.socket() as spare:
             spare.bind(("127.0.0.1", 0))

@@ -3,12 +3,19 @@ back, a watch killed with SIGKILL still leaving a readable log, Ctrl+C as the no
 without an outage, 1 with one), bad options exit 2."""
 import json
 import os
+import pathlib
 import signal
+import socket
+import sys
 import subprocess
 import tempfile
+import threading
 import time
 
 import cli_test as h
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "proxy"))
+import proxy_lab as lab  # noqa: E402
 
 
 class WatchCliTest(h.CliCase):
@@ -84,10 +91,50 @@ class WatchCliTest(h.CliCase):
             self.client(*ports)
             proc, out = self.start("--interval-ms", "300")
             time.sleep(2.5)
+            sent = time.monotonic()
             proc.send_signal(signal.SIGINT)
             self.assertEqual(proc.wait(timeout=10), expected, ports)
+            self.assertLess(time.monotonic() - sent, 2.0, ports)  # the engine stops within 1 s
             out.seek(0)
             self.assertIn(b"%d endpoints, %d outages" % (len(ports), expected), out.read())
+
+    def test_idle_connections_say_how_they_ended(self):
+        closer = socket.create_server(("127.0.0.1", 0))  # takes each connection, closes it after 1 s
+        self.addCleanup(closer.close)
+
+        def serve():
+            for _ in range(3):
+                try:
+                    connection = closer.accept()[0]
+                except OSError:
+                    return
+                threading.Timer(1.0, connection.close).start()
+        threading.Thread(target=serve, daemon=True).start()
+        self.client(self.open, closer.getsockname()[1])
+        code, out, _ = self.run_cli("--root", self.root, "watch", "--idle", "--duration", "3s",
+                                    "--log", self.host_path(self.log))
+        ends = [json.loads(l) for l in self.log.read_bytes().splitlines() if b'"idle_end"' in l]
+        got = sorted((e["ep"], e["how"]) for e in ends)
+        self.assertEqual(got[0], (0, "open"), ends)  # held by the listener to the end
+        self.assertEqual(got[1], (1, "closed"), ends)
+        self.assertTrue(0.8 <= [e for e in ends if e["ep"] == 1][0]["after_s"] <= 2.5, ends)
+
+    def test_the_stored_proxy_is_watched_too_and_a_dead_one_is_an_outage_placed_there(self):
+        self.client(self.open)
+        proxy = "[DC]\nProxyType=4\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d\n"
+        with lab.danted(lab.free_port()) as port:
+            self.write("Bin/BaseConfig.ini", proxy % port)
+            code, out, _ = self.run_cli("--root", self.root, "watch", "--duration", "2s", "--interval-ms", "300",
+                                        "--log", self.host_path(self.log), "--log-samples")
+        verdicts = {json.loads(l)["verdict"] for l in self.log.read_bytes().splitlines() if b'"kind":"proxy"' in l}
+        self.assertEqual((code, verdicts), (0, {"open-via-proxy"}), out)
+        self.write("Bin/BaseConfig.ini", proxy % lab.free_port())  # nothing listens there now
+        code, out, _ = self.run_cli("--root", self.root, "--json", "watch", "--duration", "2s",
+                                    "--interval-ms", "300")
+        outages = json.loads(out)["endpoints"][0]["outages"]
+        self.assertEqual(code, 1)
+        self.assertEqual([(o["by"], o["place"]) for o in outages], [("proxy", "proxy")])
+        self.assertTrue(outages[0]["conclusion"].startswith("the proxy: proxy-unreachable"), outages)
 
     def test_bad_options_exit_2_with_one_line_on_stderr(self):
         self.client(self.open)

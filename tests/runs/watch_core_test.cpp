@@ -10,52 +10,73 @@ namespace {
 using std::chrono::milliseconds;
 using testing::Ip;
 
-const uint32_t kHost = Ip(203, 0, 113, 5);
+const uint32_t kWatchedHost = Ip(203, 0, 113, 5);
 const WatchTime kT0 = MinuteStart(WatchClock::now()) + std::chrono::seconds(5);
 
-// Endpoint 0: kHost:443, echoed; endpoint 1: loopback, not echoed.
+// Endpoint 0: kWatchedHost:443, echoed; endpoint 1: loopback, not echoed.
 WatchCore TwoEndpoints(WatchOptions options = {}) {
   std::vector<WatchEndpoint> endpoints(2);
-  endpoints[0] = {0, "label", "broker.test", 443, kHost, true, true};
+  endpoints[0] = {0, "label", "broker.test", 443, kWatchedHost, true, true};
   endpoints[1] = {1, "loop", "127.0.0.1", 80, Ip(127, 0, 0, 1), true, false};
   return WatchCore(options, endpoints, kT0);
 }
 
-std::vector<WatchEvent> Of(const std::vector<WatchEvent>& events, WatchEvent::Kind kind) {
+std::vector<WatchEvent> EventsOf(const std::vector<WatchEvent>& events, WatchEvent::Kind kind) {
   std::vector<WatchEvent> out;
   for (const WatchEvent& event : events)
     if (event.kind == kind) out.push_back(event);
   return out;
 }
 
-WatchTime At(int ms) { return kT0 + milliseconds(ms); }
+WatchTime AtMs(int ms) { return kT0 + milliseconds(ms); }
 
 // Catches: an outage opened by one failure, by a skipped sample, or not closed by the first success.
 TEST(WatchCoreTest, TwoFailedConnectsInARowOpenAnOutageAndTheFirstSuccessClosesIt) {
   WatchCore core = TwoEndpoints();
   std::vector<WatchEvent> events;
-  core.Connected(1, At(0), "open", true, 1.0, 0, events);
-  core.Connected(1, At(5000), "refused", false, 0.2, 0, events);
-  core.Connected(1, At(10000), "skipped", false, 0, 0, events);
-  EXPECT_TRUE(Of(events, WatchEvent::Kind::OutageOpen).empty());
-  core.Connected(1, At(15000), "timeout", false, 3000, 0, events);
-  const auto opened = Of(events, WatchEvent::Kind::OutageOpen);
+  core.Connected(1, AtMs(0), "open", true, 1.0, 0, events);
+  core.Connected(1, AtMs(5000), "refused", false, 0.2, 0, events);
+  core.Connected(1, AtMs(10000), "skipped", false, 0, 0, events);
+  EXPECT_TRUE(EventsOf(events, WatchEvent::Kind::OutageOpen).empty());
+  core.Connected(1, AtMs(15000), "timeout", false, 3000, 0, events);
+  const auto opened = EventsOf(events, WatchEvent::Kind::OutageOpen);
   ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0].outage.start, At(18000));  // when the second failure was known
-  EXPECT_EQ(opened[0].outage.lastGood, At(1));
+  EXPECT_EQ(opened[0].outage.start, AtMs(18000));  // when the second failure was known
+  EXPECT_EQ(opened[0].outage.lastGood, AtMs(1));
   EXPECT_EQ(opened[0].outage.by, "connect");
-  EXPECT_EQ(core.Snapshot(At(18000)).endpoints[1].state, WatchState::Down);
-  core.Connected(1, At(20000), "timeout", false, 3000, 0, events);  // still the same outage
-  core.Connected(1, At(25000), "open", true, 2.0, 0, events);
-  const auto closed = Of(events, WatchEvent::Kind::OutageClose);
+  EXPECT_EQ(core.Snapshot(AtMs(18000)).endpoints[1].state, WatchState::Down);
+  core.Connected(1, AtMs(20000), "timeout", false, 3000, 0, events);  // still the same outage
+  core.Connected(1, AtMs(25000), "open", true, 2.0, 0, events);
+  const auto closed = EventsOf(events, WatchEvent::Kind::OutageClose);
   ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].outage.end, At(25002));
-  const EndpointSnapshot snapshot = core.Snapshot(At(25002)).endpoints[1];
+  EXPECT_EQ(closed[0].outage.end, AtMs(25002));
+  const EndpointSnapshot snapshot = core.Snapshot(AtMs(25002)).endpoints[1];
   EXPECT_EQ(snapshot.state, WatchState::Up);
   EXPECT_EQ(snapshot.outages, 1u);
   EXPECT_DOUBLE_EQ(snapshot.lossRatio, 4.0 / 6.0);
   ASSERT_TRUE(snapshot.lastOutage.has_value());
-  EXPECT_DOUBLE_EQ(snapshot.lastOutage->DurationMs(At(99999)), 7002);
+  EXPECT_DOUBLE_EQ(snapshot.lastOutage->DurationMs(AtMs(99999)), 7002);
+}
+
+// Catches: the proxied road's failures mixed with the direct one's, a proxy
+// outage left unplaced (no check runs for it) or not closed by its success.
+TEST(WatchCoreTest, TwoFailuresThroughTheProxyOpenAnOutagePlacedAtTheProxy) {
+  WatchCore core = TwoEndpoints();
+  std::vector<WatchEvent> events;
+  core.Connected(1, AtMs(0), "refused", false, 0.2, 0, events);  // one direct failure
+  core.ProxySampled(1, AtMs(100), "proxy-unreachable", "refused", false, 0.5, events);
+  EXPECT_TRUE(EventsOf(events, WatchEvent::Kind::OutageOpen).empty());
+  core.Connected(1, AtMs(5000), "open", true, 0.2, 0, events);
+  core.ProxySampled(1, AtMs(5100), "proxy-unreachable", "refused", false, 0.5, events);
+  const auto opened = EventsOf(events, WatchEvent::Kind::OutageOpen);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].outage.by, "proxy");
+  EXPECT_EQ(opened[0].outage.place, "proxy");
+  EXPECT_EQ(opened[0].outage.conclusion, "the proxy: proxy-unreachable: refused");
+  EXPECT_EQ(core.Snapshot(AtMs(5101)).endpoints[1].state, WatchState::Up);  // the direct road is up
+  core.ProxySampled(1, AtMs(10100), "open-via-proxy", "", true, 1.0, events);
+  ASSERT_EQ(EventsOf(events, WatchEvent::Kind::OutageClose).size(), 1u);
+  EXPECT_EQ(core.Summary(AtMs(10101)).endpoints[1].outages[0].place, "proxy");
 }
 
 // Catches: echo silence counted for a host that never answered or answered long ago,
@@ -63,20 +84,20 @@ TEST(WatchCoreTest, TwoFailedConnectsInARowOpenAnOutageAndTheFirstSuccessClosesI
 TEST(WatchCoreTest, EchoSilenceOfAnAddressThatAnsweredWithinAMinuteOpensAnOutage) {
   WatchCore core = TwoEndpoints();
   std::vector<WatchEvent> events;
-  core.Tick(At(0), events);
-  core.Tick(At(9000), events);  // never answered: no outage, however long
-  core.Echoed(kHost, At(10000), true, 20, events);  // the answer comes at 10.020 s
-  for (int ms = 10050; ms < 13020; ms += 50) core.Tick(At(ms), events);
-  EXPECT_TRUE(Of(events, WatchEvent::Kind::OutageOpen).empty());
-  core.Tick(At(13020), events);
-  const auto opened = Of(events, WatchEvent::Kind::OutageOpen);
+  core.Tick(AtMs(0), events);
+  core.Tick(AtMs(9000), events);  // never answered: no outage, however long
+  core.Echoed(kWatchedHost, AtMs(10000), true, 20, events);  // the answer comes at 10.020 s
+  for (int ms = 10050; ms < 13020; ms += 50) core.Tick(AtMs(ms), events);
+  EXPECT_TRUE(EventsOf(events, WatchEvent::Kind::OutageOpen).empty());
+  core.Tick(AtMs(13020), events);
+  const auto opened = EventsOf(events, WatchEvent::Kind::OutageOpen);
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].endpoint, 0u);
   EXPECT_EQ(opened[0].outage.by, "echo");
-  EXPECT_EQ(opened[0].outage.start, At(13020));
-  core.Echoed(kHost, At(14000), true, 5, events);
-  ASSERT_EQ(Of(events, WatchEvent::Kind::OutageClose).size(), 1u);
-  EXPECT_EQ(Of(events, WatchEvent::Kind::OutageClose)[0].outage.end, At(14005));
+  EXPECT_EQ(opened[0].outage.start, AtMs(13020));
+  core.Echoed(kWatchedHost, AtMs(14000), true, 5, events);
+  ASSERT_EQ(EventsOf(events, WatchEvent::Kind::OutageClose).size(), 1u);
+  EXPECT_EQ(EventsOf(events, WatchEvent::Kind::OutageClose)[0].outage.end, AtMs(14005));
 
 }
 
@@ -85,30 +106,30 @@ TEST(WatchCoreTest, EchoSilenceOfAnAddressThatAnsweredWithinAMinuteOpensAnOutage
 TEST(WatchCoreTest, AGapLongerThanThreeIntervalsIsAPauseNotAnOutage) {
   WatchCore core = TwoEndpoints();
   std::vector<WatchEvent> events;
-  core.Echoed(kHost, At(0), true, 10, events);
-  core.Connected(0, At(0), "timeout", false, 3000, 0, events);
-  core.Connected(0, At(5000), "timeout", false, 3000, 0, events);
-  ASSERT_EQ(Of(events, WatchEvent::Kind::OutageOpen).size(), 1u);
-  core.Connected(1, At(7000), "timeout", false, 3000, 0, events);  // one failure before the sleep
-  core.Tick(At(8000), events);
+  core.Echoed(kWatchedHost, AtMs(0), true, 10, events);
+  core.Connected(0, AtMs(0), "timeout", false, 3000, 0, events);
+  core.Connected(0, AtMs(5000), "timeout", false, 3000, 0, events);
+  ASSERT_EQ(EventsOf(events, WatchEvent::Kind::OutageOpen).size(), 1u);
+  core.Connected(1, AtMs(7000), "timeout", false, 3000, 0, events);  // one failure before the sleep
+  core.Tick(AtMs(8000), events);
   events.clear();
-  core.Tick(At(8000 + 15001), events);  // three 5 s intervals and a bit
-  const auto paused = Of(events, WatchEvent::Kind::Paused);
+  core.Tick(AtMs(8000 + 15001), events);  // three 5 s intervals and a bit
+  const auto paused = EventsOf(events, WatchEvent::Kind::Paused);
   ASSERT_EQ(paused.size(), 1u);
-  EXPECT_EQ(paused[0].pauseFrom, At(8000));
-  const auto closed = Of(events, WatchEvent::Kind::OutageClose);
+  EXPECT_EQ(paused[0].pauseFrom, AtMs(8000));
+  const auto closed = EventsOf(events, WatchEvent::Kind::OutageClose);
   ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].outage.end, At(8000));  // ended where the gap began
-  EXPECT_EQ(core.Snapshot(At(23001)).endpoints[1].state, WatchState::Paused);
+  EXPECT_EQ(closed[0].outage.end, AtMs(8000));  // ended where the gap began
+  EXPECT_EQ(core.Snapshot(AtMs(23001)).endpoints[1].state, WatchState::Paused);
   events.clear();
-  core.Connected(1, At(7500), "timeout", false, 3000, 0, events);  // begun before the gap: dropped
-  core.Connected(1, At(23100), "timeout", false, 3000, 0, events);  // the first failure after it
-  core.Tick(At(26200), events);  // the old echo answer does not count as silence either
-  EXPECT_TRUE(Of(events, WatchEvent::Kind::OutageOpen).empty());
-  EXPECT_EQ(core.Summary(At(26200)).pauses.size(), 1u);
+  core.Connected(1, AtMs(7500), "timeout", false, 3000, 0, events);  // begun before the gap: dropped
+  core.Connected(1, AtMs(23100), "timeout", false, 3000, 0, events);  // the first failure after it
+  core.Tick(AtMs(26200), events);  // the old echo answer does not count as silence either
+  EXPECT_TRUE(EventsOf(events, WatchEvent::Kind::OutageOpen).empty());
+  EXPECT_EQ(core.Summary(AtMs(26200)).pauses.size(), 1u);
   // A gap of exactly three intervals is not a pause.
-  core.Tick(At(26200 + 15000), events);
-  EXPECT_EQ(Of(events, WatchEvent::Kind::Paused).size(), 0u);
+  core.Tick(AtMs(26200 + 15000), events);
+  EXPECT_EQ(EventsOf(events, WatchEvent::Kind::Paused).size(), 0u);
 }
 
 // Catches: samples counted in the wrong minute, a minute never written, the
@@ -116,13 +137,13 @@ TEST(WatchCoreTest, AGapLongerThanThreeIntervalsIsAPauseNotAnOutage) {
 TEST(WatchCoreTest, MinuteRecordsCarryTheMinutesSamplesAndTheSummaryAddsThemUp) {
   WatchCore core = TwoEndpoints();
   std::vector<WatchEvent> events;
-  for (int i = 0; i < 10; ++i) core.Connected(1, At(i * 5000), "open", true, 1.0 + i, 0, events);
-  core.Connected(1, At(50000), "refused", false, 0.3, 0, events);
-  core.Tick(At(54900), events);  // still the first minute (kT0 is 5 s past its start)
-  EXPECT_TRUE(Of(events, WatchEvent::Kind::Minute).empty());
-  core.Tick(At(55000), events);
-  core.Connected(1, At(60000), "open", true, 40, 0, events);  // in the next minute
-  const auto minutes = Of(events, WatchEvent::Kind::Minute);
+  for (int i = 0; i < 10; ++i) core.Connected(1, AtMs(i * 5000), "open", true, 1.0 + i, 0, events);
+  core.Connected(1, AtMs(50000), "refused", false, 0.3, 0, events);
+  core.Tick(AtMs(54900), events);  // still the first minute (kT0 is 5 s past its start)
+  EXPECT_TRUE(EventsOf(events, WatchEvent::Kind::Minute).empty());
+  core.Tick(AtMs(55000), events);
+  core.Connected(1, AtMs(60000), "open", true, 40, 0, events);  // in the next minute
+  const auto minutes = EventsOf(events, WatchEvent::Kind::Minute);
   ASSERT_EQ(minutes.size(), 1u);
   const MinuteRecord& minute = minutes[0].minute;
   EXPECT_EQ(minute.minute, MinuteStart(kT0));
@@ -132,8 +153,8 @@ TEST(WatchCoreTest, MinuteRecordsCarryTheMinutesSamplesAndTheSummaryAddsThemUp) 
   EXPECT_DOUBLE_EQ(minute.p95, 10.0);
   EXPECT_DOUBLE_EQ(minute.max, 10.0);
   EXPECT_EQ(minute.histogram.count(), 10u);
-  core.Finish(At(61000), events);
-  const WatchSummary summary = core.Summary(At(61000));
+  core.Finish(AtMs(61000), events);
+  const WatchSummary summary = core.Summary(AtMs(61000));
   EXPECT_EQ(summary.endpoints[1].samples, 12u);
   EXPECT_EQ(summary.endpoints[1].lost, 1u);
   EXPECT_DOUBLE_EQ(summary.endpoints[1].max, 40.0);
