@@ -1,8 +1,7 @@
 # The helpers every test binary shares, compiled once.
 function(reachkit_test_support)
   add_library(reachkit_test_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/support/test_support.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/support/os_probe.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/support/watch_sample.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/support/os_probe.cpp)
   target_include_directories(reachkit_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(reachkit_test_support PUBLIC reachkit_core PRIVATE reachkit_warnings)
 endfunction()

@@ -1,21 +1,34 @@
-#include "support/watch_sample.h"
-
+// watch_html_sample FILE [ENDPOINTS HOURS]: writes the HTML report of a sample watch (20
+// endpoints over 24 hours unless told otherwise: noisy minute figures, spikes, lost samples
+// scattered through the day, outages of minutes on some endpoints, one still open at the end)
+// and prints the file's size in bytes; exit 1 when a day of twenty endpoints passes 2 MB. The
+// same seed gives the same watch, so sizes compare between runs.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 
-namespace rk::testing {
+#include "runs/watch_html.h"
 
 namespace {
+
+using rk::HtmlEndpoint;
+using rk::HtmlFailure;
+using rk::HtmlMinute;
+using rk::HtmlOutage;
+using rk::WatchHtmlInput;
+
+
 
 constexpr int64_t kMinuteMs = 60 * 1000;
 constexpr int kSamplesPerMinute = 60;
 
 const char* const kLocations[] = {"台北", "台中", "高雄", "新竹", "R&D <lab>"};
 
-}  // namespace
 
-WatchHtmlInput SampleWatch(std::size_t endpoints, int hours, int64_t startMs, uint32_t seed) {
+WatchHtmlInput SampleWatch(std::size_t endpoints, int hours, int64_t startMs, uint32_t seed = 20) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   const int minutes = hours * 60;
@@ -85,4 +98,32 @@ WatchHtmlInput SampleWatch(std::size_t endpoints, int hours, int64_t startMs, ui
   return input;
 }
 
-}  // namespace rk::testing
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 && argc != 4) {
+    std::fprintf(stderr, "usage: watch_html_sample FILE [ENDPOINTS HOURS]\n");
+    return 2;
+  }
+  const std::size_t endpoints = argc == 4 ? std::strtoul(argv[2], nullptr, 10) : 20;
+  const int hours = argc == 4 ? std::atoi(argv[3]) : 24;
+  // 2026-12-06 00:00:00 UTC: a fixed day, so the file is the same on every run.
+  const rk::WatchHtmlInput input = SampleWatch(endpoints, hours, 1796515200000);
+  std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
+  rk::WriteWatchHtml(input, file);
+  file.close();
+  if (!file) {
+    std::fprintf(stderr, "watch_html_sample: cannot write %s\n", argv[1]);
+    return 1;
+  }
+  std::ifstream written(argv[1], std::ios::binary | std::ios::ate);
+  const auto size = static_cast<long long>(written.tellg());
+  std::printf("%lld\n", size);
+  // The bound a day's report keeps: 20 endpoints over 24 hours in at most 2 MB.
+  if (endpoints == 20 && hours == 24 && size > 2 * 1024 * 1024) {
+    std::fprintf(stderr, "watch_html_sample: %lld bytes, above the 2 MB of a day's report\n", size);
+    return 1;
+  }
+  return 0;
+}
