@@ -24,6 +24,13 @@ int FirstUnreadable(const Context& context, std::initializer_list<std::string> p
 
 int RunHosts(const Context& context) {
   if (const int unreadable = UnreadableHostFiles(context)) return unreadable;
+  if (!context.json) {
+    // The lines straight from the catalogue: a large one is not copied into rows first.
+    const HostCatalogue catalogue = BuildHostCatalogue(context.profile, context.paths);
+    WriteHostLines(context, catalogue.size(),
+                   [&](std::size_t i) -> const std::string& { return catalogue.labels[i]; });
+    return catalogue.empty() ? NoHosts(context) : kExitOk;
+  }
   const HostsResult result = CollectHosts(context.profile, context.paths);
   Render(context, result);
   return result.hosts.empty() ? NoHosts(context) : kExitOk;

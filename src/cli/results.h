@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
@@ -60,6 +61,9 @@ struct ProxiedTelnetResult {
 };
 
 void Render(const Context& context, const HostsResult& result);
+// The host list's text lines, INDEX<TAB>LABEL, for `count` entries whose labels `label` gives.
+void WriteHostLines(const Context& context, std::size_t count,
+                    const std::function<const std::string&(std::size_t)>& label);
 void Render(const Context& context, const PreferenceResult& result);
 void Render(const Context& context, const ProxySettingsResult& result);
 void Render(const Context& context, const SetPreferenceResult& result);
