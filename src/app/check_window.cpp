@@ -269,23 +269,6 @@ BOOL CheckWindow::DestroyWindow() {
   return DialogBase::DestroyWindow();
 }
 
-void CheckWindow::OnGetDispInfo(LPARAM lParam, bool wide) {
-  // The list owns no data: it asks for each visible cell as it paints.
-  auto* info = reinterpret_cast<NMLVDISPINFOA*>(lParam);
-  LVITEMA& item = info->item;
-  if ((item.mask & LVIF_TEXT) == 0 || item.iItem < 0 ||
-      static_cast<std::size_t>(item.iItem) >= m_rows.size() || item.iSubItem < 0 ||
-      static_cast<std::size_t>(item.iSubItem) >= m_columns.size())
-    return;
-  m_cellText = m_rows.Cell(static_cast<std::size_t>(item.iItem), m_columns[static_cast<std::size_t>(item.iSubItem)]);
-  if (wide) {
-    m_cellWide = Widen(m_cellText, kBig5CodePage);
-    reinterpret_cast<LVITEMW&>(item).pszText = m_cellWide.data();
-  } else {
-    item.pszText = m_cellText.data();
-  }
-}
-
 bool CheckWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
     case kArrivals:
@@ -307,7 +290,10 @@ bool CheckWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header->hwndFrom != m_hList) return false;
       if (header->code == LVN_GETDISPINFOA || header->code == LVN_GETDISPINFOW) {
-        OnGetDispInfo(lParam, header->code == LVN_GETDISPINFOW);
+        // The list owns no data: it asks for each visible cell as it paints.
+        AnswerCellRequest(lParam, header->code == LVN_GETDISPINFOW, m_rows.size(), m_columns.size(),
+                          [this](std::size_t row, std::size_t column) { return m_rows.Cell(row, m_columns[column]); },
+                          m_cell);
         return true;
       }
       if (header->code == LVN_COLUMNCLICK) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "config/host_catalogue.h"
+#include "controls/result_list_actions_win32.h"
 #include "runs/check_all_work.h"
 #include "runs/check_rows.h"
 #include "runs/check_table.h"
@@ -67,7 +68,6 @@ class CheckWindow : public ui::DialogBase {
   void RunEnded();
   void ShowProgress();
   void SetButtons();
-  void OnGetDispInfo(LPARAM lParam, bool wide);
 
   const HostCatalogue& m_catalogue;
   Hooks m_hooks;
@@ -83,8 +83,7 @@ class CheckWindow : public ui::DialogBase {
   std::vector<Arrival> m_inbox;      // guarded by m_inboxMutex
   bool m_inboxPosted = false;        // guarded by m_inboxMutex
   std::optional<CheckRun> m_ended;   // guarded by m_inboxMutex
-  std::string m_cellText;            // the last cell handed to the list (it reads it later)
-  std::wstring m_cellWide;
+  HeldCellText m_cell;               // the last cell handed to the list (it reads it later)
   ui::AnchoredLayout m_layout;
 };
 

@@ -317,23 +317,6 @@ BOOL WatchWindow::DestroyWindow() {
   return DialogBase::DestroyWindow();
 }
 
-void WatchWindow::OnGetDispInfo(LPARAM lParam, bool wide) {
-  auto* info = reinterpret_cast<NMLVDISPINFOA*>(lParam);
-  LVITEMA& item = info->item;
-  if ((item.mask & LVIF_TEXT) == 0 || item.iItem < 0 ||
-      static_cast<std::size_t>(item.iItem) >= m_snapshot.endpoints.size() || item.iSubItem < 0 ||
-      static_cast<std::size_t>(item.iSubItem) >= kWatchColumns.size())
-    return;
-  m_strCell = WatchCell(m_snapshot.endpoints[static_cast<std::size_t>(item.iItem)],
-                        kWatchColumns[static_cast<std::size_t>(item.iSubItem)], m_nLocalOffsetMinutes);
-  if (wide) {
-    m_strCellWide = Widen(m_strCell, kBig5CodePage);
-    reinterpret_cast<LVITEMW&>(item).pszText = m_strCellWide.data();
-  } else {
-    item.pszText = m_strCell.data();
-  }
-}
-
 bool WatchWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   (void)result;
   switch (message) {
@@ -355,7 +338,13 @@ bool WatchWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header->hwndFrom != m_hList) return false;
       if (header->code == LVN_GETDISPINFOA || header->code == LVN_GETDISPINFOW) {
-        OnGetDispInfo(lParam, header->code == LVN_GETDISPINFOW);
+        AnswerCellRequest(lParam, header->code == LVN_GETDISPINFOW, m_snapshot.endpoints.size(),
+                          kWatchColumns.size(),
+                          [this](std::size_t row, std::size_t column) {
+                            return WatchCell(m_snapshot.endpoints[row], kWatchColumns[column],
+                                             m_nLocalOffsetMinutes);
+                          },
+                          m_cell);
         return true;
       }
       if (header->code == LVN_ITEMCHANGED) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/host_catalogue.h"
+#include "controls/result_list_actions_win32.h"
 #include "probes/icmp_echo.h"
 #include "probes/net_address.h"
 #include "probes/proxy_connector.h"
@@ -56,7 +57,6 @@ class WatchWindow : public ui::DialogBase {
   void OnSpan();
   void Refresh();
   void ShowStatus();
-  void OnGetDispInfo(LPARAM lParam, bool wide);
   [[nodiscard]] RECT ChartRect() const;
   [[nodiscard]] int Selected() const;
 
@@ -76,8 +76,7 @@ class WatchWindow : public ui::DialogBase {
   int m_nLocalOffsetMinutes = 0;
   HWND m_hList = nullptr;  // not owned
   ui::AnchoredLayout m_layout;
-  std::string m_strCell;   // the last cell handed to the list (it reads it later)
-  std::wstring m_strCellWide;
+  HeldCellText m_cell;     // the last cell handed to the list (it reads it later)
 };
 
 }  // namespace rk

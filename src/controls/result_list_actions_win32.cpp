@@ -278,4 +278,20 @@ std::wstring Widen(const std::string& bytes, UINT codePage) {
   return text;
 }
 
+void AnswerCellRequest(LPARAM request, bool wide, std::size_t rows, std::size_t columns,
+                       const std::function<std::string(std::size_t, std::size_t)>& cell,
+                       HeldCellText& held) {
+  LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(request)->item;
+  if ((item.mask & LVIF_TEXT) == 0 || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows ||
+      item.iSubItem < 0 || static_cast<std::size_t>(item.iSubItem) >= columns)
+    return;
+  held.narrow = cell(static_cast<std::size_t>(item.iItem), static_cast<std::size_t>(item.iSubItem));
+  if (wide) {
+    held.wide = Widen(held.narrow, kBig5CodePage);
+    reinterpret_cast<LVITEMW&>(item).pszText = held.wide.data();
+  } else {
+    item.pszText = held.narrow.data();
+  }
+}
+
 }  // namespace rk

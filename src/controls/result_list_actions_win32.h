@@ -28,6 +28,17 @@ inline constexpr UINT kBig5CodePage = 950;
 // The bytes of `codePage` as UTF-16.
 [[nodiscard]] std::wstring Widen(const std::string& bytes, UINT codePage);
 
+// The text an owner-data list view asks for as it paints a cell (LVN_GETDISPINFOA, or W when
+// `wide`): `cell(row, column)` gives it in code page 950 for a row below `rows` and a column
+// below `columns`. The list reads the text after the answer, so `held` keeps it until the next.
+struct HeldCellText {
+  std::string narrow;
+  std::wstring wide;
+};
+void AnswerCellRequest(LPARAM request, bool wide, std::size_t rows, std::size_t columns,
+                       const std::function<std::string(std::size_t row, std::size_t column)>& cell,
+                       HeldCellText& held);
+
 // The system's save dialog, opening in the user's Documents folder with `suggested` as the
 // name, one filter of the kind (`filterName`, `pattern`) and all files; the chosen path, or
 // nothing when cancelled. Nothing is written: the caller writes and reports its own failure.

@@ -9,6 +9,23 @@ namespace rk {
 
 namespace {
 
+// The event of one sample; `endpoint` is kNoEndpoint for an echo, which belongs to an address.
+WatchEvent SampleEvent(SampleKind kind, WatchTime start, std::size_t endpoint, uint32_t address,
+                       const std::string& verdict, bool ok, double ms) {
+  WatchEvent event;
+  event.kind = WatchEvent::Kind::Sample;
+  event.time = start;
+  event.endpoint = endpoint;
+  event.sample.time = start;
+  event.sample.kind = kind;
+  event.sample.endpoint = endpoint;
+  event.sample.address = address;
+  event.sample.verdict = verdict;
+  event.sample.ok = ok;
+  event.sample.ms = TenthMs(ms);
+  return event;
+}
+
 using Ms = std::chrono::duration<double, std::milli>;
 
 WatchTime After(WatchTime t, double ms) {
@@ -141,18 +158,8 @@ void WatchCore::ProxySampled(std::size_t e, WatchTime start, const std::string& 
   if (e >= endpoints_.size() || !endpoints_[e].watched || start < pausedUntil_) return;
   const WatchTime end = After(start, ms);
   EndpointState& state = states_[e];
-  WatchEvent event;
-  event.kind = WatchEvent::Kind::Sample;
-  event.time = start;
-  event.endpoint = e;
-  event.sample.time = start;
-  event.sample.kind = SampleKind::Proxy;
-  event.sample.endpoint = e;
-  event.sample.address = endpoints_[e].address.value_or(0);
-  event.sample.verdict = verdict;
-  event.sample.ok = ok;
-  event.sample.ms = TenthMs(ms);
-  events.push_back(std::move(event));
+  events.push_back(SampleEvent(SampleKind::Proxy, start, e, endpoints_[e].address.value_or(0),
+                               verdict, ok, ms));
   if (ok) {
     state.proxyFailuresInRow = 0;
     CloseSlot(e, state.proxyOpen, end, events);
@@ -230,17 +237,8 @@ void WatchCore::Connected(std::size_t e, WatchTime start, const std::string& ver
   EndpointState& state = states_[e];
   ++state.samples;
   ++state.minute.samples;
-  WatchEvent event;
-  event.kind = WatchEvent::Kind::Sample;
-  event.time = start;
-  event.endpoint = e;
-  event.sample.time = start;
-  event.sample.kind = SampleKind::Connect;
-  event.sample.endpoint = e;
-  event.sample.address = endpoints_[e].address.value_or(0);
-  event.sample.verdict = verdict;
-  event.sample.ok = ok;
-  event.sample.ms = TenthMs(ms);
+  WatchEvent event = SampleEvent(SampleKind::Connect, start, e, endpoints_[e].address.value_or(0),
+                                 verdict, ok, ms);
   event.sample.lateMs = TenthMs(lateMs);
   events.push_back(std::move(event));
   WatchPoint point;
@@ -275,16 +273,8 @@ void WatchCore::Connected(std::size_t e, WatchTime start, const std::string& ver
 void WatchCore::Echoed(uint32_t address, WatchTime sent, bool answered, double ms,
                        std::vector<WatchEvent>& events) {
   if (sent < pausedUntil_) return;
-  WatchEvent event;
-  event.kind = WatchEvent::Kind::Sample;
-  event.time = sent;
-  event.sample.time = sent;
-  event.sample.kind = SampleKind::Echo;
-  event.sample.address = address;
-  event.sample.verdict = answered ? "answered" : "lost";
-  event.sample.ok = answered;
-  event.sample.ms = answered ? TenthMs(ms) : 0;
-  events.push_back(std::move(event));
+  events.push_back(SampleEvent(SampleKind::Echo, sent, WatchSample::kNoEndpoint, address,
+                               answered ? "answered" : "lost", answered, answered ? ms : 0));
   const auto found = addresses_.find(address);
   if (found == addresses_.end()) return;
   AddressState& state = found->second;
