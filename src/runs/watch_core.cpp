@@ -9,6 +9,16 @@ namespace rk {
 
 namespace {
 
+// The event of an outage opened, closed or placed.
+WatchEvent OutageEvent(WatchEvent::Kind kind, WatchTime t, std::size_t endpoint, const WatchOutage& outage) {
+  WatchEvent event;
+  event.kind = kind;
+  event.time = t;
+  event.endpoint = endpoint;
+  event.outage = outage;
+  return event;
+}
+
 // The event of one sample; `endpoint` is kNoEndpoint for an echo, which belongs to an address.
 WatchEvent SampleEvent(SampleKind kind, WatchTime start, std::size_t endpoint, uint32_t address,
                        const std::string& verdict, bool ok, double ms) {
@@ -120,16 +130,7 @@ void WatchCore::Open(std::size_t e, WatchTime t, WatchTime lastGood, const char*
   outage.start = t;
   outage.lastGood = lastGood;
   outage.by = by;
-  state.open = outage;
-  state.last = outage;
-  ++state.outages;
-  summary_.AddOutage(outage);
-  WatchEvent event;
-  event.kind = WatchEvent::Kind::OutageOpen;
-  event.time = t;
-  event.endpoint = e;
-  event.outage = outage;
-  events.push_back(std::move(event));
+  Opened(e, state.open, outage, events);
   SetState(e, WatchState::Down, t, events);
 }
 
@@ -144,12 +145,7 @@ void WatchCore::CloseSlot(std::size_t e, std::optional<WatchOutage>& slot, Watch
   slot->end = std::max(t, slot->start);
   if (!state.last || state.last->id <= slot->id) state.last = slot;
   summary_.AddOutage(*slot);
-  WatchEvent event;
-  event.kind = WatchEvent::Kind::OutageClose;
-  event.time = *slot->end;
-  event.endpoint = e;
-  event.outage = *slot;
-  events.push_back(std::move(event));
+  events.push_back(OutageEvent(WatchEvent::Kind::OutageClose, *slot->end, e, *slot));
   slot.reset();
 }
 
@@ -175,16 +171,17 @@ void WatchCore::ProxySampled(std::size_t e, WatchTime start, const std::string& 
   outage.by = "proxy";
   outage.place = "proxy";
   outage.conclusion = "the proxy: " + verdict + (reason.empty() ? std::string() : ": " + reason);
-  state.proxyOpen = outage;
+  Opened(e, state.proxyOpen, outage, events);
+}
+
+void WatchCore::Opened(std::size_t e, std::optional<WatchOutage>& slot, const WatchOutage& outage,
+                       std::vector<WatchEvent>& events) {
+  EndpointState& state = states_[e];
+  slot = outage;
   state.last = outage;
   ++state.outages;
   summary_.AddOutage(outage);
-  WatchEvent opened;
-  opened.kind = WatchEvent::Kind::OutageOpen;
-  opened.time = end;
-  opened.endpoint = e;
-  opened.outage = outage;
-  events.push_back(std::move(opened));
+  events.push_back(OutageEvent(WatchEvent::Kind::OutageOpen, outage.start, e, outage));
 }
 
 MinuteRecord WatchCore::MinuteOf(std::size_t e) const {
@@ -361,12 +358,7 @@ void WatchCore::Placed(uint64_t id, const std::string& place, const std::string&
     if (!found) continue;
     WatchOutage outage = state.last && state.last->id == id ? *state.last : *state.open;
     summary_.AddOutage(outage);
-    WatchEvent event;
-    event.kind = WatchEvent::Kind::OutagePlaced;
-    event.time = WatchClock::now();
-    event.endpoint = e;
-    event.outage = outage;
-    events.push_back(std::move(event));
+    events.push_back(OutageEvent(WatchEvent::Kind::OutagePlaced, WatchClock::now(), e, outage));
     return;
   }
 }

@@ -83,6 +83,10 @@ class WatchCore {
     LatencyHistogram total;  // every written minute's
     std::deque<WatchPoint> recent;
   };
+  // Records `outage`, just opened, in `slot` (the direct or the proxied road of endpoint `e`),
+  // counts it and hands on its event.
+  void Opened(std::size_t e, std::optional<WatchOutage>& slot, const WatchOutage& outage,
+              std::vector<WatchEvent>& events);
   struct AddressState {
     std::optional<WatchTime> lastAnswer;
     bool silent = false;
