@@ -59,20 +59,26 @@ asan_suite() {
   build asan && ctest --preset asan -j2 -L "unit|cli" --timeout 900
 }
 
-# The fuzz targets come from the sanitizer build of asan_suite.
+# The fuzz targets come from the sanitizer build of asan_suite. They run side by side, each for
+# the same bounded time, and report in turn once all have ended.
 fuzz_suite() {
-  local rc=0 target corpus found=0
+  local target name corpus seeds out pids=() outs=() names=() rc=0 i
   for target in build/asan/tests/fuzz/*_fuzz; do
     [ -x "$target" ] || continue
-    found=$((found + 1))
-    corpus="build/asan/corpus/$(basename "$target")"
+    name=$(basename "$target")
+    corpus="build/asan/corpus/$name" seeds="tests/fuzz/corpus/${name%_fuzz}"
     mkdir -p "$corpus"
-    local seeds="tests/fuzz/corpus/$(basename "$target" _fuzz)"
-    echo "--- $(basename "$target") for ${REACHKIT_FUZZ_SECONDS} s"
+    out=$(mktemp) && outs+=("$out") && names+=("$name")
     "$target" -max_total_time="$REACHKIT_FUZZ_SECONDS" -timeout=5 -rss_limit_mb=1024 \
-      -print_final_stats=0 "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) 2>&1 | tail -n 3 || rc=1
+      -print_final_stats=0 "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) >"$out" 2>&1 &
+    pids+=($!)
   done
-  [ "$found" -gt 0 ] || { echo "no fuzz targets built"; return 1; }
+  [ ${#pids[@]} -gt 0 ] || { echo "no fuzz targets built"; return 1; }
+  for i in "${!pids[@]}"; do
+    wait "${pids[$i]}" || { rc=1; echo "--- ${names[$i]} FAILED:"; tail -n 60 "${outs[$i]}"; }
+    echo "--- ${names[$i]}, ${REACHKIT_FUZZ_SECONDS} s: $(tail -n 1 "${outs[$i]}")"
+    rm -f "${outs[$i]}"
+  done
   return $rc
 }
 

@@ -3,11 +3,13 @@
 # its own host on the target's network with its own delay in the link's forwarder (NET_DELAY_BY_DST):
 #   apart  two locations 25 % apart (RTT 60 and 75 ms), the slower stored: the faster recommended
 #   close  two locations 2 % apart (RTT 75 and 76.5 ms): "about the same", kept
-# each RUNS (20) times, 20 rounds a run (with 10, one slow round in ten reaches the p90 in about a
+# each RUNS times, 20 rounds a run (with 10, one slow round in ten reaches the p90 in about a
 # quarter of the resamples: a loaded machine then keeps too often); r3 refuses and is ruled out.
+# The suite runs each case 5 times, and the slower location must never be recommended; the
+# stability figure (RANK_RUNS=20, see bench/README.md) is a measurement, not a suite's run.
 source "$(dirname "${BASH_SOURCE[0]}")/netlib.sh"
 net_parse_args "$@"
-RUNS=${RANK_RUNS:-20}
+RUNS=${RANK_RUNS:-5}
 NET_DELAY_MS=0 NET_JITTER_MS=1
 NET_DELAY_BY_DST=203.0.113.3:30,203.0.113.4:37.5,203.0.113.5:37.5,203.0.113.6:38.25
 net_setup
@@ -36,9 +38,9 @@ series() {
   net_check "$name: '$want' in $hits of $RUNS runs (>= $need), the slower recommended in $wrong" \
     test "$hits" -ge "$need" -a "$wrong" -eq 0
 }
-# Under Wine every connect's answer waits for the Wine server now and then (10 to 15 ms at
-# times, one location at a time), so the faster location's p90 often stays within the 10 %:
-# there the bar is that the slower one is never recommended and the faster one mostly is.
-series apart 203.0.113.3 203.0.113.4 "recommend Fast ruled-out" ${NET_WINE_EXE:+$((RUNS * 3 / 5))}
+# A loaded machine (the suite runs beside other tests) or Wine (every connect's answer waits for
+# the Wine server now and then, 10 to 15 ms at times) can keep the faster location's p90 within
+# the 10 %: the bar is that the slower one is never recommended and the faster one mostly is.
+series apart 203.0.113.3 203.0.113.4 "recommend Fast ruled-out" $((RUNS * 3 / 5))
 series close 203.0.113.6 203.0.113.5 "keep None ruled-out"
 [ "$net_failures" -eq 0 ]
