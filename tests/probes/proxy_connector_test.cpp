@@ -29,24 +29,16 @@ ProxyRoute Route(int32_t type, std::string host, std::string port, std::string u
 
 TEST(ProxyConnector, EachTypeTakesItsOwnFamilyOfKeys) {
   ProxySettings stored{0, "http-host", "3128", "hu", "hp", "socks-host", "1080", "su", "sp"};
-  struct Row {
-    int32_t type;
-    ProxyRoute route;
-  };
-  for (const Row& row : std::vector<Row>{
-           {1, {1, "http-host", "3128", "hu", "hp", "f"}},
-           {2, {2, "socks-host", "1080", "", "", "f"}},  // SOCKS4 carries no login
-           {3, {3, "socks-host", "1080", "", "", "f"}},
-           {4, {4, "socks-host", "1080", "su", "sp", "f"}},
-           {0, {0, "", "", "", "", "f"}},
-           {7, {7, "", "", "", "", "f"}},
-       }) {
-    stored.m_nProxyType = row.type;
+  using Keys = std::tuple<std::string, std::string, std::string, std::string>;  // host, port, login
+  const std::pair<int32_t, Keys> rows[] = {
+      {1, {"http-host", "3128", "hu", "hp"}}, {2, {"socks-host", "1080", "", ""}},  // SOCKS4: no login
+      {3, {"socks-host", "1080", "", ""}}, {4, {"socks-host", "1080", "su", "sp"}}, {0, {}}, {7, {}}};
+  for (const auto& [type, keys] : rows) {
+    stored.m_nProxyType = type;
     const ProxyRoute route = RouteFromSettings(stored, "f");
-    EXPECT_EQ(std::tie(route.type, route.host, route.port, route.user, route.password, route.settingsPath),
-              std::tie(row.route.type, row.route.host, row.route.port, row.route.user,
-                       row.route.password, row.route.settingsPath))
-        << row.type;
+    EXPECT_EQ(std::tie(route.host, route.port, route.user, route.password), keys) << type;
+    EXPECT_EQ(route.type, type);
+    EXPECT_EQ(route.settingsPath, "f");
   }
 }
 
@@ -116,7 +108,6 @@ TEST(ProxyConnector, ProxyThatIsNotThereIsUnreachableWithTheCause) {
       ProxyConnector(Route(4, "gone.test", "1080"), resolver).Connect({"192.0.2.10", 80});
   EXPECT_EQ(unnamed.verdict, ProxyVerdict::ProxyUnreachable);
   EXPECT_NE(unnamed.reason.find("gone.test does not resolve"), std::string::npos);
-  EXPECT_EQ(ProxyVerdictName(unnamed.verdict), std::string("proxy-unreachable"));
 }
 
 // A proxy that takes connections and never says a word, at the real time-out:
