@@ -29,9 +29,6 @@ TEST(ClientPaths, RootIsTwoLevelsAboveTheExecutableOrAsTypedWithoutEndSeparators
       {"/srv/client//", '/', NoLeadByte, "/srv/client"}, {"/", '/', NoLeadByte, "/"}, {"", '/', NoLeadByte, ""}};
   for (const auto& [path, separator, isLead, root] : typed)
     EXPECT_EQ(WithoutTrailingSeparators(path, separator, isLead), root) << path;
-  const ClientPaths windows("C:\\Client", '\\'), driveRoot("", '\\');
-  EXPECT_EQ(windows.SysFilePath("X.ini") + windows.QuoteSettingsPath() + driveRoot.BaseConfigPath(),
-            "C:\\Client\\Sys\\X.iniC:\\Client\\Sys\\ZentickConSet.ini\\Bin\\BaseConfig.ini");
 }
 
 class ClientSettings : public ::testing::Test {
@@ -44,8 +41,6 @@ class ClientSettings : public ::testing::Test {
 };
 
 TEST_F(ClientSettings, HostsComeFromTheLocationListThenTheLocalSection) {
-  EXPECT_EQ(paths_.PlatformHostFilePath(SystemProfileStore()),
-            paths_.SysFilePath("VekTradedesk.ini"));
   Write("Sys/O_Tradedesk.ini", "[Config]\r\nFileName=Mine.ini\r\n");
   const std::string list = "[Tradedesk]\r\nName=";
   const struct { std::string quote, hosts; Strings labels; } rows[] = {

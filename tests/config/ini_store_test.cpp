@@ -74,15 +74,11 @@ TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
 
 TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
   testing::TempDir dir;
-  std::string hosts = "[Local]\r\nCount=200\r\n";
-  for (int i = 1; i <= 200; ++i)
-    hosts.append("IP_").append(std::to_string(i)).append("=127.0.0.1\r\nPort_")
-        .append(std::to_string(i)).append("=7000\r\n");
-  dir.Write("Sys/VekTradedesk.ini", hosts);
+  dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=3\r\nIP_1=a\r\nIP_2=b\r\nIP_3=c\r\nPort_3=7000\r\n");
   dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=A,B\r\n[A]\r\nNMIP=127.0.0.2\r\n");
   const ClientPaths paths(dir.path().string());
   IniProfileStore store;
-  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 202u);
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 5u);
   // Quote settings, base configuration (missing), the host file's pointer
   // (missing) and the host file.
   EXPECT_EQ(store.lookups(), 4u);

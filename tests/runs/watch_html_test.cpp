@@ -40,9 +40,7 @@ TEST(WatchHtml, EveryEndpointHasARowAChartAndEveryOutageABandAndARow) {
   std::ostringstream out;
   WriteWatchHtml(input, out);
   const std::string html = out.str();
-  EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
-  EXPECT_EQ(html.find("<script"), std::string::npos);
-  EXPECT_EQ(html.find("http"), std::string::npos);
+  // The page's head is the support report's, its charts SvgChart's.
   EXPECT_EQ(Occurrences(html, "class=\"endpoint-row"), 3u);
   EXPECT_EQ(Occurrences(html, "<svg class=\"chart\""), 3u);
   EXPECT_EQ(Occurrences(html, "class=\"outage-band\""), 3u);
