@@ -43,13 +43,7 @@ TEST(ProxyConnector, EachTypeTakesItsOwnFamilyOfKeys) {
 }
 
 TEST(ProxyConnector, StoredValuesThatCannotBeUsedAreErrorsWithoutAnyTraffic) {
-  struct Case {
-    ProxyRoute route;
-    ProxyTarget target;
-    const char* reason;
-  };
-  const std::string longName(256, 'n');
-  const std::vector<Case> cases = {
+  const struct { ProxyRoute route; ProxyTarget target; const char* reason; } cases[] = {
       {Route(0, "127.0.0.1", "1080"), {"192.0.2.10", 80}, "type 0"},
       {Route(2, "", "1080"), {"192.0.2.10", 80}, "host is empty"},
       {Route(4, "127.0.0.1", ""), {"192.0.2.10", 80}, "port \"\""},
@@ -59,11 +53,11 @@ TEST(ProxyConnector, StoredValuesThatCannotBeUsedAreErrorsWithoutAnyTraffic) {
       {Route(4, "127.0.0.1", "1080", std::string(256, 'u'), "p"), {"192.0.2.10", 80}, "255 bytes"},
       {Route(4, "127.0.0.1", "1080"), {"", 80}, "target host is empty"},
       {Route(4, "127.0.0.1", "1080"), {"192.0.2.10", 0}, "target port 0"},
-      {Route(4, "127.0.0.1", "1080"), {longName, 80}, "255 bytes"},
+      {Route(4, "127.0.0.1", "1080"), {std::string(256, 'n'), 80}, "255 bytes"},
       {Route(3, "127.0.0.1", "1080"), {std::string("a\0b", 3), 80}, "SOCKS4a"},
       {Route(2, "127.0.0.1", "1080"), {"no-such.example", 80}, "does not resolve"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     FakeResolver resolver;  // answers nothing
     const ProxyConnector connector(c.route, resolver, 200);
     const ProxyResult result = connector.Connect(c.target);

@@ -19,11 +19,8 @@ def run_probe(proxy_type, host, port, targets, user="", password="", timeout_ms=
     proc = subprocess.run(command, capture_output=True, timeout=120)
     out = proc.stdout.decode("latin-1").replace("\r\n", "\n")
     assert proc.returncode == 0, (proc.returncode, out, proc.stderr[-2000:])
-    rows = {}
-    for line in out.splitlines():
-        parts = line.split("\t")
-        if parts[0].isdigit():
-            rows[int(parts[0])] = (parts[1], float(parts[2]), parts[3])
+    rows = {int(p[0]): (p[1], float(p[2]), p[3])
+            for p in (line.split("\t") for line in out.splitlines()) if p[0].isdigit()}
     assert len(rows) == len(targets), out
     return [rows[i] for i in range(len(targets))], out
 
