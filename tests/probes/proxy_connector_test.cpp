@@ -29,35 +29,21 @@ ProxyRoute Route(int32_t type, std::string host, std::string port, std::string u
 
 TEST(ProxyConnector, EachTypeTakesItsOwnFamilyOfKeys) {
   ProxySettings stored{0, "http-host", "3128", "hu", "hp", "socks-host", "1080", "su", "sp"};
-  struct Row {
-    int32_t type;
-    ProxyRoute route;
-  };
-  for (const Row& row : std::vector<Row>{
-           {1, {1, "http-host", "3128", "hu", "hp", "f"}},
-           {2, {2, "socks-host", "1080", "", "", "f"}},  // SOCKS4 carries no login
-           {3, {3, "socks-host", "1080", "", "", "f"}},
-           {4, {4, "socks-host", "1080", "su", "sp", "f"}},
-           {0, {0, "", "", "", "", "f"}},
-           {7, {7, "", "", "", "", "f"}},
-       }) {
-    stored.m_nProxyType = row.type;
+  using Keys = std::tuple<std::string, std::string, std::string, std::string>;  // host, port, login
+  const std::pair<int32_t, Keys> rows[] = {
+      {1, {"http-host", "3128", "hu", "hp"}}, {2, {"socks-host", "1080", "", ""}},  // SOCKS4: no login
+      {3, {"socks-host", "1080", "", ""}}, {4, {"socks-host", "1080", "su", "sp"}}, {0, {}}, {7, {}}};
+  for (const auto& [type, keys] : rows) {
+    stored.m_nProxyType = type;
     const ProxyRoute route = RouteFromSettings(stored, "f");
-    EXPECT_EQ(std::tie(route.type, route.host, route.port, route.user, route.password, route.settingsPath),
-              std::tie(row.route.type, row.route.host, row.route.port, row.route.user,
-                       row.route.password, row.route.settingsPath))
-        << row.type;
+    EXPECT_EQ(std::tie(route.host, route.port, route.user, route.password), keys) << type;
+    EXPECT_EQ(route.type, type);
+    EXPECT_EQ(route.settingsPath, "f");
   }
 }
 
 TEST(ProxyConnector, StoredValuesThatCannotBeUsedAreErrorsWithoutAnyTraffic) {
-  struct Case {
-    ProxyRoute route;
-    ProxyTarget target;
-    const char* reason;
-  };
-  const std::string longName(256, 'n');
-  const std::vector<Case> cases = {
+  const struct { ProxyRoute route; ProxyTarget target; const char* reason; } cases[] = {
       {Route(0, "127.0.0.1", "1080"), {"192.0.2.10", 80}, "type 0"},
       {Route(2, "", "1080"), {"192.0.2.10", 80}, "host is empty"},
       {Route(4, "127.0.0.1", ""), {"192.0.2.10", 80}, "port \"\""},
@@ -67,11 +53,11 @@ TEST(ProxyConnector, StoredValuesThatCannotBeUsedAreErrorsWithoutAnyTraffic) {
       {Route(4, "127.0.0.1", "1080", std::string(256, 'u'), "p"), {"192.0.2.10", 80}, "255 bytes"},
       {Route(4, "127.0.0.1", "1080"), {"", 80}, "target host is empty"},
       {Route(4, "127.0.0.1", "1080"), {"192.0.2.10", 0}, "target port 0"},
-      {Route(4, "127.0.0.1", "1080"), {longName, 80}, "255 bytes"},
+      {Route(4, "127.0.0.1", "1080"), {std::string(256, 'n'), 80}, "255 bytes"},
       {Route(3, "127.0.0.1", "1080"), {std::string("a\0b", 3), 80}, "SOCKS4a"},
       {Route(2, "127.0.0.1", "1080"), {"no-such.example", 80}, "does not resolve"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     FakeResolver resolver;  // answers nothing
     const ProxyConnector connector(c.route, resolver, 200);
     const ProxyResult result = connector.Connect(c.target);
@@ -116,7 +102,6 @@ TEST(ProxyConnector, ProxyThatIsNotThereIsUnreachableWithTheCause) {
       ProxyConnector(Route(4, "gone.test", "1080"), resolver).Connect({"192.0.2.10", 80});
   EXPECT_EQ(unnamed.verdict, ProxyVerdict::ProxyUnreachable);
   EXPECT_NE(unnamed.reason.find("gone.test does not resolve"), std::string::npos);
-  EXPECT_EQ(ProxyVerdictName(unnamed.verdict), std::string("proxy-unreachable"));
 }
 
 // A proxy that takes connections and never says a word, at the real time-out:

@@ -38,9 +38,6 @@ void ExpectRows(const std::vector<Row>& rows, Reply (*parse)(std::span<const uin
       EXPECT_EQ(reply.more, row.more) << row.name;
     }
     EXPECT_NE(reply.reason.find(row.reason), std::string::npos) << row.name << ": " << reply.reason;
-    if (row.status != Status::NeedMore && row.status != Status::Granted) {
-      EXPECT_FALSE(reply.reason.empty()) << row.name;
-    }
   }
 }
 

@@ -108,20 +108,17 @@ class Listener:
     """Something that listens on loopback and accepts and closes at once."""
 
     def __init__(self):
-        self.sock = socket.socket()
-        self.sock.bind((LOOPBACK, 0))
-        self.sock.listen(128)
+        self.sock = socket.create_server((LOOPBACK, 0), backlog=128)
+        self.sock.settimeout(0.1)
         self.port = self.sock.getsockname()[1]
         self.stopping = threading.Event()
         self.thread = threading.Thread(target=self._run, daemon=True)
         self.thread.start()
 
     def _run(self):
-        self.sock.settimeout(0.1)
         while not self.stopping.is_set():
             with contextlib.suppress(OSError):
-                connection, _ = self.sock.accept()
-                connection.close()
+                self.sock.accept()[0].close()
 
     def close(self):
         self.stopping.set()

@@ -5,14 +5,12 @@
 #include <sstream>
 #include <string>
 
+#include "support/test_support.h"
+
 namespace rk {
 namespace {
 
-std::size_t CountOf(const std::string& text, const std::string& what) {
-  std::size_t count = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
+using testing::Occurrences;
 
 // Three endpoints over ten minutes: one quiet, one with an outage that ended, one with an outage
 // still open at the end and a location whose name must be escaped.
@@ -42,16 +40,11 @@ TEST(WatchHtml, EveryEndpointHasARowAChartAndEveryOutageABandAndARow) {
   std::ostringstream out;
   WriteWatchHtml(input, out);
   const std::string html = out.str();
-  EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
-  EXPECT_EQ(html.find("<script"), std::string::npos);
-  EXPECT_EQ(html.find("http"), std::string::npos);
-  std::size_t outages = 0;
-  for (const HtmlEndpoint& endpoint : input.endpoints) outages += endpoint.outages.size();
-  ASSERT_EQ(outages, 3u);
-  EXPECT_EQ(CountOf(html, "class=\"endpoint-row"), 3u);
-  EXPECT_EQ(CountOf(html, "<svg class=\"chart\""), 3u);
-  EXPECT_EQ(CountOf(html, "class=\"outage-band\""), outages);
-  EXPECT_EQ(CountOf(html, "class=\"outage-row\""), outages);
+  // The page's head is the support report's, its charts SvgChart's.
+  EXPECT_EQ(Occurrences(html, "class=\"endpoint-row"), 3u);
+  EXPECT_EQ(Occurrences(html, "<svg class=\"chart\""), 3u);
+  EXPECT_EQ(Occurrences(html, "class=\"outage-band\""), 3u);
+  EXPECT_EQ(Occurrences(html, "class=\"outage-row\""), 3u);
   EXPECT_NE(html.find("still open"), std::string::npos);
   EXPECT_NE(html.find("R&amp;D &lt;lab&gt;"), std::string::npos);
 }

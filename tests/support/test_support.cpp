@@ -38,6 +38,12 @@ std::string ReadBytes(const std::string& path) {
   return all.str();
 }
 
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
 std::optional<uint32_t> FakeResolver::FirstIPv4(const std::string& name) {
   const std::lock_guard lock(mutex);
   asked.push_back(name);

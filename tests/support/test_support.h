@@ -31,6 +31,7 @@ class TempDir {
 };
 
 [[nodiscard]] std::string ReadBytes(const std::string& path);
+[[nodiscard]] std::size_t Occurrences(const std::string& text, const std::string& what);
 
 // Name look-ups answered from a table; every name asked is recorded. The
 // check and the proxy connector ask from several threads at once.
