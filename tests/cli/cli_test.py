@@ -8,9 +8,11 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 CLI, WINE = None, None
+ENV = dict(os.environ, WINEDEBUG="-all", LC_ALL="zh_TW.UTF-8")
 
 
 def big5(text):
@@ -46,6 +48,26 @@ class CliCase(unittest.TestCase):
         command = [WINE] * self.windows + [program or CLI, *args]
         proc = subprocess.run(command, capture_output=True, timeout=120)
         return (proc.returncode, *(o.replace(b"\r\n", b"\n") for o in (proc.stdout, proc.stderr)))
+
+    def start(self, *args):
+        """The program left running, its output in a file (Wine's first process may hold a pipe
+        open); under Wine straight, not through the launcher, which copies the output from a file."""
+        out = tempfile.TemporaryFile(dir=self.dir)
+        self.addCleanup(out.close)
+        proc = subprocess.Popen(["wine"] * self.windows + [CLI, "--root", self.root, *args], stdout=out,
+                                stderr=subprocess.DEVNULL, env=ENV)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        return proc, out
+
+    def output(self, out, count=0, proc=None, seconds=60):
+        """The lines written so far; with `proc`, once there are `count` (or it ended or time ran out)."""
+        deadline = time.monotonic() + seconds
+        while True:
+            out.seek(0)
+            lines = out.read().replace(b"\r\n", b"\n").splitlines()
+            if not proc or len(lines) >= count or proc.poll() is not None or time.monotonic() > deadline:
+                return lines
+            time.sleep(0.05)
 
     def lines(self, *args, **kwargs):
         """Exit code, stdout lines as code page 950 bytes (natively UTF-8 unless --raw), stderr."""
@@ -104,7 +126,12 @@ class CliTest(CliCase):
     def test_usage_errors_exit_2_with_one_line_on_stderr(self):
         for args in ([], ["bogus"], ["ping"], ["ping", "x"], ["ping", "-1"], ["ping", "99"],
                      ["--nope", "hosts"], ["hosts", "extra"], ["set-preference", "Order1", "80"],
-                     ["proxy", "x"], ["--root"], ["ping", "0", "1"], ["telnet", "--port", "1"]):
+                     ["proxy", "x"], ["--root"], ["ping", "0", "1"], ["telnet", "--port", "1"],
+                     ["watch", "--openmetrics", "metrics.txt"], ["watch", "--interval-ms", "0"],
+                     ["watch", "--echo-interval-ms", "0"], ["watch", "--duration", "0"], ["watch", "--duration", "soon"],
+                     ["watch", "--timeout-ms", "0"], ["watch", "--log-samples"],
+                     ["watch-summary", "w.jsonl", "--from", "yesterday"],
+                     ["watch-summary", "w.jsonl", "--to", "2026-12-07T25:00"]):
             code, out, err = self.run_cli("--root", self.root, *args)
             self.assertEqual((code, out, err.count(b"\n"), err[-1:]), (2, b"", 1, b"\n"), args)
         self.assertIsNone(self.read("Sys/Reachkit.ini"))

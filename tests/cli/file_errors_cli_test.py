@@ -2,7 +2,6 @@
 read named so, a failed write to stdout a failure. The check's verdicts, causes and conclusion
 end to end are the namespace test's (tests/net/check_test.sh), field by field."""
 import json
-import os
 import subprocess
 
 import cli_test as h
@@ -31,10 +30,9 @@ class FileErrorsCliTest(h.CliCase):
     def test_a_failed_write_to_stdout_exits_1(self):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d\n" % self.open)
         # Under Wine straight, not through the launcher, which copies the output from a file.
-        env = dict(os.environ, WINEDEBUG="-all", LC_ALL="zh_TW.UTF-8")
         with open("/dev/full", "wb") as full:
             proc = subprocess.run(["wine"] * self.windows + [h.CLI, "--root", self.root, "hosts"],
-                                  stdout=full, stderr=subprocess.PIPE, timeout=120, env=env)
+                                  stdout=full, stderr=subprocess.PIPE, timeout=120, env=h.ENV)
         self.assertEqual(proc.returncode, 1)
         self.assertIn(b"cannot write to standard output", proc.stderr)
 
