@@ -40,7 +40,7 @@ class JsonCliTest(h.CliCase):
         files = proxy["files"]
         # The tool file holds one of the nine keys, so the dialog loads it.
         self.assertEqual(proxy["master_copy"], self.host_path(self.dir / "Sys/Reachkit.ini"))
-        # The nine keys per file are settings_cli_test's; here which ones each file holds.
+        # The nine keys per file are cli_test's; here which ones each file holds.
         self.assertEqual([[k for k, held in f["stored"].items() if held] for f in files], [
             ["SOCKSUserPassword"],
             ["ProxyType", "ProxyServerName", "ProxyPort", "UserName", "UserPassword"]])
