@@ -55,8 +55,7 @@ class JsonCliTest(h.CliCase):
                           "address": "127.0.0.1", "answered": True, "interrupted": False})
         self.assertEqual([(e["seq"], e["answered"], e["address"], e["error_code"]) for e in ping["echoes"]],
                          [(i, True, "127.0.0.1", 0) for i in range(5)])
-        self.assertEqual(len(ping["lines"]), 7)
-        self.assertEqual((ping["lines"][0], ping["lines"][-1]), ("Ping 127.0.0.1 [127.0.0.1]", "End "))
+        self.assertEqual((len(ping["lines"]), ping["lines"][-1]), (7, "End "))
 
         telnet = self.document("telnet", "0")
         self.assertEqual((telnet["ports"], telnet["attempts"], telnet["answered"], telnet["lines"][1:]), (
