@@ -1,4 +1,4 @@
-// rank_window_harness.exe REACHKIT_EXE WORK_DIR: the ranking window on loopback
+// rank_window_harness.exe REACHKIT_EXE WORK_DIR [SCREENSHOT]: the ranking window on loopback
 // locations: opened by the system menu, its table filled, 設為優先連線 storing the choice and the
 // main window's preference label following; closed while a dark location is still measured.
 #include "base/format.h"
@@ -28,7 +28,7 @@ HWND OpenRank(const Program& w) {
 }
 
 // Near and Far answer, Shut (the stored priority location) refuses, Blank has no NMIP.
-void RankAndStore(const std::string& exe, const std::string& work) {
+void RankAndStore(const std::string& exe, const std::string& work, const std::string& shot) {
   const rk::testing::LoopbackListener listening(64, 0x7F000001);
   const rk::testing::LoopbackListener second(64, 0x7F000002, listening.port());
   const std::string root = work + "\\stores";
@@ -51,6 +51,7 @@ void RankAndStore(const std::string& exe, const std::string& work) {
   // Which of the two is faster is the machine's: the window's best row and its advice agree.
   const std::string winner = ListCell(list, 0, 6) == rk::text::kRankBest ? "Near" : "Far";
   Check(advice.find(winner) != std::string::npos, "the recommendation names the fastest: " + advice);
+  if (!shot.empty()) Grab(RectIn(nullptr, rank), shot);  // the picture of the documentation
   SendMessageW(apply, BM_CLICK, 0, 0);
   const std::string after = Text(w.Item(IDC_PREFERENCE_LABEL));
   Check(after != before && after.find(winner + rk::text::kIdeographicSpace) != std::string::npos &&
@@ -81,7 +82,7 @@ void CloseWhileRunning(const std::string& exe, const std::string& work) {
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   SetEnvironmentVariableA("REACHKIT_TEST_NO_NAME_LOOKUP", "1");  // inherited by the program
-  RankAndStore(argv[1], argv[2]);
+  RankAndStore(argv[1], argv[2], argc > 3 ? argv[3] : "");
   CloseWhileRunning(argv[1], argv[2]);
   return std::printf("%d failed\n", g_failures), g_failures == 0 ? 0 : 1;
 }
