@@ -43,7 +43,7 @@ class WatchCliTest(h.CliCase):
         self.client(self.open, self.closed)
         code, out, _ = self.run_cli("--root", self.root, "watch", "--duration", "4s", "--interval-ms", "500",
                                     "--log", self.host_path(self.log))
-        lines = out.decode("utf-8").splitlines() if not self.windows else out.decode("cp950").splitlines()
+        lines = out.decode("cp950" if self.windows else "utf-8").splitlines()
         self.assertEqual(code, 1, out)
         self.assertTrue(any("127.0.0.1:%d  outage 1 opened (connect)" % self.closed in l for l in lines), lines)
         self.assertTrue(any("outage 1 placed: broker_host" in l for l in lines), lines)

@@ -150,6 +150,13 @@ class Program {
   }
 
   bool Shown() const { return main_ && WaitFor([this] { return IsWindowVisible(main_); }); }
+  // The window that has the keyboard focus in the program's windows' thread.
+  HWND Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(main_, nullptr), &info);
+    return info.hwndFocus;
+  }
   HWND main() const { return main_; }
   HWND Item(int id) const { return GetDlgItem(main_, id); }
   void Close() const { PostMessageW(main_, WM_CLOSE, 0, 0); }

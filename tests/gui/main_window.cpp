@@ -26,12 +26,6 @@ struct MainWindow : Program {
   Pixels Look(int id) const { return Grab(RectIn(nullptr, Item(id))); }
   void Select(int i) const { SendMessageW(Item(IDC_HOST_COMBO), CB_SETCURSEL, WPARAM(i), 0); }
   auto Hosts() const { return Items(Item(IDC_HOST_COMBO), CB_GETCOUNT, CB_GETLBTEXT); }
-  HWND Focus() const {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(main(), nullptr), &info);
-    return info.hwndFocus;
-  }
   // A key as typed: into the program's input queue, to whichever window has the focus.
   void Key(WORD vk) const {
     SetForegroundWindow(main());
