@@ -126,7 +126,7 @@ class CliTest(CliCase):
     def test_usage_errors_exit_2_with_one_line_on_stderr(self):
         for args in ([], ["bogus"], ["ping"], ["ping", "x"], ["ping", "-1"], ["ping", "99"],
                      ["--nope", "hosts"], ["hosts", "extra"], ["set-preference", "Order1", "80"],
-                     ["proxy", "x"], ["--root"], ["telnet", "--port", "1"],
+                     ["proxy", "x"], ["--root"], ["telnet", "--port", "1"], ["rank", "--rounds", "0"],
                      ["watch", "--openmetrics", "metrics.txt"], ["watch", "--interval-ms", "0"],
                      ["watch", "--echo-interval-ms", "0"], ["watch", "--duration", "0"], ["watch", "--duration", "soon"],
                      ["watch", "--timeout-ms", "0"], ["watch", "--log-samples"],
