@@ -127,6 +127,7 @@ class CliTest(CliCase):
         for args in ([], ["bogus"], ["ping"], ["ping", "x"], ["ping", "-1"], ["ping", "99"],
                      ["--nope", "hosts"], ["hosts", "extra"], ["set-preference", "Order1", "80"],
                      ["proxy", "x"], ["--root"], ["telnet", "--port", "1"], ["rank", "--rounds", "0"],
+                     ["--json", "proxy", "--show-passwords"],
                      ["watch", "--openmetrics", "metrics.txt"], ["watch", "--interval-ms", "0"],
                      ["watch", "--echo-interval-ms", "0"], ["watch", "--duration", "0"], ["watch", "--duration", "soon"],
                      ["watch", "--timeout-ms", "0"], ["watch", "--log-samples"],

@@ -1,7 +1,6 @@
 """watch --openmetrics read by the real Prometheus node exporter's textfile collector (on
 127.0.0.1 only): Reachkit's series with the values the watch saw, natively and, for the Windows
 build, from the file the program wrote under Wine."""
-import os
 import socket
 import subprocess
 import time
@@ -22,7 +21,6 @@ class OpenMetricsCliTest(h.CliCase):
         code, out, _ = self.run_cli("--root", self.root, "watch", "--duration", "3s", "--interval-ms", "300",
                                     "--openmetrics", self.host_path(folder / "reachkit.prom"))
         self.assertEqual(code, 1, out)  # the refusing port is an outage
-        self.assertEqual(sorted(os.listdir(folder)), ["reachkit.prom"])  # no temporary file left
         code, _, err = self.run_cli("--root", self.root, "watch", "--duration", "1s", "--openmetrics",
                                     self.host_path(self.dir / "missing" / "reachkit.prom"))
         self.assertEqual((code, err.count(b"\n")), (1, 1), err)  # said at the start, not never
