@@ -1,16 +1,24 @@
 """reachkit-cli as support staff use it (the Windows build under Wine through --wine LAUNCHER):
-host list, preference line, exit codes, its answers to bad input. The tests' lines themselves
-are the runs' unit tests' and, over a real path, the namespace tests'."""
+host list, set-preference and proxy, exit codes, its answers to bad input, to Ctrl+C, to files it
+cannot read or write, and to folder names in code page 950. The tests' lines themselves are the runs' unit tests' and,
+over a real path, the namespace tests'."""
+import json
 import os
 import pathlib
 import shutil
+import signal
 import socket
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 CLI, WINE = None, None
+DEMO = pathlib.Path(__file__).resolve().parents[2] / "demo"
+PROXY_KEYS = ["ProxyType", "ProxyServerName", "ProxyPort", "UserName", "UserPassword",
+              "SOCKSProxyServerName", "SOCKSProxyPort", "SOCKSUserName", "SOCKSUserPassword"]
+ENV = dict(os.environ, WINEDEBUG="-all", LC_ALL="zh_TW.UTF-8")
 
 
 def big5(text):
@@ -47,6 +55,26 @@ class CliCase(unittest.TestCase):
         proc = subprocess.run(command, capture_output=True, timeout=120)
         return (proc.returncode, *(o.replace(b"\r\n", b"\n") for o in (proc.stdout, proc.stderr)))
 
+    def start(self, *args):
+        """The program left running, its output in a file (Wine's first process may hold a pipe
+        open); under Wine straight, not through the launcher, which copies the output from a file."""
+        out = tempfile.TemporaryFile(dir=self.dir)
+        self.addCleanup(out.close)
+        proc = subprocess.Popen(["wine"] * self.windows + [CLI, "--root", self.root, *args], stdout=out,
+                                stderr=subprocess.DEVNULL, env=ENV)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        return proc, out
+
+    def output(self, out, count=0, proc=None, seconds=60):
+        """The lines written so far; with `proc`, once there are `count` (or it ended or time ran out)."""
+        deadline = time.monotonic() + seconds
+        while True:
+            out.seek(0)
+            lines = out.read().replace(b"\r\n", b"\n").splitlines()
+            if not proc or len(lines) >= count or proc.poll() is not None or time.monotonic() > deadline:
+                return lines
+            time.sleep(0.05)
+
     def lines(self, *args, **kwargs):
         """Exit code, stdout lines as code page 950 bytes (natively UTF-8 unless --raw), stderr."""
         code, out, err = self.run_cli(*args, **kwargs)
@@ -82,19 +110,13 @@ class CliTest(CliCase):
                                     "4\t交易主機-2 : 127.0.0.1:0")]
         self.assertEqual(self.cli("hosts"), (0, labels))
         self.assertEqual(self.cli("--raw", "hosts"), (0, labels))
-        if not self.windows:  # natively, a byte that does not convert shows as U+FFFD
-            self.write("Sys/ZentickConSet.ini", b"[Tradedesk]\r\nName=Bad\xffName\r\n")
-            self.assertIn("Bad\ufffdName".encode(), self.run_cli("--root", self.root, "hosts")[1])
-
-    def test_local_entry_without_port_fails_every_test(self):
-        for command in ("ping", "trace", "telnet"):
-            self.assertEqual(self.cli(command, "4"), (1, [b"Order Port Size Error!"]), command)
 
     def test_exit_code_says_whether_the_target_answered_or_there_are_no_hosts(self):
         # Entry 3 is 127.0.0.2 on the port that listens on 127.0.0.1 only: refused.
         self.assertEqual(self.cli("telnet", "3"), (1, [
             b"Telnet 127.0.0.2 [127.0.0.2]", big5("連線失敗，127.0.0.2：%d" % self.open)]))
         self.assertEqual(self.cli("telnet", "1")[0], 0)  # a name resolved, then a port connected
+        self.assertEqual(self.cli("trace", "4"), (1, [b"Order Port Size Error!"]))  # a Local entry without a port
         empty = self.host_path(self.dir / "Bin")  # a folder with no client configuration
         for args, lines in ((["hosts"], []), (["ping", "0"], [b"Get Host From ComboBox Failed !"]),
                             (["telnet", "5"], [b"Get Host From ComboBox Failed !"])):
@@ -104,18 +126,112 @@ class CliTest(CliCase):
     def test_usage_errors_exit_2_with_one_line_on_stderr(self):
         for args in ([], ["bogus"], ["ping"], ["ping", "x"], ["ping", "-1"], ["ping", "99"],
                      ["--nope", "hosts"], ["hosts", "extra"], ["set-preference", "Order1", "80"],
-                     ["proxy", "x"], ["--root"], ["ping", "0", "1"], ["telnet", "--port", "1"]):
+                     ["proxy", "x"], ["--root"], ["telnet", "--port", "1"], ["rank", "--rounds", "0"],
+                     ["--json", "proxy", "--show-passwords"],
+                     ["watch", "--openmetrics", "metrics.txt"], ["watch", "--interval-ms", "0"],
+                     ["watch", "--echo-interval-ms", "0"], ["watch", "--duration", "0"], ["watch", "--duration", "soon"],
+                     ["watch", "--timeout-ms", "0"], ["watch", "--log-samples"],
+                     ["watch-summary", "w.jsonl", "--from", "yesterday"],
+                     ["watch-summary", "w.jsonl", "--to", "2026-12-07T25:00"]):
             code, out, err = self.run_cli("--root", self.root, *args)
             self.assertEqual((code, out, err.count(b"\n"), err[-1:]), (2, b"", 1, b"\n"), args)
         self.assertIsNone(self.read("Sys/Reachkit.ini"))
 
-    def test_missing_root_exits_1_naming_it_default_root_is_one_folder_up(self):
+    def test_missing_root_exits_1_naming_it(self):  # the default root: the code page 950 folders' test
         code, _, err = self.run_cli("--root", self.host_path(self.dir / "nowhere"), "hosts")
         self.assertEqual((code, b"nowhere" in err), (1, True), err)
-        program = self.dir / "Reachkit" / os.path.basename(CLI)
-        program.parent.mkdir()
-        shutil.copy2(CLI, program)
-        self.assertEqual(len(self.lines("hosts", program=str(program))[1]), 5)
+
+
+    def test_interrupted_ping_prints_its_end_line_at_once_and_exits_130(self):
+        # Natively by SIGINT and SIGTERM, under Wine by SIGINT, which Wine turns into the
+        # console's Ctrl+C event.
+        for sig in [signal.SIGINT] + [signal.SIGTERM] * (not self.windows):
+            proc, out = self.start("ping", "0")
+            # The header and the first echo: now in the 1 s pause.
+            self.assertGreaterEqual(len(self.output(out, 2, proc)), 2, "the run did not start")
+            sent = time.monotonic()
+            proc.send_signal(sig)
+            code = proc.wait(timeout=10)
+            lines = self.output(out)
+            self.assertEqual((code, lines[0], lines[-1]), (130, b"Ping 127.0.0.1 [127.0.0.1]", b"End "), sig)
+            self.assertLess(len(lines), 7, "the five echoes ran to their end")  # 1 + 5 + End
+            self.assertLess(time.monotonic() - sent, 2.0, sig)
+
+    def test_files_that_cannot_be_read_are_named_so_and_fail_the_commands_needing_them(self):
+        (self.dir / "Sys/VekTradedesk.ini").unlink()
+        (self.dir / "Sys/VekTradedesk.ini").mkdir()  # a folder in the file's place
+        code, out, err = self.run_cli("--root", self.root, "hosts")
+        self.assertEqual((code, out), (1, b""))
+        self.assertIn(b"VekTradedesk.ini is unreadable: ", err)
+        self.assertEqual(self.run_cli("--root", self.root, "check")[0], 1)
+        code, out, _ = self.run_cli("--root", self.root, "--json", "report", "--no-diagnose")
+        files = {f["name"]: f for f in json.loads(out)["files"]}
+        self.assertEqual(code, 0)
+        self.assertTrue(files["host_file"]["exists"] and files["host_file"]["unreadable"], files)
+        self.assertIsNone(files["base_configuration"]["unreadable"])
+
+    def test_a_failed_write_to_stdout_exits_1(self):
+        # Under Wine straight, not through the launcher, which copies the output from a file.
+        with open("/dev/full", "wb") as full:
+            proc = subprocess.run(["wine"] * self.windows + [CLI, "--root", self.root, "hosts"],
+                                  stdout=full, stderr=subprocess.PIPE, timeout=120, env=ENV)
+        self.assertEqual(proc.returncode, 1)
+        self.assertIn(b"cannot write to standard output", proc.stderr)
+
+    def test_folders_whose_names_end_in_a_backslash_byte_are_found_from_their_root_and_inside(self):
+        # The last character's second byte in code page 950 is the separator "\\" (功 A5 5C,
+        # 許 B3 5C, 蓋 BB 5C): found with --root given with a trailing separator, and from a copy
+        # of the program inside the tree without --root. Under Wine the paths are code page 950
+        # end to end; natively the same names are UTF-8.
+        sep = "\\" if self.windows else "/"
+        for folder, tools in (("台北 功/sub 許", "工具 蓋"), ("蓋", "功")):
+            for sub in ("Sys", "Bin"):
+                shutil.copytree(DEMO / sub, self.dir / folder / sub)
+            program = self.dir / folder / tools / os.path.basename(CLI)
+            program.parent.mkdir()
+            shutil.copy2(CLI, program)
+            root = self.host_path(self.dir / folder)
+            for args, runner in ((["--root", root + sep], None), ([], str(program))):
+                with self.subTest(folder=folder, args=args):
+                    code, lines, err = self.lines(*args, "hosts", program=runner)
+                    self.assertEqual((code, lines[1:3]), (0, [big5("1\t交易主機-台北Order2 : localhost"),
+                                                             big5("2\t報價主機-Quote1 : 127.0.0.2")]), err)
+
+
+    def test_set_preference_refusals_write_nothing_and_a_confirmed_one_prints_the_label(self):
+        self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Northeast,North,台北\n")
+        # The form's rules are its unit test: here a refusal's way out of the process.
+        for args, message in ((("north", "80", "81"), "沒有選擇連線位置"),  # only the exact name
+                              (("North", "80", "8o"), "Port必須是正整數")):
+            self.assertEqual(self.run_cli("--raw", "--root", self.root, "set-preference", *args),
+                             (1, b"", big5(message + "\n")), args)
+        self.assertIsNone(self.read("Sys/Reachkit.ini"))
+        self.assertEqual(self.lines("--root", self.root, "set-preference", "台北", "080", "65535"),
+                         (0, [big5("成功連線： - 　　優先連線：台北　80　65535")], b""))
+        self.assertIn(big5("[Priority]\r\nCombo=台北,80,65535\r\n"), self.read("Sys/Reachkit.ini"))
+
+    def test_proxy_prints_the_nine_keys_of_both_files_and_masks_passwords_unless_asked(self):
+        self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=8000\nProxyType=1\n"
+                   "ProxyServerName=192.0.2.8\nProxyPort=3128\nUserName=hu\nUserPassword=hp\n")
+        self.write("Sys/Reachkit.ini", "[DC]\nProxyType=4\nSOCKSProxyServerName=198.51.100.1\n"
+                   "SOCKSProxyPort=1080\nSOCKSUserName=su\nSOCKSUserPassword=sp\n")
+        before = self.read("Sys/Reachkit.ini"), self.read("Bin/BaseConfig.ini")
+
+        def block(title, relative, *values):
+            return [("%s: %s" % (title, self.host_path(self.dir / relative))).encode()] + [
+                (("%s=%s" % (k, v)) if v is not None else ("%s (missing)" % k)).encode()
+                for k, v in zip(PROXY_KEYS, values)]
+        master = [("master copy (the dialog loads it): %s"
+                   % self.host_path(self.dir / "Sys/Reachkit.ini")).encode()]
+        for args, tool_password, base_password in (([], "********", "********"),
+                                                   (["--show-passwords"], "sp", "hp")):
+            self.assertEqual(self.lines("--root", self.root, "proxy", *args), (0, master + block(
+                "tool settings", "Sys/Reachkit.ini",
+                "4", None, None, None, None, "198.51.100.1", "1080", "su", tool_password) + block(
+                "base configuration", "Bin/BaseConfig.ini",
+                "1", "192.0.2.8", "3128", "hu", base_password, None, None, None, None), b""))
+        # Only reads: the copy that opening the dialog makes is not made here.
+        self.assertEqual((self.read("Sys/Reachkit.ini"), self.read("Bin/BaseConfig.ini")), before)
 
 
 if __name__ == "__main__":

@@ -40,12 +40,10 @@ class JsonCliTest(h.CliCase):
         files = proxy["files"]
         # The tool file holds one of the nine keys, so the dialog loads it.
         self.assertEqual(proxy["master_copy"], self.host_path(self.dir / "Sys/Reachkit.ini"))
-        # The nine keys per file are settings_cli_test's; here which ones each file holds.
+        # The nine keys per file are cli_test's; here which ones each file holds.
         self.assertEqual([[k for k, held in f["stored"].items() if held] for f in files], [
             ["SOCKSUserPassword"],
             ["ProxyType", "ProxyServerName", "ProxyPort", "UserName", "UserPassword"]])
-        code, out, err = self.run_cli("--root", self.root, "--json", "proxy", "--show-passwords")
-        self.assertEqual((code, out), (2, b""))
 
     def test_tests_give_their_probes_as_data_and_their_lines(self):
         ping = self.document("ping", "0")
@@ -55,8 +53,7 @@ class JsonCliTest(h.CliCase):
                           "address": "127.0.0.1", "answered": True, "interrupted": False})
         self.assertEqual([(e["seq"], e["answered"], e["address"], e["error_code"]) for e in ping["echoes"]],
                          [(i, True, "127.0.0.1", 0) for i in range(5)])
-        self.assertEqual(len(ping["lines"]), 7)
-        self.assertEqual((ping["lines"][0], ping["lines"][-1]), ("Ping 127.0.0.1 [127.0.0.1]", "End "))
+        self.assertEqual((len(ping["lines"]), ping["lines"][-1]), (7, "End "))
 
         telnet = self.document("telnet", "0")
         self.assertEqual((telnet["ports"], telnet["attempts"], telnet["answered"], telnet["lines"][1:]), (

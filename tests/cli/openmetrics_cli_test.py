@@ -1,7 +1,6 @@
 """watch --openmetrics read by the real Prometheus node exporter's textfile collector (on
 127.0.0.1 only): Reachkit's series with the values the watch saw, natively and, for the Windows
 build, from the file the program wrote under Wine."""
-import os
 import socket
 import subprocess
 import time
@@ -22,7 +21,6 @@ class OpenMetricsCliTest(h.CliCase):
         code, out, _ = self.run_cli("--root", self.root, "watch", "--duration", "3s", "--interval-ms", "300",
                                     "--openmetrics", self.host_path(folder / "reachkit.prom"))
         self.assertEqual(code, 1, out)  # the refusing port is an outage
-        self.assertEqual(sorted(os.listdir(folder)), ["reachkit.prom"])  # no temporary file left
         code, _, err = self.run_cli("--root", self.root, "watch", "--duration", "1s", "--openmetrics",
                                     self.host_path(self.dir / "missing" / "reachkit.prom"))
         self.assertEqual((code, err.count(b"\n")), (1, 1), err)  # said at the start, not never
@@ -50,22 +48,17 @@ class OpenMetricsCliTest(h.CliCase):
                 name, value = line.rsplit(" ", 1)
                 series[name] = float(value)
 
-        def value(metric, port, extra=""):
+        def value(metric, port):
             for name, number in series.items():
-                if name.startswith(metric + "{") and 'port="%d"' % port in name and extra in name:
-                    self.assertIn('location="', name)
+                if name.startswith(metric + "{") and 'port="%d"' % port in name:
                     return number
             self.fail("%s for port %d missing: %s" % (metric, port, sorted(series)))
 
-        self.assertEqual(value("reachkit_endpoint_up", listening), 1)
-        self.assertEqual(value("reachkit_endpoint_up", refusing), 0)
-        self.assertEqual(value("reachkit_outages_total", listening), 0)
-        self.assertEqual(value("reachkit_outages_total", refusing), 1)
-        self.assertGreaterEqual(value("reachkit_connect_seconds_count", listening), 8)
+        # The series' names, labels and units are the core's unit test; here the values seen.
+        self.assertEqual([value(metric, port) for metric in ("reachkit_endpoint_up", "reachkit_outages_total")
+                          for port in (listening, refusing)], [1, 0, 0, 1])
         self.assertEqual(value("reachkit_connect_seconds_count", refusing), 0)
-        p95 = value("reachkit_connect_seconds", listening, 'quantile="0.95"')
-        self.assertTrue(0 < p95 < 0.5, p95)  # seconds, not milliseconds
-        self.assertEqual(value("reachkit_echo_loss_ratio", listening), 0)
+        self.assertGreaterEqual(value("reachkit_connect_seconds_count", listening), 8)
 
 
 if __name__ == "__main__":

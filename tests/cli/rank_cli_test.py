@@ -24,16 +24,14 @@ class RankCliTest(h.CliCase):
                    "[Tradedesk]\nName=Fast, 台北Order2 ,Refuser,Blank\n[Fast]\nNMIP=127.0.0.1\n"
                    "[台北Order2]\nNMIP=127.0.0.3\n[Refuser]\nNMIP=127.0.0.2\n")
 
-    def rank(self, *args, root=None):
-        code, out, err = self.run_cli("--root", root or self.root, "--json", "rank", "--rounds", "3", *args)
+    def rank(self, *args):
+        code, out, err = self.run_cli("--root", self.root, "--json", "rank", "--rounds", "3", *args)
         return code, json.loads(out) if out else None, err
 
     def test_the_table_rules_out_a_refused_port_and_lists_a_location_without_nmip(self):
         self.write("Sys/Reachkit.ini", "[Priority]\nCombo=Fast,1111,2222\n")
         code, lines, _ = self.lines("--root", self.root, "rank", "--rounds", "3")
         self.assertEqual(code, 0)
-        self.assertEqual(lines[0].split(), [b"location", b"address", b"p50", b"p90", b"loss", b"score",
-                                            b"verdict"])
         rows = {line.split()[0]: line for line in lines[1:5]}
         self.assertIn(b"ruled out: port %d refused" % self.ports[1], rows[b"Refuser"])
         self.assertIn(b"not measurable: no NMIP", rows[b"Blank"])
@@ -65,7 +63,6 @@ class RankCliTest(h.CliCase):
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=\n")
         self.assertEqual(self.rank()[::2], (3, b"reachkit-cli: no connection locations: the client's "
                                                b"configuration below %s lists none\n" % self.root.encode()))
-        self.assertEqual(self.run_cli("--root", self.root, "rank", "--rounds", "0")[0], 2)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,6 @@ included; passwords never appear."""
 import calendar
 import json
 import os
-import re
 import time
 
 import cli_test as h
@@ -33,16 +32,16 @@ class ReportCliTest(h.CliCase):
         files = {f["name"]: f for f in doc["files"]}
         self.assertEqual(list(files), ["quote_settings", "platform_settings", "host_file",
                                        "base_configuration", "tool_settings"])
-        self.assertEqual({k: files["base_configuration"][k] for k in ("path", "exists", "modified")},
+        self.assertEqual({k: files["base_configuration"][k] for k in ("path", "exists", "modified", "size")},
                          {"path": self.host_path(self.dir / "Bin/BaseConfig.ini"), "exists": True,
-                          "modified": "2023-11-14T22:13:20Z"})
-        self.assertEqual(files["base_configuration"]["size"], len(self.read("Bin/BaseConfig.ini")))
+                          "modified": "2023-11-14T22:13:20Z", "size": len(self.read("Bin/BaseConfig.ini"))})
         self.assertEqual((files["platform_settings"]["exists"], files["platform_settings"]["size"]), (False, None))
         self.assertEqual([x["label"] for x in doc["hosts"]], ["報價主機-台北 : 127.0.0.1", "交易主機-1 : 127.0.0.1:0"])
         self.assertEqual(doc["preference"]["priority"], {"location": "台北", "nm_port": 80, "ps_port": 81})
         self.assertEqual([f["user_password_set"] for f in doc["proxy"]], [False, True])
 
-        # The check, as `check --json` gives it: every endpoint with its verdict and cause.
+        # The check, as `check --json` gives it (field by field over a real path: the namespace
+        # test): every endpoint with its verdict and cause.
         check = doc["check"]
         self.assertEqual([(e["index"], e["address"], e["port"], e["verdict"], e["cause"])
                           for e in check["endpoints"]], [
@@ -50,30 +49,18 @@ class ReportCliTest(h.CliCase):
              "the host answers, but nothing listens on port %d" % self.closed),
             (0, "127.0.0.1", self.open, "open", ""),
             (1, "127.0.0.1", 0, "no-port", "the entry has no port to test")])
-        self.assertEqual((check["client_root"], check["diagnosed"], [a["address"] for a in check["addresses"]]),
-                         (self.root, True, []))  # a refusal needs no probe of the road
-        self.assertEqual({k: v for k, v in check["summary"].items() if v},
-                         {"open": 1, "refused": 1, "no-port": 1, "total": 3})
 
-        # The text, into a file: UTF-8 on every platform, the same facts.
-        # With the same report as one HTML page (the browser's view is html_report_test's).
+        # The text, into a file: UTF-8 on every platform, the same facts (the table's lines are
+        # the check's); the HTML page beside it is html_report_test's.
         out_file, html_file = self.dir / "report.txt", self.dir / "report.html"
         self.assertEqual(self.run_cli("--root", self.root, "report", "--out", self.host_path(out_file),
                                       "--html", self.host_path(html_file), "--timeout-ms", "2000",
                                       "--no-diagnose"), (0, b"", b""))
-        html = html_file.read_bytes().decode("utf-8")
-        self.assertNotIn("Secret-Base-7", html)
-        self.assertIn('<span lang="zh-Hant">報價主機-台北 : 127.0.0.1</span>', html)
-        self.assertEqual(html.count('class="endpoint-row'), len(check["endpoints"]))
         text = out_file.read_bytes().decode("utf-8")
-        self.assertNotIn("Secret-Base-7", text)
+        self.assertNotIn("Secret-Base-7", text + html_file.read_bytes().decode("utf-8"))
         self.assertIn("UserPassword=********", text)
         self.assertIn("0\t報價主機-台北 : 127.0.0.1", text)
-        table = text[text.index("\ncheck of every endpoint:\n"):]
-        for e in check["endpoints"]:
-            self.assertRegex(table, r"\n%d +%s +127\.0\.0\.1:%s +%s +\d+\.\d ms\n" % (
-                e["index"], re.escape(e["label"]), e["port"] or "-", e["verdict"]))
-        self.assertRegex(table, r"\n3 endpoints: 1 open, 1 refused, 1 no-port \(\d+\.\d ms\)\n$")
+        self.assertRegex(text, r"\ncheck of every endpoint:\n[\s\S]*\n3 endpoints: 1 open, 1 refused, 1 no-port \(")
         bad = self.host_path(self.dir / "no-such-folder" / "r.txt")
         self.assertEqual(self.run_cli("--root", self.root, "report", "--out", bad)[0], 1)
         self.assertEqual(self.run_cli("--root", self.root, "report", "--html", bad,

@@ -2,6 +2,7 @@
 // Texts are read wide and compared as ANSI (code page 950) bytes, as the program's own texts.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <objidl.h>  // before gdiplus.h, which needs it under WIN32_LEAN_AND_MEAN
 #include <gdiplus.h>
 
@@ -31,13 +32,39 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
   return true;
 }
 
-// Sends `message` with room for a wide text (WM_GETTEXT, LB_GETTEXT, CB_GETLBTEXT).
-inline std::string Text(HWND window, UINT message = WM_GETTEXT, WPARAM wParam = 1024) {
-  wchar_t text[1024] = {};
-  const int n = std::max(0, int(SendMessageW(window, message, wParam, LPARAM(text))));
+// `n` wide characters as ANSI bytes.
+inline std::string Narrow(const wchar_t* text, int n) {
   std::string out(size_t(n) * 2, '\0');
   out.resize(size_t(WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), 2 * n, nullptr, nullptr)));
   return out;
+}
+
+// Sends `message` with room for a wide text (WM_GETTEXT, LB_GETTEXT, CB_GETLBTEXT).
+inline std::string Text(HWND window, UINT message = WM_GETTEXT, WPARAM wParam = 1024) {
+  wchar_t text[1024] = {};
+  return Narrow(text, std::max(0, int(SendMessageW(window, message, wParam, LPARAM(text)))));
+}
+
+// A cell of another process's report-view list: the request and its text live in that process.
+inline std::string ListCell(HWND list, int row, int column) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return "<no access>";
+  constexpr int kChars = 512;
+  auto* remote = static_cast<char*>(
+      VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kChars * 2, MEM_COMMIT, PAGE_READWRITE));
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.cchTextMax = kChars;
+  item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+  WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+  const int n = std::clamp(int(SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row), LPARAM(remote))), 0, kChars);
+  wchar_t text[kChars] = {};
+  ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text, nullptr);
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return Narrow(text, n);
 }
 
 // The lines of a list box (LB_GETCOUNT, LB_GETTEXT) or combo box (CB_...).
@@ -123,6 +150,13 @@ class Program {
   }
 
   bool Shown() const { return main_ && WaitFor([this] { return IsWindowVisible(main_); }); }
+  // The window that has the keyboard focus in the program's windows' thread.
+  HWND Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(main_, nullptr), &info);
+    return info.hwndFocus;
+  }
   HWND main() const { return main_; }
   HWND Item(int id) const { return GetDlgItem(main_, id); }
   void Close() const { PostMessageW(main_, WM_CLOSE, 0, 0); }
