@@ -73,7 +73,14 @@ class WatchCliTest(h.CliCase):
         for ports, expected in (((self.open,), 0), ((self.open, self.closed), 1)):
             self.client(*ports)
             proc, out = self.start("watch", "--interval-ms", "300")
-            time.sleep(2.5)
+            # Once the endpoints are seen up (or the outage placed): a slow start under Wine on a
+            # busy machine must not turn "1 with an outage" into "0, stopped before it opened".
+            seen = b"outage 1 placed" if expected else b"-> up"
+            deadline = time.monotonic() + 30
+            while time.monotonic() < deadline and proc.poll() is None:
+                if any(seen in line for line in self.output(out)):
+                    break
+                time.sleep(0.05)
             sent = time.monotonic()
             proc.send_signal(signal.SIGINT)
             self.assertEqual(proc.wait(timeout=10), expected, ports)
