@@ -101,10 +101,12 @@ TEST(CheckAllWork, DirectAndProxiedVerdictsReachTheirSlotsWhileBothRun) {
   EXPECT_TRUE(run.conclusion.has_value());
 }
 
-// A real connector to a proxy that never answers: the stop ends its 10 s
-// waits, and the stopped run draws no conclusion.
-TEST(CheckAllWork, AStopEndsTheProxiedWaits) {
-  testing::LoopbackListener listener, silentProxy;
+// A real connector to a proxy that never answers and a host that never accepts: the stop ends
+// both 10 s waits, what had no verdict is interrupted, and the stopped run draws no conclusion.
+TEST(CheckAllWork, AStopEndsTheDirectAndProxiedWaits) {
+  testing::StalledListener stalled;
+  ASSERT_TRUE(stalled.stalled());
+  testing::LoopbackListener silentProxy;
   testing::FakeResolver resolver;
   NoEcho echo;
   CheckOptions options;
@@ -112,15 +114,14 @@ TEST(CheckAllWork, AStopEndsTheProxiedWaits) {
   const ProxyRoute route = Socks5(silentProxy.port());
   CheckAllSetup setup{resolver, echo, options, route, ConnectorAttempts(route, resolver, 10000)};
   StopFlag stop{false};
-  std::thread stopper([&stop] {
-    std::this_thread::sleep_for(300ms);
-    stop = true;
-  });
+  const testing::StopAfter stopper(stop, 300);
   const auto start = std::chrono::steady_clock::now();
   const CheckRun run =
-      RunCheckEach(Client(listener.port(), testing::ClosedLoopbackPort(), "127.0.0.1"), setup, {}, stop);
-  stopper.join();
+      RunCheckEach(Client(stalled.port(), testing::ClosedLoopbackPort(), "127.0.0.1"), setup, {}, stop);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+  EXPECT_TRUE(run.report.interrupted);
+  EXPECT_EQ(run.report.counts[static_cast<std::size_t>(Verdict::Interrupted)], 2u) << "one address:port";
+  EXPECT_EQ(run.report.endpoints[1].verdict, Verdict::Refused);
   EXPECT_FALSE(run.conclusion.has_value());
 }
 
