@@ -108,22 +108,13 @@ net_check "check --json: every verdict and cause, field by field" \
 # the next run starts with the limiter refilled.
 sleep 5
 net_run "$text" check --timeout-ms 2000
-mapfile -t lines <"$text"
 ok=1
-# The conclusion opens the output; the table follows in catalogue order.
-[[ ${lines[0]} =~ ^conclusion:\ several\ breaks\ at\ once:\ the\ internet\ path:\  ]] || ok=0
-[[ ${lines[2]} =~ ^#\ +label\ +address:port\ +verdict\ +time$ ]] || ok=0
-[ "${#lines[@]}" -ge 10 ] || ok=0
-previous=0
-for line in "${lines[@]:3:7}"; do
-  [[ $line =~ ^([0-2])\ +.+:[0-9]+\ +(open|refused|timeout|unreachable)\ +[0-9]+\.[0-9]\ ms$ ]] || ok=0
-  [ "${BASH_REMATCH[1]:-0}" -ge "$previous" ] || ok=0
-  previous=${BASH_REMATCH[1]:-0}
-done
+# The conclusion opens the output, and each endpoint not open gets its cause in words (the table
+# and the summary are the support report's lines, tested on loopback).
+[[ $(head -1 "$text") =~ ^conclusion:\ several\ breaks\ at\ once:\ the\ internet\ path:\  ]] || ok=0
 grep -qx "0      $TARGET_RE:$REFUSED_PORT  the host answers, but nothing listens on port $REFUSED_PORT" "$text" || ok=0
 grep -qx "1      $BLACKHOLE_RE:$OPEN_PORT  no answer beyond router 1 (192\.0\.2\.2)" "$text" || ok=0
-grep -qE "^7 endpoints: 1 open, 1 refused, 4 timeout, 1 unreachable \([0-9]+\.[0-9] ms\)$" "$text" || ok=0
-net_check "check: the conclusion, the table, the causes, the summary; exit 1" test $ok = 1 -a "$EXIT" = 1 ||
+net_check "check: the conclusion first, the causes; exit 1" test $ok = 1 -a "$EXIT" = 1 ||
   sed 's/^/     /' "$text" >&2
 
 # Only open endpoints: exit 0, nothing diagnosed.

@@ -67,9 +67,7 @@ TEST(CheckBounds, RouterAnsweringEveryProbeWithAnError) {
   ASSERT_TRUE(stalled.stalled());
   testing::FakeResolver resolver;
   ReportingRouter echo;
-  CheckOptions options;
-  options.connectTimeoutMs = 600;
-  options.suspectAfterMs = 100;
+  const CheckOptions options{.connectTimeoutMs = 600, .suspectAfterMs = 100};
   const auto start = testing::Clock::now();
   const CheckReport report = ReachabilityCheck(resolver, echo, options)
                                  .Run(HostCatalogue{{"127.0.0.1"}, {"S"}, {stalled.port()}, {}, 1});
@@ -111,10 +109,7 @@ TEST(CheckBounds, SilentAddressesAreDiagnosedWithinTheCap) {
   }
   testing::FakeResolver resolver;
   SilentPaths echo;
-  CheckOptions options;
-  options.connectTimeoutMs = 600;
-  options.suspectAfterMs = 100;
-  options.maxConcurrentDiagnoses = 2;
+  const CheckOptions options{.connectTimeoutMs = 600, .suspectAfterMs = 100, .maxConcurrentDiagnoses = 2};
   const CheckReport report = ReachabilityCheck(resolver, echo, options).Run(catalogue);
   EXPECT_EQ(report.counts[static_cast<std::size_t>(Verdict::Timeout)], 12u);
   EXPECT_GE(report.addresses.size(), 2u) << "the deadline may cut the rest short";

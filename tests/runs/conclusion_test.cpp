@@ -119,10 +119,7 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidenceAndNamesItsNextStep) {
       {"nothing says where", {At(Verdict::Error)}, {}, {}, 0, Lan(), ConclusionCode::Unplaced,
        "some endpoints are not open, and the check could not place the break", support},
   };
-  ProxyRoute proxy;
-  proxy.type = 4;
-  proxy.host = "192.0.2.8";
-  proxy.port = "1080";
+  const ProxyRoute proxy{4, "192.0.2.8", "1080", "", "", ""};
   for (const Case& c : cases) {
     CheckReport report;
     report.endpoints = c.endpoints;

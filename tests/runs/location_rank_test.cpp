@@ -112,10 +112,7 @@ TEST(LocationRankRun, RulesOutRefusalsAndDarkLocationsAtOneTimeOut) {
   ASSERT_TRUE(dark.stalled());
   const testing::LoopbackListener open(64, 0x7F000001, dark.port());
   testing::FakeResolver resolver;  // knows no name
-  RankOptions options;
-  options.rounds = 5;
-  options.connectTimeoutMs = 600;
-  LocationRank rank(resolver, options);
+  LocationRank rank(resolver, RankOptions{.rounds = 5, .connectTimeoutMs = 600});
   const std::vector<RankCandidate> candidates{{"open", "127.0.0.1"},  {"refuses", "127.0.0.2"},
                                               {"dark", "127.0.0.3"},  {"blank", ""},
                                               {"nameless", "no-such.invalid"}};

@@ -139,8 +139,7 @@ struct SlowResolver final : NameResolver {
 TEST(ReachabilityCheck, LookUpsRunTogetherAndEachIsBounded) {
   static SlowResolver resolver;  // outlives the abandoned look-ups
   FakeEcho echo;
-  CheckOptions options;
-  options.lookupTimeoutMs = 400;
+  const CheckOptions options{.lookupTimeoutMs = 400};
   const auto start = Clock::now();
   const CheckReport report = ReachabilityCheck(resolver, echo, options)
                                  .Run(Catalogue({"a.test", "b.test", "c.test", "d.test"}, {80}));
@@ -221,10 +220,7 @@ TEST(ReachabilityCheck, NeverMoreSocketsThanTheCapAndTheRestWaitTheirTurn) {
   testing::FakeResolver resolver;
   FakeEcho echo;
   for (const std::size_t cap : {std::size_t{8}, std::size_t{256}}) {
-    CheckOptions options;
-    options.connectTimeoutMs = 200;
-    options.maxOpenSockets = cap;
-    options.diagnose = false;
+    const CheckOptions options{.connectTimeoutMs = 200, .maxOpenSockets = cap, .diagnose = false};
     const int before = testing::OpenHandleCount();
     int mostOpen = 0;
     const auto start = Clock::now();
@@ -395,9 +391,7 @@ TEST(ReachabilityCheck, DiagnosisPacesThePathProbeAndAsksASilentHopAgain) {
   const uint32_t r2 = Ip(198, 51, 100, 2);
   echo.paths[Ip(127, 0, 0, 1)] = {{Ip(192, 0, 2, 2), r2, Ip(198, 51, 100, 6)}, false};
   echo.flaky.insert(r2);
-  CheckOptions options;
-  options.connectTimeoutMs = 600;
-  options.suspectAfterMs = 100;
+  const CheckOptions options{.connectTimeoutMs = 600, .suspectAfterMs = 100};
   const auto start = Clock::now();
   const CheckReport report = ReachabilityCheck(resolver, echo, options)
                                  .Run(Catalogue({}, {}, {{"127.0.0.1", stalled.port()}}));
