@@ -81,7 +81,7 @@ def path(address, hops, last, reached, echo, limited=False):
     if a is None: return
     got = [(h["ttl"], h["address"]) for h in a["path"]["hops"]]
     if limited:  # r3's reports are rate-limited: some of its answers may be missing
-        check(f"{address} hops", got[:1] == hops[:1] and all(a == R3 for _, a in got[1:]), True)
+        check(f"{address} hops", got[:1] == hops[:1] and all(h in (R3, address) for _, h in got[1:]), True)
         check(f"{address} last_ttl", a["path"]["last_ttl"], got[-1][0] if got else 0)
     else:
         check(f"{address} hops", got, hops)
@@ -91,8 +91,9 @@ def path(address, hops, last, reached, echo, limited=False):
     check(f"{address} echo.ms is a number exactly when answered", isinstance(a["echo"]["ms"], int), echo)
     for h in a["path"]["hops"]:
         if not 0 <= h["ms"] < 3000: fails.append(f"{address} hop {h['ttl']} ms {h['ms']}")
-# Under Windows the connect to P names no router, so its path probe spends r3's few reports too.
-path(T, [(1, R1), (3, R3), (4, T)], 4, True, True)
+# Under Windows the connect to P names no router, so its path probe spends r3's few reports too:
+# the target's own path may then miss r3.
+path(T, [(1, R1), (3, R3), (4, T)], 4, True, True, limited=wine)
 path(B, [(1, R1)], 1, False, False)
 path(P, [(1, R1), (3, R3)], 3, False, False, limited=True)
 for f in fails: print("     " + f, file=sys.stderr)
