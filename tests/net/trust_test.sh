@@ -3,7 +3,8 @@
 # netlib.sh's chain with the delaying link (10-20 ms) and the kernel's default ICMP rate limits.
 #   refusal  r2 answers for two blocks: route unreachable, and a filter's port-unreachable; 5 runs
 #   bound    200 endpoints, 100 dark on many addresses, --timeout-ms 2000: done within 5 s
-#   names    look-ups against dnsmasq in the client's namespace: each failure told apart
+#   names    look-ups against dnsmasq in the client's namespace: each failure told apart (the
+#            bound on a silent server is the unit tests', the same for any resolver)
 source "$(dirname "${BASH_SOURCE[0]}")/netlib.sh"
 what=$1; shift
 net_parse_args "$@"
@@ -30,13 +31,13 @@ refusal)
     nsx "$NS_R2" nft -f - <<<'table ip rk { chain pass { type filter hook forward priority 0;
       tcp dport 9200 reject with icmp port-unreachable; }; }' ||
     { net_log "FAIL: could not set r2 up"; exit 1; }
-  locals "203.0.113.98:$OPEN_PORT" "$TARGET_IP:9200" "$TARGET_IP:$REFUSED_PORT" "$TARGET_IP:$OPEN_PORT"
+  locals "203.0.113.98:$OPEN_PORT" "$TARGET_IP:9200"
   # Wine reads the unix socket's error alone: the filter's answer is a refusal there.
   reporter=$R2 filtered="unreachable $R2"; [ -z "$NET_WINE_EXE" ] || reporter=None filtered="refused None"
   for run in 1 2 3 4 5; do
     net_run "$json" check --json --timeout-ms 2000
     got=$(field '"|".join(e["verdict"] + " " + str(e["reporter"]) for e in d["endpoints"])')
-    want="unreachable $reporter|$filtered|refused None|open None"
+    want="unreachable $reporter|$filtered"
     net_check "refusal run $run: r2's answers read as unreachable ($got)" test "$got" = "$want" ||
       field '[e["cause"] for e in d["endpoints"]]' >&2
     [ $run = 1 ] && field '"\n".join(e["cause"] for e in d["endpoints"])' | sed 's/^/     cause: /' >&2
@@ -78,13 +79,7 @@ names)
   net_run "$json" check --json --timeout-ms 2000
   got=$(field '"|".join(e["verdict"] + ": " + e["cause"] for e in d["endpoints"])')
   want="open: |unresolved: the name does not exist (the DNS server says so)|unresolved: the name has no IPv4 address"
-  net_check "names: found, no such name, no IPv4 address ($got)" test "$got" = "$want"
-  # A server that never answers: r3's blackholed address as the only resolver.
-  printf 'nameserver 203.0.113.70\noptions timeout:5 attempts:2\n' >"/etc/netns/$NS_CLIENT/resolv.conf"
-  net_run "$json" check --json --timeout-ms 2000
-  got=$(field 'd["endpoints"][0]["cause"]')
-  net_check "names: a silent DNS server, bounded by the time-out ($got, $ELAPSED_MS ms)" \
-    test "$got" = "the DNS server did not answer within 2000 ms" -a "$ELAPSED_MS" -le 5000 ;;
+  net_check "names: found, no such name, no IPv4 address ($got)" test "$got" = "$want" ;;
 *) net_log "unknown test $what"; exit 2 ;;
 esac
 [ "$net_failures" -eq 0 ] || { net_log "$net_failures check(s) failed"; exit 1; }

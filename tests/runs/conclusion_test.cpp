@@ -41,8 +41,8 @@ AddressDiagnosis Path(uint32_t address, std::vector<uint32_t> routers, bool echo
   return diagnosis;
 }
 
-// Every place, each from the evidence that names it, and what the line says.
-TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
+// Every place, each from the evidence that names it, what the line says and the next step it gives.
+TEST(Conclusion, PlacesTheBreakFromTheEvidenceAndNamesItsNextStep) {
   constexpr int kNoHosts = 1, kListCut = 2;
   struct Case {
     const char* name;
@@ -53,6 +53,7 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
     NetworkFacts network;
     ConclusionCode code;
     const char* text;
+    const char* advice;
   };
   NetworkFacts noDefault = Lan();
   noDefault.routes.pop_back();
@@ -64,55 +65,61 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
   EndpointResult reported = At(Verdict::Unreachable);
   reported.reporter = Ip(198, 51, 100, 2);
   EndpointResult unresolved = At(Verdict::Unresolved, std::nullopt);
+  const char* const support = "send this report to support";
+  const char* const path = "the break is beyond this PC's network";
+  const char* const broker = "ask the broker whether the service is up";
+  const char* const dns = "check the DNS servers (192.0.2.53)";
   const std::vector<Case> cases = {
       {"all open", {At(Verdict::Open), At(Verdict::Open)}, {}, {}, 0, Lan(), ConclusionCode::AllOpen,
-       "every endpoint is open (2)"},
+       "every endpoint is open (2)", "nothing to fix on the road"},
       {"no default route", {At(Verdict::Timeout)}, {}, {}, 0, noDefault, ConclusionCode::NoNetwork,
-       "this PC has no network: no route or address to reach 203.0.113.5"},
+       "this PC has no network: no route or address to reach 203.0.113.5", "connect the network cable"},
       {"silent gateway", {At(Verdict::Timeout)}, {Path(kBroker, {})}, {}, 0, silentGateway,
-       ConclusionCode::LocalNetwork, "the local network: the gateway 192.0.2.1 does not answer"},
+       ConclusionCode::LocalNetwork, "the local network: the gateway 192.0.2.1 does not answer",
+       "check the cable or Wi-Fi to the router"},
       {"a silent gateway with an open endpoint behind it places nothing",
        {At(Verdict::Timeout), At(Verdict::Open, Ip(198, 51, 100, 9))}, {Path(kBroker, {})}, {}, 0,
-       silentGateway, ConclusionCode::Unplaced, "some endpoints are not open"},
+       silentGateway, ConclusionCode::Unplaced, "some endpoints are not open", support},
       {"a look-up failed, whatever its kind", {unresolved}, {}, {}, 0, Lan(), ConclusionCode::Dns,
-       "DNS: broker.test does not resolve"},
+       "DNS: broker.test does not resolve", dns},
       {"silent beyond a router", {At(Verdict::Timeout)},
        {Path(kBroker, {kGateway, Ip(198, 51, 100, 2)})}, {}, 0, answeringGateway,
-       ConclusionCode::InternetPath, "the internet path: no answer beyond router 2 (198.51.100.2)"},
+       ConclusionCode::InternetPath, "the internet path: no answer beyond router 2 (198.51.100.2)", path},
       {"a router reports it unreachable", {reported}, {Path(kBroker, {kGateway, Ip(198, 51, 100, 2)})},
        {}, 0, Lan(), ConclusionCode::InternetPath,
-       "the internet path: router 2 (198.51.100.2) says the host is unreachable"},
+       "the internet path: router 2 (198.51.100.2) says the host is unreachable", path},
       {"the host answers echo, its port is filtered", {At(Verdict::Timeout)},
        {Path(kBroker, {kGateway}, true)}, {}, 0, Lan(), ConclusionCode::BrokerHost,
-       "the broker's host: broker.test is reached, but its ports are refused or filtered"},
+       "the broker's host: broker.test is reached, but its ports are refused or filtered", broker},
       {"refused", {At(Verdict::Refused), At(Verdict::Open)}, {}, {}, 0, Lan(),
-       ConclusionCode::BrokerHost, "the broker's host: broker.test is reached"},
+       ConclusionCode::BrokerHost, "the broker's host: broker.test is reached", broker},
       {"direct works, the proxy does not", {At(Verdict::Open)}, {},
        {ProxyVerdict::ProxyRefusedTarget}, 0, Lan(), ConclusionCode::Proxy,
-       "the proxy: direct connections work, through the stored proxy SOCKS5 192.0.2.8:1080 they fail"},
+       "the proxy: direct connections work, through the stored proxy SOCKS5 192.0.2.8:1080 they fail",
+       "check the proxy's address, port and login"},
       {"only the proxy works", {At(Verdict::Timeout)}, {Path(kBroker, {kGateway})},
        {ProxyVerdict::OpenViaProxy}, 0, answeringGateway, ConclusionCode::Proxy,
-       "the proxy: connections work only through the stored proxy SOCKS5 192.0.2.8:1080"},
+       "the proxy: connections work only through the stored proxy SOCKS5 192.0.2.8:1080",
+       "keep the proxy settings"},
       {"configuration", {At(Verdict::NoHost, std::nullopt, ""), At(Verdict::NoPort, kBroker, "b", 0)},
        {}, {}, kListCut, Lan(), ConclusionCode::Configuration,
        "the configuration: 1 entry without a host, 1 entry without a port, the location list "
-       "cut at 259 bytes"},
+       "cut at 259 bytes", "correct the client's configuration files"},
       {"no hosts", {}, {}, {}, kNoHosts, Lan(), ConclusionCode::Configuration,
-       "the configuration: no hosts"},
-      {"several", {unresolved, At(Verdict::Refused, Ip(198, 51, 100, 7), "quote.test")}, {}, {}, 0,
-       Lan(), ConclusionCode::Several,
-       "several breaks at once: DNS: broker.test does not resolve; the broker's host: quote.test"},
+       "the configuration: no hosts", "correct the client's configuration files"},
+      {"several: the nearest break's next step",
+       {unresolved, At(Verdict::Refused, Ip(198, 51, 100, 7), "quote.test")}, {}, {}, 0, Lan(),
+       ConclusionCode::Several,
+       "several breaks at once: DNS: broker.test does not resolve; the broker's host: quote.test", dns},
       {"a look-up and the path fail at once: neither explains the other",
        {unresolved, At(Verdict::Timeout, kBroker, "quote.test")},
        {Path(kBroker, {kGateway, Ip(198, 51, 100, 2)})}, {}, 0, answeringGateway, ConclusionCode::Several,
-       "several breaks at once: DNS: broker.test does not resolve; the internet path: no answer beyond"},
+       "several breaks at once: DNS: broker.test does not resolve; the internet path: no answer beyond",
+       dns},
       {"nothing says where", {At(Verdict::Error)}, {}, {}, 0, Lan(), ConclusionCode::Unplaced,
-       "some endpoints are not open, and the check could not place the break"},
+       "some endpoints are not open, and the check could not place the break", support},
   };
-  ProxyRoute proxy;
-  proxy.type = 4;
-  proxy.host = "192.0.2.8";
-  proxy.port = "1080";
+  const ProxyRoute proxy{4, "192.0.2.8", "1080", "", "", ""};
   for (const Case& c : cases) {
     CheckReport report;
     report.endpoints = c.endpoints;
@@ -128,7 +135,7 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
                  c.network);
     EXPECT_STREQ(ConclusionCodeName(conclusion.code), ConclusionCodeName(c.code)) << c.name;
     EXPECT_EQ(conclusion.text.rfind(c.text, 0), 0u) << c.name << ": " << conclusion.text;
-    EXPECT_FALSE(conclusion.advice.empty()) << c.name;
+    EXPECT_EQ(conclusion.advice.rfind(c.advice, 0), 0u) << c.name << ": " << conclusion.advice;
     // The window's line is its own wording, wholly formatted, with no English in it.
     const std::string words = ConclusionWords(conclusion);
     EXPECT_EQ(words.find('%'), std::string::npos) << c.name;
@@ -139,7 +146,8 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidence) {
   stopped.interrupted = true;
   const Conclusion interrupted = Conclude(stopped, nullptr, std::nullopt, {}, Lan());
   EXPECT_EQ(interrupted.code, ConclusionCode::Unplaced) << "a stopped check places nothing";
-  EXPECT_EQ(interrupted.text, "the check was interrupted before every endpoint had a verdict");
+  EXPECT_EQ(ConclusionLine(interrupted), "conclusion: the check was interrupted before every endpoint "
+                                         "had a verdict; next step: run the check again to its end");
 }
 
 // Counts the echoes and answers none.

@@ -45,11 +45,6 @@ TEST(RankDecision, APointEstimateThatHoldsInTooFewResamplesKeeps) {
   const RankDecision d = Decide({Rounds("now", std::vector<double>(10, 100)), Rounds("best", bursty)});
   EXPECT_EQ(d.kind, RankDecisionKind::Keep);
   EXPECT_NEAR(d.share, 1 - 0.264, 0.04);
-  // Without the slow round every resample wins.
-  const RankDecision steady =
-      Decide({Rounds("now", std::vector<double>(10, 100)), Rounds("best", std::vector<double>(10, 50))});
-  EXPECT_EQ(steady.kind, RankDecisionKind::Recommend);
-  EXPECT_EQ(steady.share, 1.0);
 }
 
 TEST(RankDecision, LostRoundsScoreAtTheTimeOut) {
@@ -112,10 +107,7 @@ TEST(LocationRankRun, RulesOutRefusalsAndDarkLocationsAtOneTimeOut) {
   ASSERT_TRUE(dark.stalled());
   const testing::LoopbackListener open(64, 0x7F000001, dark.port());
   testing::FakeResolver resolver;  // knows no name
-  RankOptions options;
-  options.rounds = 5;
-  options.connectTimeoutMs = 600;
-  LocationRank rank(resolver, options);
+  LocationRank rank(resolver, RankOptions{.rounds = 5, .connectTimeoutMs = 600});
   const std::vector<RankCandidate> candidates{{"open", "127.0.0.1"},  {"refuses", "127.0.0.2"},
                                               {"dark", "127.0.0.3"},  {"blank", ""},
                                               {"nameless", "no-such.invalid"}};

@@ -195,10 +195,9 @@ TEST_F(RunTest, ManyRunsLeaveNoHandleOpen) {
   };
   for (int i = 0; i < 20; ++i) runOnce();  // let the runtime settle its own handles
   const int before = testing::OpenHandleCount();
-  for (int i = 0; i < 250; ++i) runOnce();  // 750 lines: emptied once on the way
+  for (int i = 0; i < 250; ++i) runOnce();
   controller_.CloseStep();
   EXPECT_LE(testing::OpenHandleCount(), before + 2);
-  EXPECT_LE(controller_.ResultLines(), kMaxResultLines + 3);  // emptied past 500 as it went
 }
 
 // Buttons changed only on the owner's thread, as a window's: a worker's change waits (up to 5 s)

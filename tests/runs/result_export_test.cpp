@@ -6,7 +6,6 @@
 #include <tuple>
 #include <vector>
 
-#include "base/texts.h"
 
 namespace rk {
 namespace {
@@ -18,7 +17,6 @@ TEST(ResultExport, LinesJoinedByCrLfWithoutATrailingBreak) {
       {Strings{}, ""},
       {{"one"}, "one"},
       {{"a", "", "c"}, "a\r\n\r\nc"},  // an empty line stays a line
-      {{text::kTargetReached, "x"}, std::string(text::kTargetReached) + "\r\nx"},
   };
   for (const auto& [lines, joined] : rows) EXPECT_EQ(JoinLinesCrLf(lines), joined);
 }
