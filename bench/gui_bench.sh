@@ -10,9 +10,9 @@ source "$here/../tests/gui/gui_session.sh"
 build=${1:-$repo_root/build/windows}
 runs=${2:-10}
 exe=$build/src/Reachkit.exe
-harness=$build/tests/gui/gui_harness.exe
+harness=$build/bench/window_show.exe
 [ -f "$exe" ] && [ -f "$harness" ] || {
-  echo "build first: cmake --preset windows && cmake --build --preset windows" >&2
+  echo "build first: cmake --preset windows && cmake --build --preset windows --target Reachkit window_show" >&2
   exit 1
 }
 

@@ -9,5 +9,10 @@ source "$here/common.sh"
 cd "$repo_root"
 client=$1
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target Reachkit gui_harness >/dev/null
-bash tests/gui/window_demo.sh "$client" build/windows "$client/reachkit-window.png"
+cmake --build --preset windows --target Reachkit window_show >/dev/null
+source tests/gui/gui_session.sh && gui_session_start
+shot=$client/reachkit-window.png
+install -D build/windows/src/Reachkit.exe "$client/Reachkit/Reachkit.exe"
+cmake/wine-run.sh build/windows/bench/window_show.exe demo "$(winpath "$client/Reachkit/Reachkit.exe")" \
+  "$(winpath "$shot")"
+echo "screenshots: $shot ${shot%.*}-check.png ${shot%.*}-watch.png"

@@ -1,9 +1,8 @@
-// gui_harness.exe window|no-icmp|demo|startup|keyboard
+// gui_harness.exe window|no-icmp|keyboard
 //   <client>\Reachkit\Reachkit.exe [ARG];
 // no-icmp: ICMP disabled by WINEDLLOVERRIDES, which the program inherits; keyboard: the focus
 // around a run and the image buttons' keys (that runs never overlap, however fast the commands
 // come, is the run controller's unit test).
-#include <cstdlib>
 
 #include "base/format.h"
 #include "base/texts.h"
@@ -142,65 +141,11 @@ void NoIcmpScenario(const std::string& exe, const rk::HostCatalogue& catalogue) 
   w.Close();
 }
 
-// Times `runs` starts to the laid-out window; with `shot`, pings the first host and saves that,
-// then checks every host and saves the check window beside it (SHOT-check.png), then the watch
-// window after half a minute (SHOT-watch.png).
-int Show(const std::string& exe, int runs, const std::string& shot) {
-  std::vector<double> seconds;
-  for (int i = 0; i < runs; ++i) {
-    const ULONGLONG start = GetTickCount64();
-    MainWindow w(exe);
-    if (!w.Shown() || !WaitFor([&] { return w.At(IDC_BTN_CLEAR).right > 0; })) return 1;
-    seconds.push_back(double(GetTickCount64() - start) / 1000);
-    std::printf("run %d: window shown %.3f s after process start\n", i + 1, seconds.back());
-    if (!shot.empty()) {
-      w.Click(IDC_BTN_PING);
-      bool ended = WaitFor([&] { return w.TestsEnabled(true); }, 40000);
-      for (const std::string& line : w.Lines()) std::printf("  %s\n", line.c_str());
-      SetCursorPos(0, 0);
-      Sleep(300);
-      if (!ended || !Grab(RectIn(nullptr, w.main()), shot).saved) return 1;
-      // Then the check window once its check has ended: a second picture beside the first.
-      PostMessageW(w.main(), WM_SYSCOMMAND, 0x20, 0);
-      HWND check = nullptr;
-      WaitFor([&] { return (check = w.Find("#32770", rk::text::kCheckWindowTitle)) != nullptr; });
-      if (!check || !WaitFor([&] { return !Enabled(GetDlgItem(check, IDC_CHECK_STOP)); }, 60000)) return 1;
-      std::printf("  %s\n  %s\n", Text(GetDlgItem(check, IDC_CHECK_CONCLUSION)).c_str(),
-                  Text(GetDlgItem(check, IDC_CHECK_PROGRESS)).c_str());
-      Sleep(300);
-      const std::string checkShot = shot.substr(0, shot.rfind('.')) + "-check.png";
-      if (!Grab(RectIn(nullptr, check), checkShot).saved) return 1;
-      PostMessageW(check, WM_COMMAND, IDC_CHECK_CLOSE, 0);
-      WaitFor([&] { return !IsWindow(check); });
-      // And the watch window after half a minute, the row of the listening port chosen.
-      PostMessageW(w.main(), WM_SYSCOMMAND, IDM_WATCH, 0);
-      HWND watch = nullptr;
-      WaitFor([&] { return (watch = w.Find("#32770", rk::text::kWatchWindowTitle)) != nullptr; });
-      if (!watch) return 1;
-      Sleep(30000);
-      const HWND rows = GetDlgItem(watch, IDC_WATCH_LIST);
-      SetForegroundWindow(watch);
-      SetFocus(rows);
-      PostMessageW(rows, WM_KEYDOWN, VK_DOWN, 0);
-      Sleep(1500);
-      if (!Grab(RectIn(nullptr, watch), shot.substr(0, shot.rfind('.')) + "-watch.png").saved) return 1;
-      PostMessageW(watch, WM_COMMAND, IDC_WATCH_CLOSE, 0);
-      WaitFor([&] { return !IsWindow(watch); });
-    }
-    w.Close();
-  }
-  std::sort(seconds.begin(), seconds.end());
-  std::printf("median %.3f s over %d runs\n", seconds[seconds.size() / 2], runs);
-  return g_failures == 0 ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   const std::string mode = argv[1], exe = argv[2], arg = argc > 3 ? argv[3] : "";
-  if (mode == "demo") return Show(exe, 1, arg);
-  if (mode == "startup") return Show(exe, std::max(1, std::atoi(arg.c_str())), "");
   if (mode == "keyboard") {
     KeyboardScenario(exe, arg);
   } else {
