@@ -65,15 +65,22 @@ class CliCase(unittest.TestCase):
         self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
         return proc, out
 
-    def output(self, out, count=0, proc=None, seconds=60):
-        """The lines written so far; with `proc`, once there are `count` (or it ended or time ran out)."""
+    def output(self, out):
+        """The lines `start`'s program has written so far."""
+        out.seek(0)
+        return out.read().replace(b"\r\n", b"\n").splitlines()
+
+    def until(self, found, seconds=30):
+        """found()'s first true value, polled for at most `seconds`; else its last one."""
         deadline = time.monotonic() + seconds
-        while True:
-            out.seek(0)
-            lines = out.read().replace(b"\r\n", b"\n").splitlines()
-            if not proc or len(lines) >= count or proc.poll() is not None or time.monotonic() > deadline:
-                return lines
+        while not (value := found()) and time.monotonic() < deadline:
             time.sleep(0.05)
+        return value
+
+    def write_locals(self, *ports):
+        """The host file's Local list: one 127.0.0.1 entry per port."""
+        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=%d\n" % len(ports) + "".join(
+            "IP_%d=127.0.0.1\nPort_%d=%d\n" % (i, i, port) for i, port in enumerate(ports, 1)))
 
     def lines(self, *args, **kwargs):
         """Exit code, stdout lines as code page 950 bytes (natively UTF-8 unless --raw), stderr."""
@@ -148,7 +155,7 @@ class CliTest(CliCase):
         for sig in [signal.SIGINT] + [signal.SIGTERM] * (not self.windows):
             proc, out = self.start("ping", "0")
             # The header and the first echo: now in the 1 s pause.
-            self.assertGreaterEqual(len(self.output(out, 2, proc)), 2, "the run did not start")
+            self.assertTrue(self.until(lambda: len(self.output(out)) >= 2), "the run did not start")
             sent = time.monotonic()
             proc.send_signal(sig)
             code = proc.wait(timeout=10)

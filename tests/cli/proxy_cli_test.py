@@ -18,7 +18,7 @@ class ProxyCliTest(h.CliCase):
         self.addCleanup(self.target.close)
         self.open, self.closed = self.target.port, lab.free_port()
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
-        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=1\nIP_1=127.0.0.1\nPort_1=%d\n" % self.open)
+        self.write_locals(self.open)
 
     def store(self, proxy):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\n%s\n"
