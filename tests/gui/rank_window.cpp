@@ -20,13 +20,6 @@ std::string Client(const std::string& exe, const std::string& root, const std::s
                "\\Sys\\Reachkit.ini", Format("[Priority]\r\nCombo=Shut,%d,%d\r\n", port, port)});
 }
 
-HWND OpenRank(const Program& w) {
-  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_RANK_LOCATIONS, 0);
-  const HWND rank = w.WaitDialog(rk::text::kRankWindowTitle);
-  Check(rank != nullptr, "the system menu's item opens the ranking window");
-  return rank;
-}
-
 // Near and Far answer, Shut (the stored priority location) refuses, Blank has no NMIP.
 void RankAndStore(const std::string& exe, const std::string& work, const std::string& shot) {
   const rk::testing::LoopbackListener listening(64, 0x7F000001);
@@ -37,7 +30,7 @@ void RankAndStore(const std::string& exe, const std::string& work, const std::st
                    listening.port()));
   if (!Check(w.Shown(), "the window on four locations")) return;
   const std::string before = Text(w.Item(IDC_PREFERENCE_LABEL));
-  const HWND rank = OpenRank(w);
+  const HWND rank = w.Open(IDM_RANK_LOCATIONS, rk::text::kRankWindowTitle);
   if (!rank) return;
   const HWND apply = GetDlgItem(rank, IDC_RANK_APPLY), list = GetDlgItem(rank, IDC_RANK_LIST);
   Check(WaitFor([&] { return Enabled(apply); }, 20000), "設為優先連線 is enabled once a change is recommended");
@@ -67,7 +60,7 @@ void CloseWhileRunning(const std::string& exe, const std::string& work) {
   const rk::testing::StalledListener dark(0x7F000004);
   Program w(Client(exe, work + "\\dark", "Dark", "[Dark]\r\nNMIP=127.0.0.4\r\n", dark.port()));
   if (!Check(dark.stalled() && w.Shown(), "the window on a dark location")) return;
-  const HWND rank = OpenRank(w);
+  const HWND rank = w.Open(IDM_RANK_LOCATIONS, rk::text::kRankWindowTitle);
   if (!rank) return;
   Sleep(500);
   const ULONGLONG start = GetTickCount64();

@@ -1,4 +1,4 @@
-// result_list_harness.exe REACHKIT_EXE CLIENT_ROOT RO_FOLDER: the result list's copy and save
+// result_list_harness.exe REACHKIT_EXE WORK_DIR: the result list's copy and save
 // commands, its context menu, the check window and the watch window, on a client tree of
 // loopback hosts that this harness writes (one port listening, one refused, one name that must
 // not resolve, and apart one port that never answers).
@@ -27,17 +27,7 @@ namespace {
 
 constexpr int kOpenLocal = 1;  // host 0: the server host on both ports; 2: refused; 3: no name
 
-struct Window : Program {
-  using Program::Program;
-  HWND List() const { return Item(IDC_RESULT_LIST); }
-  void Command(int id) const { PostMessageW(main(), WM_COMMAND, WPARAM(id), 0); }
-  // A shown window of this program of `className` other than the main window.
-  HWND Popup(const char* className, int ms = 5000) const {
-    HWND found = nullptr;
-    WaitFor([&] { return (found = Find(className)) != nullptr; }, ms);
-    return found;
-  }
-};
+void Command(HWND window, int id) { PostMessageW(window, WM_COMMAND, WPARAM(id), 0); }
 
 // The clipboard's text in both forms: CF_UNICODETEXT as ANSI, and CF_TEXT's bytes.
 std::pair<std::string, std::string> Clipboard() {
@@ -57,17 +47,12 @@ std::pair<std::string, std::string> Clipboard() {
 }
 
 void ClearClipboard() {
-  if (WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 3000)) {
-    EmptyClipboard();
-    CloseClipboard();
-  }
+  if (WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 3000)) EmptyClipboard(), CloseClipboard();
 }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return in ? bytes.str() : std::string("<missing>");
+  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
 // Open: listens, never accepts; filtered: a full queue leaves handshakes unanswered; refused.
@@ -111,7 +96,7 @@ void ClickLine(HWND list, int index) {
   Sleep(200);
 }
 
-void CopyAndMenu(const Window& w) {
+void CopyAndMenu(const Program& w) {
   w.Click(IDC_BTN_CLEAR);
   SendMessageW(w.Item(IDC_HOST_COMBO), CB_SETCURSEL, kOpenLocal, 0);
   w.Click(IDC_BTN_TELNET);
@@ -128,13 +113,13 @@ void CopyAndMenu(const Window& w) {
   // forms: Unicode, and code page 950 bytes.
   SetForegroundWindow(w.main());
   ClearClipboard();
-  ClickLine(w.List(), 1);
+  ClickLine(w.Item(IDC_RESULT_LIST), 1);
   Chord({VK_CONTROL, 'C'});
   Check(WaitFor([&] { return Clipboard() == std::pair(lines[1], lines[1]); }, 3000),
         "a click on the Chinese line and Ctrl+C copy that line: " + Clipboard().first);
   ClearClipboard();
   Chord({VK_SHIFT, VK_F10});
-  Check(w.Popup("#32768", 3000) != nullptr, "Shift+F10 opens the menu");
+  Check(WaitFor([&] { return w.Find("#32768"); }, 3000), "Shift+F10 opens the menu");
   Chord({'A'});  // 全部複製(&A)
   const std::string all = rk::JoinLinesCrLf(lines);
   Check(WaitFor([&] { return Clipboard() == std::pair(all, all) && !w.Find("#32768"); }, 3000),
@@ -143,7 +128,7 @@ void CopyAndMenu(const Window& w) {
   // Another program holds the clipboard: a message after a bounded wait, no hang.
   if (Check(OpenClipboard(nullptr) != FALSE, "the harness takes the clipboard")) {
     const ULONGLONG start = GetTickCount64();
-    w.Command(IDM_COPY_ALL);
+    Command(w.main(), IDM_COPY_ALL);
     const std::string message = w.TakeMessageBox();
     const ULONGLONG waited = GetTickCount64() - start;
     CloseClipboard();
@@ -170,11 +155,11 @@ void SaveOver(HWND owner, const std::function<void()>& ask, const std::string& p
 }
 
 // The main window's save dialog.
-void Save(const Window& w, const std::string& path) {
-  SaveOver(w.main(), [&] { w.Command(IDM_SAVE_REPORT); }, path);
+void Save(const Program& w, const std::string& path) {
+  SaveOver(w.main(), [&] { Command(w.main(), IDM_SAVE_REPORT); }, path);
 }
 
-void SaveReport(const Window& w, const std::string& root, const std::string& readOnly) {
+void SaveReport(const Program& w, const std::string& root, const std::string& readOnly) {
   const std::string folder = root + "\\saved", path = folder + "\\report.txt";
   CreateDirectoryA(folder.c_str(), nullptr);
   // A bare name lands in the folder the dialog opened in: the user's Documents.
@@ -229,13 +214,6 @@ struct CheckWindow {
   bool Ended(int ms = 40000) const { return WaitFor([&] { return !Running(); }, ms); }
 };
 
-CheckWindow OpenCheck(const Window& w) {
-  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_CHECK_ALL, 0);
-  CheckWindow c{w.WaitDialog(rk::text::kCheckWindowTitle)};
-  Check(c.window != nullptr, "the check window opens over the main window");
-  return c;
-}
-
 // How many of the copied rows hold a cell of exactly that text.
 size_t RowsWith(const Strings& rows, const std::string& cell) {
   return size_t(std::count_if(rows.begin(), rows.end(), [&](const std::string& r) {
@@ -245,10 +223,10 @@ size_t RowsWith(const Strings& rows, const std::string& cell) {
 
 // The check window: one row per endpoint with its verdict and its cause in words, the copied
 // table, the counts as the main list's one line, and Escape closing it once the check is done.
-void CheckAll(const Window& w, const Ports& ports) {
+void CheckAll(const Program& w, const Ports& ports) {
   using namespace rk::text;
   w.Click(IDC_BTN_CLEAR);
-  const CheckWindow c = OpenCheck(w);
+  const CheckWindow c{w.Open(IDM_CHECK_ALL, kCheckWindowTitle)};
   if (!c.window) return;
   Check(c.Ended(), "the check ends: " + c.Progress());
   // The rows' texts and order are CheckRows' unit test: here the window shows them all.
@@ -272,13 +250,21 @@ void CheckAll(const Window& w, const Ports& ports) {
 
 }
 
+void CheckNoHosts(const Program& w) {
+  const CheckWindow c{w.Open(IDM_CHECK_ALL, rk::text::kCheckWindowTitle)};
+  Check(c.window && c.Conclusion().rfind(std::string(rk::text::kConclusionLineFormat).substr(0, 6), 0) == 0 &&
+            c.CopiedRows().size() == 1 && !c.Running(),
+        "the check of an empty host list says so and has no rows");
+  c.Click(IDC_CHECK_CLOSE);
+}
+
 // A check that would wait 10 s for a port that never answers: Escape stops it without closing
 // the window, 停止 ends it within a second. (The system menu's keys typed through the X server
 // are real_keys_test.sh's.)
-void StopAndKeys(const Window& w) {
+void StopAndKeys(const Program& w) {
   using namespace rk::text;
   SetForegroundWindow(w.main());
-  const CheckWindow c = OpenCheck(w);
+  const CheckWindow c{w.Open(IDM_CHECK_ALL, kCheckWindowTitle)};
   if (!c.window) return;
   Check(WaitFor([&] { return c.Running(); }, 3000), "its check runs");
   Key(VK_ESCAPE, false), Key(VK_ESCAPE, true);
@@ -306,12 +292,11 @@ size_t PixelsOf(const Pixels& pixels, COLORREF colour) {
 // while the main window's modal run goes on, one row per endpoint filling as samples come, the
 // chart drawn, 停止 ending the watch within a second, the log and the HTML report saved, and
 // closing within a second. (The log's lines and how watch-summary reads them are the core's.)
-void Watch(const Window& w, const Ports& ports, const std::string& root) {
+void Watch(const Program& w, const Ports& ports, const std::string& root) {
   using namespace rk::text;
   w.Click(IDC_BTN_CLEAR);
-  PostMessageW(w.main(), WM_SYSCOMMAND, IDM_WATCH, 0);
-  const HWND watch = w.WaitDialog(kWatchWindowTitle);
-  if (!Check(watch != nullptr, "the watch window opens from the system menu")) return;
+  const HWND watch = w.Open(IDM_WATCH, kWatchWindowTitle);
+  if (!watch) return;
   const auto item = [&](int id) { return GetDlgItem(watch, id); };
   const HWND list = item(IDC_WATCH_LIST);
   // One row per endpoint, in the host list's order (the rows' cells are WatchRows' unit test).
@@ -356,15 +341,14 @@ void Watch(const Window& w, const Ports& ports, const std::string& root) {
             Text(item(IDC_WATCH_STATUS)).rfind(std::string(kWatchStoppedFormat).substr(0, 6), 0) == 0,
         Format("停止 ends the watch within a second (%llu ms)", stopMs));
 
-  const std::string log = root + "\\watch.jsonl", html = root + "\\watch.html";
-  SaveOver(watch, [&] { PostMessageW(watch, WM_COMMAND, IDC_WATCH_SAVE_LOG, 0); }, log);
-  Check(WaitFor([&] { return ReadFile(log).find("\"type\":\"header\"") != std::string::npos; }, 5000) &&
-            ReadFile(log).find(Format("\"port\":%d", ports.refused)) != std::string::npos,
-        "the watch's log is saved, its endpoints in it");
-  SaveOver(watch, [&] { PostMessageW(watch, WM_COMMAND, IDC_WATCH_SAVE_HTML, 0); }, html);
-  Check(WaitFor([&] { return ReadFile(html).rfind("<!DOCTYPE html>", 0) == 0; }, 5000) &&
-            ReadFile(html).find(Format("127.0.0.1:%d", ports.open)) != std::string::npos,
-        "the HTML report is saved, its endpoints in it");
+  // The log names an endpoint by its port field, the HTML report by address:port.
+  for (const auto& [command, file, mark] :
+       {std::tuple(IDC_WATCH_SAVE_LOG, "\\watch.jsonl", Format("\"port\":%d", ports.refused)),
+        std::tuple(IDC_WATCH_SAVE_HTML, "\\watch.html", Format("127.0.0.1:%d", ports.open))}) {
+    SaveOver(watch, [&] { Command(watch, command); }, root + file);
+    Check(WaitFor([&] { return ReadFile(root + file).find(mark) != std::string::npos; }, 5000),
+          std::string(file + 1) + " is saved, its endpoints in it");
+  }
 
   SendMessageW(item(IDC_WATCH_START), BM_CLICK, 0, 0);
   Check(WaitFor([&] { return Text(item(IDC_WATCH_START)) == kWatchStop; }, 5000), "開始 starts it again");
@@ -378,36 +362,18 @@ void Watch(const Window& w, const Ports& ports, const std::string& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) return 2;
-  const std::string exe = argv[1], root = argv[2], readOnly = argv[3];
+  if (argc < 3) return 2;
+  const std::string exe = argv[1], work = argv[2], root = work + "\\client", readOnly = work + "\\readonly";
   const Ports ports;
   SetEnvironmentVariableA("REACHKIT_TEST_NO_NAME_LOOKUP", "1");  // inherited by the program
-  {
-    Window w(WriteClient(exe, root, ports, false));
-    if (Check(w.Shown(), "the window on the loopback client")) {
-      CheckAll(w, ports);
-      CopyAndMenu(w);
-      SaveReport(w, root, readOnly);
-      Watch(w, ports, root);
-    }
-    w.Close();
-  }
-  {
-    Window w(WriteClient(exe, root + "-empty", ports, true));
-    if (Check(w.Shown(), "the window on a client without hosts")) {
-      const CheckWindow c = OpenCheck(w);
-      Check(c.window && c.Conclusion().rfind(std::string(rk::text::kConclusionLineFormat).substr(0, 6), 0) == 0 &&
-                c.CopiedRows().size() == 1 &&
-                !c.Running(),
-            "the check of an empty host list says so and has no rows");
-      c.Click(IDC_CHECK_CLOSE);
-    }
-    w.Close();
-  }
-  {
-    Window w(WriteClient(exe, root + "-stop", ports, false, true));
-    if (Check(w.Shown(), "the window on a client with a port that never answers")) StopAndKeys(w);
-    w.Close();
-  }
+  WithWindow(WriteClient(exe, root, ports, false), "the loopback client", [&](const Program& w) {
+    CheckAll(w, ports);
+    CopyAndMenu(w);
+    SaveReport(w, root, readOnly);
+    Watch(w, ports, root);
+  });
+  WithWindow(WriteClient(exe, root + "-empty", ports, true), "a client without hosts", CheckNoHosts);
+  WithWindow(WriteClient(exe, root + "-stop", ports, false, true), "a client with a port that never answers",
+             StopAndKeys);
   return std::printf("%d failed\n", g_failures), g_failures == 0 ? 0 : 1;
 }
