@@ -32,7 +32,6 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
   return true;
 }
 
-// `n` wide characters as ANSI bytes.
 inline std::string Narrow(const wchar_t* text, int n) {
   std::string out(size_t(n) * 2, '\0');
   out.resize(size_t(WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), 2 * n, nullptr, nullptr)));

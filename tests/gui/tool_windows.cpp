@@ -1,7 +1,6 @@
-// result_list_harness.exe REACHKIT_EXE WORK_DIR: the result list's copy and save
-// commands, its context menu, the check window and the watch window, on a client tree of
-// loopback hosts that this harness writes (one port listening, one refused, one name that must
-// not resolve, and apart one port that never answers).
+// tool_windows_harness.exe REACHKIT_EXE WORK_DIR [SCREENSHOT]: the result list's copy and save
+// commands and its context menu, the check, watch and ranking windows, on client trees of
+// loopback hosts that this harness writes. SCREENSHOT: the ranking window's picture.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <shlobj.h>
@@ -55,24 +54,20 @@ std::string ReadFile(const std::string& path) {
   return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
-// Open: listens, never accepts; filtered: a full queue leaves handshakes unanswered; refused.
+// Open: listens, never accepts; refused.
 struct Ports {
   rk::testing::LoopbackListener listener;
-  rk::testing::StalledListener unanswered;
-  int open = listener.port(), refused = rk::testing::ClosedLoopbackPort(), filtered = unanswered.port();
+  int open = listener.port(), refused = rk::testing::ClosedLoopbackPort();
 };
 
 // The client tree: one server host (both ports), then three Local hosts: open, refused,
 // and a name that the program is told not to resolve. Returns the program's path.
 std::string WriteClient(const std::string& exe, const std::string& root, const Ports& ports,
-                        bool noHosts, bool onlyFiltered = false) {
+                        bool noHosts) {
   return Tree(exe, root, {
-      "\\Sys\\ZentickConSet.ini",
-      noHosts || onlyFiltered ? "" : "[Tradedesk]\r\nName=Order1\r\n[Order1]\r\nNMIP=127.0.0.1\r\n",
+      "\\Sys\\ZentickConSet.ini", noHosts ? "" : "[Tradedesk]\r\nName=Order1\r\n[Order1]\r\nNMIP=127.0.0.1\r\n",
       "\\Sys\\VekTradedesk.ini",
-      onlyFiltered ? Format("[Local]\r\nCount=1\r\nIP_1=127.0.0.1\r\nPort_1=%d\r\n", ports.filtered)
-      : noHosts    ? ""
-                   : Format("[Local]\r\nCount=3\r\nIP_1=127.0.0.1\r\nPort_1=%d\r\nIP_2=127.0.0.1\r\n"
+      noHosts ? "" : Format("[Local]\r\nCount=3\r\nIP_1=127.0.0.1\r\nPort_1=%d\r\nIP_2=127.0.0.1\r\n"
                             "Port_2=%d\r\nIP_3=unresolvable.invalid\r\nPort_3=%d\r\n",
                             ports.open, ports.refused, ports.open),
       "\\Bin\\BaseConfig.ini", Format("[DC]\r\nClientToNMPortTry=%d,%d\r\n", ports.open, ports.refused)});
@@ -83,16 +78,6 @@ void Key(WORD key, bool up) { keybd_event(BYTE(key), 0, up ? KEYEVENTF_KEYUP : 0
 void Chord(std::initializer_list<WORD> keys) {
   for (WORD key : keys) Key(key, false);
   for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) Key(*key, true);
-  Sleep(200);
-}
-void ClickLine(HWND list, int index) {
-  RECT item{};
-  SendMessageW(list, LB_GETITEMRECT, WPARAM(index), LPARAM(&item));
-  POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-  ClientToScreen(list, &at);
-  SetCursorPos(at.x, at.y);
-  mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-  mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
   Sleep(200);
 }
 
@@ -113,7 +98,12 @@ void CopyAndMenu(const Program& w) {
   // forms: Unicode, and code page 950 bytes.
   SetForegroundWindow(w.main());
   ClearClipboard();
-  ClickLine(w.Item(IDC_RESULT_LIST), 1);
+  RECT item{};
+  SendMessageW(w.Item(IDC_RESULT_LIST), LB_GETITEMRECT, 1, LPARAM(&item));
+  POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  ClientToScreen(w.Item(IDC_RESULT_LIST), &at);
+  SetCursorPos(at.x, at.y);
+  mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0), mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0), Sleep(200);
   Chord({VK_CONTROL, 'C'});
   Check(WaitFor([&] { return Clipboard() == std::pair(lines[1], lines[1]); }, 3000),
         "a click on the Chinese line and Ctrl+C copy that line: " + Clipboard().first);
@@ -154,7 +144,6 @@ void SaveOver(HWND owner, const std::function<void()>& ask, const std::string& p
   WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
 }
 
-// The main window's save dialog.
 void Save(const Program& w, const std::string& path) {
   SaveOver(w.main(), [&] { Command(w.main(), IDM_SAVE_REPORT); }, path);
 }
@@ -168,8 +157,7 @@ void SaveReport(const Program& w, const std::string& root, const std::string& re
   const std::string bareSaved = std::string(documents) + "\\rk-bare-name.txt";
   DeleteFileA(bareSaved.c_str());
   Save(w, "rk-bare-name.txt");
-  WaitFor([&] { return GetFileAttributesA(bareSaved.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000);
-  Check(GetFileAttributesA(bareSaved.c_str()) != INVALID_FILE_ATTRIBUTES,
+  Check(WaitFor([&] { return GetFileAttributesA(bareSaved.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000),
         "the save dialog opens in Documents: a bare name is saved to " + bareSaved);
   DeleteFileA(bareSaved.c_str());
   Save(w, "");
@@ -308,9 +296,8 @@ void Watch(const Program& w, const Ports& ports, const std::string& root) {
   SetForegroundWindow(watch);
   SetFocus(list);
   Sleep(300);
-  Key(VK_TAB, false), Key(VK_TAB, true);
-  Sleep(300);
-  Check(w.Focus() == item(IDC_WATCH_HOUR),
+  Chord({VK_TAB});
+  Check(WaitFor([&] { return w.Focus() == item(IDC_WATCH_HOUR); }, 3000),
         "Tab in the watch window moves the focus from the list to the next control");
 
   // The main window stays usable meanwhile.
@@ -359,6 +346,61 @@ void Watch(const Program& w, const Ports& ports, const std::string& root) {
                GetTickCount64() - start));
 }
 
+// A client tree of connection locations: the NM port `port` for each, Shut the stored one.
+std::string Client(const std::string& exe, const std::string& root, const std::string& names,
+                   const std::string& sections, int port) {
+  return Tree(exe, root,
+              {"\\Sys\\ZentickConSet.ini", "[Tradedesk]\r\nName=" + names + "\r\n" + sections,
+               "\\Bin\\BaseConfig.ini", Format("[DC]\r\nClientToNMPortTry=%d\r\n", port),
+               "\\Sys\\Reachkit.ini", Format("[Priority]\r\nCombo=Shut,%d,%d\r\n", port, port)});
+}
+
+// The ranking window: Near and Far answer, Shut (the stored priority location) refuses, Blank
+// has no NMIP; its table filled, 設為優先連線 storing the choice and the preference label following.
+void RankAndStore(const std::string& exe, const std::string& work, const std::string& shot) {
+  const rk::testing::LoopbackListener listening(64, 0x7F000001);
+  const rk::testing::LoopbackListener second(64, 0x7F000002, listening.port());
+  const std::string locations = "[Near]\r\nNMIP=127.0.0.1\r\n[Far]\r\nNMIP=127.0.0.2\r\n[Shut]\r\nNMIP=127.0.0.3\r\n";
+  WithWindow(Client(exe, work + "\\stores", "Near,Far,Shut,Blank", locations, listening.port()), "four locations",
+             [&](const Program& w) {
+    const std::string before = Text(w.Item(IDC_PREFERENCE_LABEL));
+    const HWND rank = w.Open(IDM_RANK_LOCATIONS, rk::text::kRankWindowTitle);
+    if (!rank) return;
+    const HWND apply = GetDlgItem(rank, IDC_RANK_APPLY), list = GetDlgItem(rank, IDC_RANK_LIST);
+    Check(WaitFor([&] { return Enabled(apply); }, 20000), "設為優先連線 is enabled once a change is recommended");
+    const std::string advice = Text(GetDlgItem(rank, IDC_RANK_ADVICE));
+    const std::string shut = ListCell(list, 2, 6), blank = ListCell(list, 3, 6);
+    Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 4 && ListCell(list, 0, 0) == "Near" &&
+              ListCell(list, 1, 2).ends_with(" ms") &&
+              shut == Format(rk::text::kRankRuledOutFormat, Format("port %d refused", listening.port()).c_str()) &&
+              blank == rk::text::kRankNoNmip,
+          "a row per location, times for the measured, the refusing one ruled out: " + shut + " / " + blank);
+    // Which of the two is faster is the machine's: the window's best row and its advice agree.
+    const std::string winner = ListCell(list, 0, 6) == rk::text::kRankBest ? "Near" : "Far";
+    Check(advice.find(winner) != std::string::npos, "the recommendation names the fastest: " + advice);
+    if (!shot.empty()) Grab(RectIn(nullptr, rank), shot);  // the picture of the documentation
+    SendMessageW(apply, BM_CLICK, 0, 0);
+    const std::string after = Text(w.Item(IDC_PREFERENCE_LABEL));
+    Check(after != before && after.find(winner + rk::text::kIdeographicSpace) != std::string::npos &&
+              !Enabled(apply),
+          "the button stores it, the preference label follows: " + after);
+    PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    Check(WaitFor([&] { return !IsWindow(rank); }, 3000) && !w.Exited(0),
+          "Escape closes the window; the program runs on");
+  });
+}
+
+// The ranking of a location that never answers waits on its 10 s time-out: closing ends it at once.
+void CloseWhileRunning(const Program& w) {
+  const HWND rank = w.Open(IDM_RANK_LOCATIONS, rk::text::kRankWindowTitle);
+  if (!rank) return;
+  Sleep(500);
+  const ULONGLONG start = GetTickCount64();
+  PostMessageW(rank, WM_COMMAND, IDC_RANK_CLOSE, 0);
+  Check(WaitFor([&] { return !IsWindow(rank); }, 1000) && !w.Exited(0),
+        Format("closing stops the ranking within a second (%llu ms)", GetTickCount64() - start));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -373,7 +415,13 @@ int main(int argc, char** argv) {
     Watch(w, ports, root);
   });
   WithWindow(WriteClient(exe, root + "-empty", ports, true), "a client without hosts", CheckNoHosts);
-  WithWindow(WriteClient(exe, root + "-stop", ports, false, true), "a client with a port that never answers",
-             StopAndKeys);
+  RankAndStore(exe, work, argc > 3 ? argv[3] : "");
+  const rk::testing::StalledListener dark(0x7F000004);  // its full queue leaves handshakes unanswered
+  Check(dark.stalled(), "a port that never answers");
+  WithWindow(Client(exe, work + "\\dark", "Dark", "[Dark]\r\nNMIP=127.0.0.4\r\n", dark.port()),
+             "a location that never answers", [](const Program& w) {
+    StopAndKeys(w);
+    CloseWhileRunning(w);
+  });
   return std::printf("%d failed\n", g_failures), g_failures == 0 ? 0 : 1;
 }
