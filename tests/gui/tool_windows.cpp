@@ -328,10 +328,10 @@ void Watch(const Program& w, const Ports& ports, const std::string& root) {
             Text(item(IDC_WATCH_STATUS)).rfind(std::string(kWatchStoppedFormat).substr(0, 6), 0) == 0,
         Format("停止 ends the watch within a second (%llu ms)", stopMs));
 
-  // The log names an endpoint by its port field, the HTML report by address:port.
+  // The log names an endpoint by its port field, the HTML report in a table cell.
   for (const auto& [command, file, mark] :
        {std::tuple(IDC_WATCH_SAVE_LOG, "\\watch.jsonl", Format("\"port\":%d", ports.refused)),
-        std::tuple(IDC_WATCH_SAVE_HTML, "\\watch.html", Format("127.0.0.1:%d", ports.open))}) {
+        std::tuple(IDC_WATCH_SAVE_HTML, "\\watch.html", Format("</span>:%d</td>", ports.open))}) {
     SaveOver(watch, [&] { Command(watch, command); }, root + file);
     Check(WaitFor([&] { return ReadFile(root + file).find(mark) != std::string::npos; }, 5000),
           std::string(file + 1) + " is saved, its endpoints in it");
