@@ -1,6 +1,7 @@
 """reachkit-cli as support staff use it (the Windows build under Wine through --wine LAUNCHER):
-host list, set-preference and proxy, exit codes, its answers to bad input, to Ctrl+C, to files it
-cannot read or write, and to folder names in code page 950. The tests' lines themselves are the runs' unit tests' and,
+host list, set-preference and proxy, in lines and as --json documents (UTF-8, the same findings
+field by field), exit codes, its answers to bad input, to Ctrl+C, to files it cannot read or write,
+and to folder names in code page 950. The tests' lines themselves are the runs' unit tests' and,
 over a real path, the namespace tests'."""
 import json
 import os
@@ -65,15 +66,28 @@ class CliCase(unittest.TestCase):
         self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
         return proc, out
 
-    def output(self, out, count=0, proc=None, seconds=60):
-        """The lines written so far; with `proc`, once there are `count` (or it ended or time ran out)."""
+    def output(self, out):
+        """The lines `start`'s program has written so far."""
+        out.seek(0)
+        return out.read().replace(b"\r\n", b"\n").splitlines()
+
+    def until(self, found, seconds=30):
+        """found()'s first true value, polled for at most `seconds`; else its last one."""
         deadline = time.monotonic() + seconds
-        while True:
-            out.seek(0)
-            lines = out.read().replace(b"\r\n", b"\n").splitlines()
-            if not proc or len(lines) >= count or proc.poll() is not None or time.monotonic() > deadline:
-                return lines
+        while not (value := found()) and time.monotonic() < deadline:
             time.sleep(0.05)
+        return value
+
+    def write_locals(self, *ports):
+        """The host file's Local list: one 127.0.0.1 entry per port."""
+        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=%d\n" % len(ports) + "".join(
+            "IP_%d=127.0.0.1\nPort_%d=%d\n" % (i, i, port) for i, port in enumerate(ports, 1)))
+
+    def document(self, *args, code=0):
+        """The --json document of a command on the client tree, which must exit with `code`."""
+        rc, out, err = self.run_cli("--root", self.root, "--json", *args)
+        self.assertEqual(rc, code, (args, err))
+        return json.loads(out.decode("utf-8"))
 
     def lines(self, *args, **kwargs):
         """Exit code, stdout lines as code page 950 bytes (natively UTF-8 unless --raw), stderr."""
@@ -110,6 +124,26 @@ class CliTest(CliCase):
                                     "4\t交易主機-2 : 127.0.0.1:0")]
         self.assertEqual(self.cli("hosts"), (0, labels))
         self.assertEqual(self.cli("--raw", "hosts"), (0, labels))
+        doc, ports = self.document("hosts"), [self.closed, self.open, self.closed]
+        self.assertEqual((doc["client_root"], [(b"%d\t" % h["index"] + big5(h["label"]), h["host"], h["group"],
+                                                h["ports"]) for h in doc["hosts"]]),
+                         (self.root, list(zip(labels, ["127.0.0.1", "localhost", "", "127.0.0.2", "127.0.0.1"],
+                                              ["server"] * 3 + ["local"] * 2, [ports] * 3 + [[self.open], []]))))
+
+    def test_json_gives_the_probes_as_data_and_their_lines(self):
+        ping = self.document("ping", "0")
+        self.assertEqual({k: ping[k] for k in ("command", "index", "label", "host", "address", "answered",
+                                               "interrupted")},
+                         {"command": "ping", "index": 0, "label": "交易主機-Order1 : 127.0.0.1", "host": "127.0.0.1",
+                          "address": "127.0.0.1", "answered": True, "interrupted": False})
+        self.assertEqual([(e["seq"], e["answered"], e["address"], e["error_code"]) for e in ping["echoes"]],
+                         [(i, True, "127.0.0.1", 0) for i in range(5)])
+        self.assertEqual((len(ping["lines"]), ping["lines"][-1]), (7, "End "))
+        telnet = self.document("telnet", "0")
+        self.assertEqual((telnet["ports"], telnet["attempts"], telnet["answered"], telnet["lines"][1:]), (
+            [self.closed, self.open, self.closed], [{"port": self.closed, "connected": False},
+                                                    {"port": self.open, "connected": True}], True,
+            ["連線失敗，127.0.0.1：%d" % self.closed, "連線成功，127.0.0.1：%d" % self.open]))
 
     def test_exit_code_says_whether_the_target_answered_or_there_are_no_hosts(self):
         # Entry 3 is 127.0.0.2 on the port that listens on 127.0.0.1 only: refused.
@@ -135,7 +169,6 @@ class CliTest(CliCase):
                      ["watch-summary", "w.jsonl", "--to", "2026-12-07T25:00"]):
             code, out, err = self.run_cli("--root", self.root, *args)
             self.assertEqual((code, out, err.count(b"\n"), err[-1:]), (2, b"", 1, b"\n"), args)
-        self.assertIsNone(self.read("Sys/Reachkit.ini"))
 
     def test_missing_root_exits_1_naming_it(self):  # the default root: the code page 950 folders' test
         code, _, err = self.run_cli("--root", self.host_path(self.dir / "nowhere"), "hosts")
@@ -148,7 +181,7 @@ class CliTest(CliCase):
         for sig in [signal.SIGINT] + [signal.SIGTERM] * (not self.windows):
             proc, out = self.start("ping", "0")
             # The header and the first echo: now in the 1 s pause.
-            self.assertGreaterEqual(len(self.output(out, 2, proc)), 2, "the run did not start")
+            self.assertTrue(self.until(lambda: len(self.output(out)) >= 2), "the run did not start")
             sent = time.monotonic()
             proc.send_signal(sig)
             code = proc.wait(timeout=10)
@@ -164,9 +197,7 @@ class CliTest(CliCase):
         self.assertEqual((code, out), (1, b""))
         self.assertIn(b"VekTradedesk.ini is unreadable: ", err)
         self.assertEqual(self.run_cli("--root", self.root, "check")[0], 1)
-        code, out, _ = self.run_cli("--root", self.root, "--json", "report", "--no-diagnose")
-        files = {f["name"]: f for f in json.loads(out)["files"]}
-        self.assertEqual(code, 0)
+        files = {f["name"]: f for f in self.document("report", "--no-diagnose")["files"]}
         self.assertTrue(files["host_file"]["exists"] and files["host_file"]["unreadable"], files)
         self.assertIsNone(files["base_configuration"]["unreadable"])
 
@@ -209,12 +240,15 @@ class CliTest(CliCase):
         self.assertEqual(self.lines("--root", self.root, "set-preference", "台北", "080", "65535"),
                          (0, [big5("成功連線： - 　　優先連線：台北　80　65535")], b""))
         self.assertIn(big5("[Priority]\r\nCombo=台北,80,65535\r\n"), self.read("Sys/Reachkit.ini"))
+        self.assertEqual(self.document("preference"), {
+            "line": "成功連線： - 　　優先連線：台北　80　65535", "success": None,
+            "priority": {"location": "台北", "nm_port": 80, "ps_port": 65535}})
 
     def test_proxy_prints_the_nine_keys_of_both_files_and_masks_passwords_unless_asked(self):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=8000\nProxyType=1\n"
-                   "ProxyServerName=192.0.2.8\nProxyPort=3128\nUserName=hu\nUserPassword=hp\n")
+                   "ProxyServerName=192.0.2.8\nProxyPort=3128\nUserName=hu\nUserPassword=Http-Pw-7\n")
         self.write("Sys/Reachkit.ini", "[DC]\nProxyType=4\nSOCKSProxyServerName=198.51.100.1\n"
-                   "SOCKSProxyPort=1080\nSOCKSUserName=su\nSOCKSUserPassword=sp\n")
+                   "SOCKSProxyPort=1080\nSOCKSUserName=su\nSOCKSUserPassword=Socks-Pw-9\n")
         before = self.read("Sys/Reachkit.ini"), self.read("Bin/BaseConfig.ini")
 
         def block(title, relative, *values):
@@ -224,12 +258,17 @@ class CliTest(CliCase):
         master = [("master copy (the dialog loads it): %s"
                    % self.host_path(self.dir / "Sys/Reachkit.ini")).encode()]
         for args, tool_password, base_password in (([], "********", "********"),
-                                                   (["--show-passwords"], "sp", "hp")):
+                                                   (["--show-passwords"], "Socks-Pw-9", "Http-Pw-7")):
             self.assertEqual(self.lines("--root", self.root, "proxy", *args), (0, master + block(
                 "tool settings", "Sys/Reachkit.ini",
                 "4", None, None, None, None, "198.51.100.1", "1080", "su", tool_password) + block(
                 "base configuration", "Bin/BaseConfig.ini",
                 "1", "192.0.2.8", "3128", "hu", base_password, None, None, None, None), b""))
+        # As data: which of the nine keys each file holds, and never a password.
+        doc = self.document("proxy")
+        self.assertEqual((doc["master_copy"], [[k for k, held in f["stored"].items() if held] for f in doc["files"]]),
+                         (self.host_path(self.dir / "Sys/Reachkit.ini"), [PROXY_KEYS[:1] + PROXY_KEYS[5:], PROXY_KEYS[:5]]))
+        self.assertNotIn("-Pw-", json.dumps(doc))
         # Only reads: the copy that opening the dialog makes is not made here.
         self.assertEqual((self.read("Sys/Reachkit.ini"), self.read("Bin/BaseConfig.ini")), before)
 

@@ -64,9 +64,7 @@ class HtmlReportTest(h.CliCase):
             self.assertIn(label, dom)
 
     def test_watch_report_has_a_row_and_a_chart_per_endpoint(self):
-        open_port, closed = self.loopback_ports()
-        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=2\nIP_1=127.0.0.1\nPort_1=%d\n"
-                   "IP_2=127.0.0.1\nPort_2=%d\n" % (open_port, closed))
+        self.write_locals(*self.loopback_ports())
         log, html = self.dir / "watch.jsonl", self.dir / "watch.html"
         code, _, err = self.run_cli("--root", self.root, "watch", "--duration", "4s",
                                     "--interval-ms", "500", "--log", str(log))

@@ -18,7 +18,7 @@ class ProxyCliTest(h.CliCase):
         self.addCleanup(self.target.close)
         self.open, self.closed = self.target.port, lab.free_port()
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=Order1\n[Order1]\nNMIP=127.0.0.1\n")
-        self.write("Sys/VekTradedesk.ini", "[Local]\nCount=1\nIP_1=127.0.0.1\nPort_1=%d\n" % self.open)
+        self.write_locals(self.open)
 
     def store(self, proxy):
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,%d\n%s\n"
@@ -28,14 +28,12 @@ class ProxyCliTest(h.CliCase):
         with lab.danted(lab.free_port()) as port:
             self.store("ProxyType=4\nSOCKSProxyServerName=127.0.0.1\nSOCKSProxyPort=%d" % port)
             code, out, err = self.lines("--root", self.root, "telnet", "0", "--via-proxy")
-            self.assertEqual((code, err), (0, b""))
-            settings = self.host_path(self.dir / "Bin" / "BaseConfig.ini")
-            self.assertEqual(out[:2], [b"Telnet 127.0.0.1 [via SOCKS5 proxy 127.0.0.1:%d, %s]" % (port, settings.encode()),
-                                       big5("連線失敗，127.0.0.1：%d" % self.closed)])
-            self.assertEqual(out[2], b"  proxy-refused-target: SOCKS5 5: connection refused")
-            self.assertEqual(out[3], big5("連線成功，127.0.0.1：%d" % self.open))
+            settings = self.host_path(self.dir / "Bin" / "BaseConfig.ini").encode()
+            self.assertEqual((code, err, out[:4], len(out)), (0, b"", [
+                b"Telnet 127.0.0.1 [via SOCKS5 proxy 127.0.0.1:%d, %s]" % (port, settings),
+                big5("連線失敗，127.0.0.1：%d" % self.closed), b"  proxy-refused-target: SOCKS5 5: connection refused",
+                big5("連線成功，127.0.0.1：%d" % self.open)], 5))
             self.assertRegex(out[4], rb"^  open-via-proxy: the SOCKS5 proxy 127\.0\.0\.1:\d+ connected")
-            self.assertEqual(len(out), 5)
             # The Local entry, by its own port.
             self.assertEqual(self.lines("--root", self.root, "telnet", "1", "--via-proxy")[0], 0)
 

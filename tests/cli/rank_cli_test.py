@@ -1,5 +1,4 @@
 """reachkit-cli rank on loopback: several 127.0.0.x locations sharing one port list."""
-import json
 import shutil
 import socket
 
@@ -24,10 +23,6 @@ class RankCliTest(h.CliCase):
                    "[Tradedesk]\nName=Fast, 台北Order2 ,Refuser,Blank\n[Fast]\nNMIP=127.0.0.1\n"
                    "[台北Order2]\nNMIP=127.0.0.3\n[Refuser]\nNMIP=127.0.0.2\n")
 
-    def rank(self, *args):
-        code, out, err = self.run_cli("--root", self.root, "--json", "rank", "--rounds", "3", *args)
-        return code, json.loads(out) if out else None, err
-
     def test_the_table_rules_out_a_refused_port_and_lists_a_location_without_nmip(self):
         self.write("Sys/Reachkit.ini", "[Priority]\nCombo=Fast,1111,2222\n")
         code, lines, _ = self.lines("--root", self.root, "rank", "--rounds", "3")
@@ -44,8 +39,8 @@ class RankCliTest(h.CliCase):
         twin = self.dir.parent / (self.dir.name + "-twin")
         shutil.copytree(self.dir, twin)
         self.addCleanup(shutil.rmtree, twin)
-        code, doc, _ = self.rank("--apply")
-        self.assertEqual((code, doc["decision"], doc["applied"]["stored"]), (0, "recommend", True))
+        doc = self.document("rank", "--rounds", "3", "--apply")
+        self.assertEqual((doc["decision"], doc["applied"]["stored"]), ("recommend", True))
         self.assertIn(doc["recommended"], ("Fast", "台北Order2 "))  # the dialog's split keeps a trailing blank
         self.assertEqual(self.run_cli("--root", self.host_path(twin), "set-preference",
                                       doc["recommended"], "1111", "2222")[0], 0)
@@ -53,15 +48,14 @@ class RankCliTest(h.CliCase):
         self.assertIn(b"[LastSuccess]\r\nCombo=Fast,5,6", self.read("Sys/Reachkit.ini"))
 
     def test_exit_codes_without_a_priority_record_without_locations_and_when_all_fail(self):
-        code, doc, _ = self.rank("--apply")
-        self.assertEqual((code, doc["decision"], doc["applied"]["stored"]), (1, "recommend", False))
+        doc = self.document("rank", "--rounds", "3", "--apply", code=1)
+        self.assertEqual((doc["decision"], doc["applied"]["stored"]), ("recommend", False))
         self.assertIn("choose the location and its ports", doc["applied"]["line"])
         self.assertIsNone(self.read("Sys/Reachkit.ini"))
         self.write("Bin/BaseConfig.ini", "[DC]\nClientToNMPortTry=%d,1\n" % self.ports[0])
-        code, doc, _ = self.rank()
-        self.assertEqual((code, doc["decision"]), (1, "all-failed"))
+        self.assertEqual(self.document("rank", "--rounds", "3", code=1)["decision"], "all-failed")
         self.write("Sys/ZentickConSet.ini", "[Tradedesk]\nName=\n")
-        self.assertEqual(self.rank()[::2], (3, b"reachkit-cli: no connection locations: the client's "
+        self.assertEqual(self.run_cli("--root", self.root, "rank")[::2], (3, b"reachkit-cli: no connection locations: the client's "
                                                b"configuration below %s lists none\n" % self.root.encode()))
 
 

@@ -32,7 +32,6 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
   return true;
 }
 
-// `n` wide characters as ANSI bytes.
 inline std::string Narrow(const wchar_t* text, int n) {
   std::string out(size_t(n) * 2, '\0');
   out.resize(size_t(WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), 2 * n, nullptr, nullptr)));
@@ -187,6 +186,14 @@ class Program {
     return found;
   }
 
+  // The dialog that the system menu's `command` opens, waited for.
+  HWND Open(int command, const char* caption) const {
+    PostMessageW(main_, WM_SYSCOMMAND, WPARAM(command), 0);
+    const HWND dialog = WaitDialog(caption);
+    Check(dialog != nullptr, std::string(caption) + " opens from the system menu");
+    return dialog;
+  }
+
   // The text of the message box that opens, which is then closed with OK.
   std::string TakeMessageBox() const {
     const HWND box = WaitDialog("Reachkit");
@@ -200,5 +207,13 @@ class Program {
   PROCESS_INFORMATION process_{};
   HWND main_ = nullptr;
 };
+
+// The program at `exe`, `scenario` driving its window once shown; then closed.
+inline void WithWindow(const std::string& exe, const std::string& what,
+                       const std::function<void(const Program&)>& scenario) {
+  Program w(exe);
+  if (Check(w.Shown(), "the window on " + what)) scenario(w);
+  w.Close();
+}
 
 }  // namespace harness

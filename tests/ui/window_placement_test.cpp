@@ -17,7 +17,6 @@ TEST(WindowPlacement, CentredOnTheOwnerOrTheWorkAreaAndKeptInside) {
       {kWork, 580, 555, {350, 254}},                 // main window on its work area
       {kWork, 581, 556, {349, 254}},                 // odd leftovers round toward zero
       {{350, 254, 930, 809}, 240, 160, {520, 451}},  // a dialog over the main window
-      {{350, 254, 930, 809}, 580, 555, {350, 254}},  // as large as its owner: same place
       {{-400, 100, 0, 400}, 240, 160, {0, 170}},     // owner off the left edge: pulled in
       {{1100, 900, 1400, 1100}, 240, 160, {1040, 864}},  // off the bottom right
       {{10, 50, 20, 60}, 300, 200, {0, 40}},         // small owner near the corner
