@@ -11,11 +11,7 @@ namespace rk {
 namespace {
 
 EndpointResult Pending(const char* label, const char* address, int32_t port) {
-  EndpointResult e;
-  e.label = label;
-  e.host = address;
-  e.port = port;
-  return e;
+  return {.label = label, .host = address, .port = port};
 }
 
 EndpointResult Settled(EndpointResult e, Verdict verdict, double ms) {
