@@ -17,8 +17,10 @@ using Strings = std::vector<std::string>;
 
 EndpointResult Endpoint(std::string label, std::string host, std::optional<uint32_t> address,
                         int32_t port, Verdict verdict, double ms, std::string cause = {}) {
-  return {.label = std::move(label), .host = std::move(host), .address = address, .port = port,
-          .verdict = verdict, .ms = ms, .cause = std::move(cause)};
+  EndpointResult e;
+  e.label = std::move(label), e.host = std::move(host), e.address = address, e.port = port;
+  e.verdict = verdict, e.ms = ms, e.cause = std::move(cause);
+  return e;
 }
 
 TEST(CheckAllLines, CausesNamedOnceEachThenTheSummaryLast) {

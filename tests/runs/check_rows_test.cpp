@@ -11,7 +11,9 @@ namespace rk {
 namespace {
 
 EndpointResult Pending(const char* label, const char* address, int32_t port) {
-  return {.label = label, .host = address, .port = port};
+  EndpointResult e;
+  e.label = label, e.host = address, e.port = port;
+  return e;
 }
 
 EndpointResult Settled(EndpointResult e, Verdict verdict, double ms) {

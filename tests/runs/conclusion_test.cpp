@@ -24,7 +24,9 @@ NetworkFacts Lan() {
 
 EndpointResult At(Verdict verdict, std::optional<uint32_t> address = kBroker,
                   std::string host = "broker.test", int32_t port = 443) {
-  return {.host = std::move(host), .address = address, .port = port, .verdict = verdict};
+  EndpointResult endpoint;
+  endpoint.host = std::move(host), endpoint.address = address, endpoint.port = port, endpoint.verdict = verdict;
+  return endpoint;
 }
 
 AddressDiagnosis Path(uint32_t address, std::vector<uint32_t> routers, bool echo = false) {

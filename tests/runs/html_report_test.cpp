@@ -23,8 +23,10 @@ ReportResult CheckedReport() {
   report.proxy.files.push_back(file);
   CheckRun run;
   for (const Verdict verdict : {Verdict::Open, Verdict::Refused}) {
-    run.report.endpoints.push_back({.label = Utf8ToCp950("交易主機-台北 <&\"> : 192.0.2.1"), .host = "192.0.2.1",
-                                    .port = verdict == Verdict::Open ? 80 : 81, .verdict = verdict});
+    EndpointResult endpoint;
+    endpoint.label = Utf8ToCp950("交易主機-台北 <&\"> : 192.0.2.1"), endpoint.host = "192.0.2.1";
+    endpoint.port = verdict == Verdict::Open ? 80 : 81, endpoint.verdict = verdict;
+    run.report.endpoints.push_back(endpoint);
     ++run.report.counts[static_cast<std::size_t>(verdict)];
   }
   run.proxy = ProxyRoute{1, "192.0.2.9", "3128", "trader", "Hush-Pass-42", "/client/Bin/BaseConfig.ini"};

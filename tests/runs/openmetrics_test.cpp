@@ -13,9 +13,10 @@ namespace {
 // label value not escaped, an endpoint that is not watched listed.
 TEST(OpenMetricsTest, TextHoldsEachSeriesPerWatchedEndpointWithEscapedLabels) {
   WatchSnapshot snapshot;
-  const EndpointSnapshot up{.label = "\xA5\xE6\xA9\xF6-\"a\\b\" : 127.0.0.1", .host = "127.0.0.1",
-                            .port = 47811, .location = "\"a\\b\"", .state = WatchState::Up, .p50 = 1.5,
-                            .p95 = 40, .echoLossRatio = 0.25, .connected = 4, .connectMsSum = 60, .outages = 2};
+  EndpointSnapshot up;
+  up.label = "\xA5\xE6\xA9\xF6-\"a\\b\" : 127.0.0.1", up.host = "127.0.0.1", up.port = 47811;
+  up.location = "\"a\\b\"", up.state = WatchState::Up, up.p50 = 1.5, up.p95 = 40, up.echoLossRatio = 0.25;
+  up.connected = 4, up.connectMsSum = 60, up.outages = 2;
   EndpointSnapshot idle = up;
   idle.state = WatchState::NotWatched;
   snapshot.endpoints = {up, idle};

@@ -275,8 +275,9 @@ TEST(ReachabilityCheck, OneCausePerVerdictAndDiagnosis) {
   const uint32_t r1 = Ip(192, 0, 2, 2), r3 = Ip(198, 51, 100, 6);
   const auto endpoint = [&](Verdict verdict, uint32_t reporter = 0,
                             UnreachableKind kind = UnreachableKind::Network) {
-    return EndpointResult{.address = target, .port = 8443, .verdict = verdict, .unreachable = kind,
-                          .reporter = reporter};
+    EndpointResult e;
+    e.address = target, e.port = 8443, e.verdict = verdict, e.reporter = reporter, e.unreachable = kind;
+    return e;
   };
   AddressDiagnosis beyond3{target, false, 0, {{{1, r1, 1}, {3, r3, 2}}, 3, false, false}};
   AddressDiagnosis reportedBy3 = beyond3;

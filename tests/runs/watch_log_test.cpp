@@ -18,8 +18,10 @@ const WatchTime kLogT0 = *ParseIsoUtc("2026-12-07T09:00:00Z");
 WatchLogHeader LogHeader() {
   WatchLogHeader header;
   header.started = kLogT0;
-  // Code page 950 bytes survive the UTF-8 log.
-  header.endpoints = {{.label = "\xA5\xE6\xA9\xF6-1", .host = "broker.test", .address = "203.0.113.5", .port = 443}};
+  EndpointSummary endpoint;
+  endpoint.label = "\xA5\xE6\xA9\xF6-1";  // code page 950 bytes survive the UTF-8 log
+  endpoint.host = "broker.test", endpoint.address = "203.0.113.5", endpoint.port = 443;
+  header.endpoints = {endpoint};
   return header;
 }
 
@@ -38,8 +40,9 @@ WatchEvent MinuteAt(int minute, uint32_t samples, uint32_t lost, double ms) {
 
 WatchEvent OutageEvent(WatchEvent::Kind kind, int openSecond, std::optional<int> closeSecond) {
   const WatchTime start = kLogT0 + std::chrono::seconds(openSecond);
-  WatchEvent event{.kind = kind, .time = start, .endpoint = 0};
-  event.outage = {.id = 1, .start = start, .lastGood = start, .by = "connect"};
+  WatchEvent event;
+  event.kind = kind, event.time = start, event.endpoint = 0;
+  event.outage.id = 1, event.outage.start = event.outage.lastGood = start, event.outage.by = "connect";
   if (closeSecond) event.outage.end = kLogT0 + std::chrono::seconds(*closeSecond);
   return event;
 }
