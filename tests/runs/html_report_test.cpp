@@ -55,7 +55,6 @@ TEST(HtmlReport, CheckPageOpensWithTheConclusionHasEveryEndpointAndNoPassword) {
   const auto conclusion = html.find("the broker&#39;s host refuses port 81");
   const auto table = html.find("<table class=\"endpoints\"");
   const auto configuration = html.find("<h2>Configuration</h2>");
-  ASSERT_NE(conclusion, std::string::npos);
   EXPECT_LT(conclusion, table);
   EXPECT_LT(table, configuration);
   EXPECT_NE(html.find("proxy-login-refused"), std::string::npos);
