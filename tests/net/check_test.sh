@@ -19,8 +19,7 @@ net_ini Sys/O_Tradedesk.ini "[Config]" "FileName=VekTradedesk.ini"
 net_ini Sys/VekTradedesk.ini "[Local]" "Count=1" "IP_1=$PROHIBITED_IP" "Port_1=$OPEN_PORT"
 net_ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$OPEN_PORT,$REFUSED_PORT,$FILTERED_PORT"
 
-json=$(mktemp /tmp/rk-net-check.XXXXXX) text=$(mktemp /tmp/rk-net-check.XXXXXX)
-net_temp_dirs+=("$json" "$text")
+json=$(mktemp /tmp/rk-net-check.XXXXXX) text=$(mktemp /tmp/rk-net-check.XXXXXX) && net_temp_dirs+=("$json" "$text")
 
 # verify JSON_FILE: every field of every endpoint and address, by python.
 verify() {
