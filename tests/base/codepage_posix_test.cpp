@@ -8,9 +8,8 @@
 namespace rk {
 namespace {
 
-// The POSIX conversion splits text into ASCII and two-byte runs and remembers the
-// last run: a trail byte in the ASCII range (功 is A5 5C) must stay with its
-// lead byte, and a remembered run must never leak into the next line.
+// The POSIX conversion splits text into ASCII and two-byte runs and remembers the last run: a
+// trail byte in the ASCII range (功 is A5 5C) stays with its lead byte, and a run never leaks on.
 TEST(Codepage, Cp950ToUtf8KeepsTwoByteCharactersWhole) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"plain 127.0.0.1:8000", "plain 127.0.0.1:8000"},

@@ -14,15 +14,19 @@ namespace fs = std::filesystem;
 namespace rk {
 namespace {
 
-TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
+class IniStore : public ::testing::Test {
+ protected:
   testing::TempDir dir;
+  IniProfileStore store;
+};
+
+TEST_F(IniStore, ReadsThroughTheCallersBuffer) {
   const std::string v(300, 'v');
   const std::string path = dir.Write("a.ini", "[S]\r\nv=" + v + "\r\nk=x\r\nn='80'\r\ne=\r\n");
   // How a value is cut is IniDocument's; here the size handed down and the fallback's cut.
   const struct { std::string key, fallback; std::size_t buffer; std::string expected; } rows[] = {
       {"v", "", kProfileBufferSize, v.substr(0, 259)}, {"e", "fb", 260, ""},
       {"x", "Vek.ini", 4, "Vek"}, {"x", "fb ", 9, "fb"}};
-  IniProfileStore store;
   for (const auto& row : rows)
     EXPECT_EQ(store.GetString("S", row.key, row.fallback, row.buffer, path), row.expected)
         << row.key << " into " << row.buffer;
@@ -30,9 +34,7 @@ TEST(IniProfileStore, ReadsThroughTheCallersBuffer) {
     EXPECT_EQ(store.GetInt("S", key, 5, path), expected) << key;
 }
 
-TEST(IniProfileStore, WritesFilesByteForByteOrNotAtAll) {
-  testing::TempDir dir;
-  IniProfileStore store;
+TEST_F(IniStore, WritesFilesByteForByteOrNotAtAll) {
   const std::string path = dir.File("new.ini");
   EXPECT_EQ(store.GetString("Priority", "Combo", "fb", 9, path), "fb");
   ASSERT_TRUE(store.WriteString("Priority", "Combo", "\xA4\xA4", path));
@@ -43,25 +45,21 @@ TEST(IniProfileStore, WritesFilesByteForByteOrNotAtAll) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << "no temporaries left";
 }
 
-TEST(IniProfileStore, OddFilesReadAsMissingAndAreNeverReplaced) {
-  testing::TempDir dir;
+TEST_F(IniStore, OddFilesReadAsMissingAndAreNeverReplaced) {
   const std::string line(1024 * 1024, 'x');  // arbitrary bytes are the fuzzer's
   fs::create_directories(dir.path() / "dir.ini");
   const std::pair<std::string, std::string> rows[] = {
       {dir.File("dir.ini"), "fb"}, {dir.Write("line.ini", line), "fb"},
       {dir.Write("zeros.ini", "\0\r\n[S]\r\nk=v\0w"s), "v"},
       {dir.Write("long.ini", "[S]\r\nlong=" + line + "\r\nk=v\r\n"), "v"}};
-  IniProfileStore store;
   for (const auto& [path, k] : rows)
     EXPECT_EQ(store.GetString("S", "k", "fb", 260, path), k) << path;
   EXPECT_FALSE(store.WriteString("S", "k", "v", rows[0].first));
   EXPECT_TRUE(fs::is_empty(rows[0].first));
 }
 
-TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
-  testing::TempDir dir;
+TEST_F(IniStore, CacheParsesOnceAndSeesOutsideChanges) {
   const std::string path = dir.Write("a.ini", "[S]\r\nk=1\r\nn=7\r\n");
-  IniProfileStore store;
   EXPECT_EQ(store.GetString("S", "k", "", 9, path) + store.GetString("S", "n", "", 9, path), "17");
   EXPECT_EQ(store.loads(), 1u);
   const auto stamp = fs::last_write_time(path);  // same size: only the time tells
@@ -72,15 +70,12 @@ TEST(IniProfileStore, CacheParsesOnceAndSeesOutsideChanges) {
   EXPECT_EQ(store.GetString("S", "k", "fb", 9, path), "fb");
 }
 
-TEST(IniProfileStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
-  testing::TempDir dir;
+TEST_F(IniStore, ACatalogueBuildLooksAtEachFileOnceAndLaterReadsSeeChanges) {
   dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=3\r\nIP_1=a\r\nIP_2=b\r\nIP_3=c\r\nPort_3=7000\r\n");
   dir.Write("Sys/ZentickConSet.ini", "[Tradedesk]\r\nName=A,B\r\n[A]\r\nNMIP=127.0.0.2\r\n");
   const ClientPaths paths(dir.path().string());
-  IniProfileStore store;
   EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 5u);
-  // Quote settings, base configuration (missing), the host file's pointer
-  // (missing) and the host file.
+  // Quote settings, base configuration (missing), the host file's pointer (missing), host file.
   EXPECT_EQ(store.lookups(), 4u);
   dir.Write("Sys/VekTradedesk.ini", "[Local]\r\nCount=1\r\nIP_1=h\r\n");
   EXPECT_EQ(BuildHostCatalogue(store, paths).size(), 3u) << "the hold ends with the build";

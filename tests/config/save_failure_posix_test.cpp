@@ -1,6 +1,5 @@
-// Saves that cannot stick, made real for root too: root ignores permission
-// bits, so the cases use the immutable attribute and a folder in the file's
-// place. (A write that fails halfway is IniProfileStorePosix's.)
+// Saves that cannot stick, made real for root too: root ignores permission bits, so the cases
+// use the immutable attribute and a folder in the file's place (a half write: IniProfileStorePosix).
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -103,45 +103,41 @@ TEST(ShowProxyType, EachTypeShowsItsFamilyAndTheStoredUserNameDecidesTheLogin) {
     EXPECT_EQ(ShowProxyType(row.settings, row.type), row.expected) << row.type;
 }
 
-TEST(ProxySettingOk, ChecksLoginThenHostThenPortAndItsRangeWritesNothingWhenRefusedAndRefillsOnTypeChange) {
-  Client c(BaseBytes(kClient), ToolBytes(kClient));
-  ProxySettingForm form = c.Open();
-  const struct { ProxyInput input; const char* message; } rows[] = {
-      {{1, true, "", "", "", ""}, text::kEnterUserId},
-      {{1, true, "", "", "u", ""}, text::kEnterUserPassword},
-      {{1, true, "", "", "u", "p"}, text::kEnterProxyHost},
-      {{1, true, "h", "", "u", "p"}, text::kEnterProxyPort},
-      {{4, true, "h", "1", "u", ""}, text::kEnterUserPassword},
-      {{4, false, "h", "", "", ""}, text::kEnterProxyPort},
-      {{2, true, "", "", "", ""}, text::kEnterProxyHost},  // no login for SOCKS4/4a
-      {{3, true, "h", "", "", ""}, text::kEnterProxyPort},
-      {{1, false, "h", "65536", "", ""}, text::kPortOutOfRange},
-      {{2, false, "h", "0", "", ""}, text::kPortOutOfRange},
-      {{4, false, "h", " 80", "", ""}, text::kPortOutOfRange},
-  };
-  for (const auto& row : rows)
-    EXPECT_STREQ(form.OnOK(row.input), row.message) << row.input.selection;
-  ExpectFile(c.tool, ToolBytes(kClient), kClient);
-  ExpectFile(c.base, BaseBytes(kClient), kClient);
-  EXPECT_EQ(form.OnSelChange(kProxySocks4).hostText, "sh");
-  EXPECT_EQ(form.OnSelChange(kProxyHttp11), Controls(true, true, true, "hh", "31", "hu", "hp"));
-}
-
-TEST(ProxySettingOk, TakesTheControlsOfTheTypeAndWritesTheNineKeysToBothFiles) {
-  const struct { ProxyInput input; Values saved; } rows[] = {
-      {{-1, true, "h", "1", "u", "p"}, {"0", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"}},
-      {{1, true, "h", "81", "nu", "np"}, {"1", "h", "81", "nu", "np", "sh", "10", "su", "sp"}},
-      {{1, false, "h", "81", "nu", "np"}, {"1", "h", "81", "", "", "sh", "10", "su", "sp"}},
-      {{2, true, "h", "81", "nu", "np"}, {"2", "hh", "31", "hu", "hp", "h", "81", "su", "sp"}},
-      {{4, true, "h", "81", "nu", "np"}, {"4", "hh", "31", "hu", "hp", "h", "81", "nu", "np"}},
-      {{4, false, "h", "81", "nu", "np"}, {"4", "hh", "31", "hu", "hp", "h", "81", "", ""}},
+// A refusal names the first missing or wrong field (login, host, port, its range) and writes
+// nothing; an accepted entry takes the controls of its type and writes the nine keys to both files.
+TEST(ProxySettingOk, RefusesTheFirstBadFieldOrWritesTheNineKeysToBothFiles) {
+  const struct { ProxyInput input; const char* message; Values saved; } rows[] = {
+      {{1, true, "", "", "", ""}, text::kEnterUserId, kClient},
+      {{1, true, "", "", "u", ""}, text::kEnterUserPassword, kClient},
+      {{1, true, "", "", "u", "p"}, text::kEnterProxyHost, kClient},
+      {{1, true, "h", "", "u", "p"}, text::kEnterProxyPort, kClient},
+      {{4, true, "h", "1", "u", ""}, text::kEnterUserPassword, kClient},
+      {{4, false, "h", "", "", ""}, text::kEnterProxyPort, kClient},
+      {{2, true, "", "", "", ""}, text::kEnterProxyHost, kClient},  // no login for SOCKS4/4a
+      {{3, true, "h", "", "", ""}, text::kEnterProxyPort, kClient},
+      {{1, false, "h", "65536", "", ""}, text::kPortOutOfRange, kClient},
+      {{2, false, "h", "0", "", ""}, text::kPortOutOfRange, kClient},
+      {{4, false, "h", " 80", "", ""}, text::kPortOutOfRange, kClient},
+      {{-1, true, "h", "1", "u", "p"}, nullptr, {"0", "hh", "31", "hu", "hp", "sh", "10", "su", "sp"}},
+      {{1, true, "h", "81", "nu", "np"}, nullptr, {"1", "h", "81", "nu", "np", "sh", "10", "su", "sp"}},
+      {{1, false, "h", "81", "nu", "np"}, nullptr, {"1", "h", "81", "", "", "sh", "10", "su", "sp"}},
+      {{2, true, "h", "81", "nu", "np"}, nullptr, {"2", "hh", "31", "hu", "hp", "h", "81", "su", "sp"}},
+      {{4, true, "h", "81", "nu", "np"}, nullptr, {"4", "hh", "31", "hu", "hp", "h", "81", "nu", "np"}},
+      {{4, false, "h", "81", "nu", "np"}, nullptr, {"4", "hh", "31", "hu", "hp", "h", "81", "", ""}},
   };
   for (const auto& row : rows) {
     Client c(BaseBytes(kClient), ToolBytes(kClient));
-    EXPECT_EQ(c.Open().OnOK(row.input), nullptr) << row.input.selection;
+    EXPECT_STREQ(c.Open().OnOK(row.input), row.message) << row.input.selection;
     ExpectFile(c.tool, ToolBytes(row.saved), row.saved);
     ExpectFile(c.base, BaseBytes(row.saved), row.saved);
   }
+  // Refusals leave the form's values as they were: a type change refills the controls from them.
+  Client c(BaseBytes(kClient), ToolBytes(kClient));
+  ProxySettingForm form = c.Open();
+  for (const auto& row : rows)
+    if (row.message != nullptr) (void)form.OnOK(row.input);
+  EXPECT_EQ(form.OnSelChange(kProxySocks4).hostText, "sh");
+  EXPECT_EQ(form.OnSelChange(kProxyHttp11), Controls(true, true, true, "hh", "31", "hu", "hp"));
 }
 
 }  // namespace

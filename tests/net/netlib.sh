@@ -28,10 +28,9 @@ net_teardown() {
   rm -rf "${net_temp_dirs[@]}"
 }
 
+net_up() { nsx "$1" ip addr add "$3" dev "$2" && nsx "$1" ip link set "$2" up; }  # NS IF ADDR
 net_link() {  # NS_A IF_A ADDR_A NS_B IF_B ADDR_B
-  ip link add "$2" netns "$1" type veth peer name "$5" netns "$4" &&
-    nsx "$1" ip addr add "$3" dev "$2" && nsx "$1" ip link set "$2" up &&
-    nsx "$4" ip addr add "$6" dev "$5" && nsx "$4" ip link set "$5" up
+  ip link add "$2" netns "$1" type veth peer name "$5" netns "$4" && net_up "$1" "$2" "$3" && net_up "$4" "$5" "$6"
 }
 
 # net_delay_link NS_A IF_A ADDR_A NS_B IF_B ADDR_B: like net_link, through the delaying forwarder.
@@ -43,8 +42,7 @@ net_delay_link() {
   nsx "$1" ip tuntap add dev "$2" mode tun && nsx "$4" ip tuntap add dev "$5" mode tun || return 1
   python3 "$(dirname "${BASH_SOURCE[0]}")/delay_link.py" "$NET_LINK_CONFIG" </dev/null >/dev/null 2>&1 &
   net_pids+=($!)
-  nsx "$1" ip addr add "$3" dev "$2" && nsx "$1" ip link set "$2" up &&
-    nsx "$4" ip addr add "$6" dev "$5" && nsx "$4" ip link set "$5" up || return 1
+  net_up "$1" "$2" "$3" && net_up "$4" "$5" "$6" || return 1
   local i  # the forwarder is up once a packet crosses
   for i in $(seq 50); do nsx "$1" ping -c1 -W1 -q "${6%/*}" >/dev/null 2>&1 && return 0; done
   return 1
@@ -101,6 +99,15 @@ net_client_tree() {
     net_ini Bin/BaseConfig.ini "[DC]" "ClientToNMPortTry=$REFUSED_PORT, $OPEN_PORT, 9000"
 }
 net_ini() { printf '%s\r\n' "${@:2}" >"$NET_ROOT/$1"; }  # FILE LINE...: one file of the tree
+# net_locals HOST:PORT...: the tree's Local list, and nothing else to test.
+net_locals() {
+  local i=0 lines=() entry
+  for entry in "$@"; do i=$((i + 1)); lines+=("IP_$i=${entry%:*}" "Port_$i=${entry##*:}"); done
+  net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name="
+  net_ini Sys/VekTradedesk.ini "[Local]" "Count=$i" "${lines[@]}"
+}
+# net_field FILE EXPR: a python expression over the JSON document `d` in FILE, printed.
+net_field() { python3 -c "import json,sys; d=json.load(open(sys.argv[1], encoding='utf-8')); print($2)" "$1"; }
 
 net_run() {  # OUT ARGS...: the CLI on NET_ROOT, its lines into OUT; sets EXIT and ELAPSED_MS
   local out=$1 start=$(date +%s%3N); shift

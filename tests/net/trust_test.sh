@@ -13,47 +13,35 @@ net_setup
 json=$(mktemp /tmp/rk-net-trust.XXXXXX) && net_temp_dirs+=("$json")
 R2=198.51.100.2
 
-# locals HOST:PORT...: the client tree's Local list, and nothing else to test.
-locals() {
-  local i=0 lines=() entry
-  for entry in "$@"; do i=$((i + 1)); lines+=("IP_$i=${entry%:*}" "Port_$i=${entry##*:}"); done
-  net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name="
-  net_ini Sys/VekTradedesk.ini "[Local]" "Count=$i" "${lines[@]}"
-}
-# field EXPR: a python expression over the JSON document `d`, printed.
-field() { python3 -c "import json,sys; d=json.load(open(sys.argv[1], encoding='utf-8')); print($1)" "$json"; }
-# Routers refill their unreachable-report budget (5 tokens, one a second) between runs.
-pause() { sleep "${1:-5}"; }
-
 case $what in
 refusal)
   nsx "$NS_R2" ip route add unreachable 203.0.113.96/29 &&
     nsx "$NS_R2" nft -f - <<<'table ip rk { chain pass { type filter hook forward priority 0;
       tcp dport 9200 reject with icmp port-unreachable; }; }' ||
     { net_log "FAIL: could not set r2 up"; exit 1; }
-  locals "203.0.113.98:$OPEN_PORT" "$TARGET_IP:9200"
+  net_locals "203.0.113.98:$OPEN_PORT" "$TARGET_IP:9200"
   # Wine reads the unix socket's error alone: the filter's answer is a refusal there.
   reporter=$R2 filtered="unreachable $R2"; [ -z "$NET_WINE_EXE" ] || reporter=None filtered="refused None"
   for run in 1 2 3 4 5; do
     net_run "$json" check --json --timeout-ms 2000
-    got=$(field '"|".join(e["verdict"] + " " + str(e["reporter"]) for e in d["endpoints"])')
+    got=$(net_field "$json" '"|".join(e["verdict"] + " " + str(e["reporter"]) for e in d["endpoints"])')
     want="unreachable $reporter|$filtered"
     net_check "refusal run $run: r2's answers read as unreachable ($got)" test "$got" = "$want" ||
-      field '[e["cause"] for e in d["endpoints"]]' >&2
-    [ $run = 1 ] && field '"\n".join(e["cause"] for e in d["endpoints"])' | sed 's/^/     cause: /' >&2
-    # A run spends two of r2's reports to this client; a whole refill between runs, so a
-    # report the router's limit held back never reads as a flaky verdict.
-    [ $run = 5 ] || pause 6
+      net_field "$json" '[e["cause"] for e in d["endpoints"]]' >&2
+    [ $run = 1 ] && net_field "$json" '"\n".join(e["cause"] for e in d["endpoints"])' | sed 's/^/     cause: /' >&2
+    # A run spends two of r2's reports to this client; a whole refill (5 tokens, one a second)
+    # between runs, so a report the router's limit held back never reads as a flaky verdict.
+    [ $run = 5 ] || sleep 6
   done ;;
 bound)
   # 100 open endpoints on the target, 100 dark ones on 100 addresses.
   hosts=(); for i in $(seq 1 100); do hosts+=("$TARGET_IP:$OPEN_PORT" "203.0.113.$((i + 128)):$OPEN_PORT"); done
-  locals "${hosts[@]}"
+  net_locals "${hosts[@]}"
   if [ -n "$NET_WINE_EXE" ]; then  # the process start under Wine is not the check's: its own time
     net_run "$json" check --json --timeout-ms 2000
-    took=$(field 'int(d["duration_ms"])')
+    took=$(net_field "$json" 'int(d["duration_ms"])')
     net_check "bound: 200 endpoints, 100 dark, checked in $took ms (<= 5000)" test "$EXIT" = 1 -a "$took" -le 5000
-    net_check "bound: 100 open, 100 timeout" test "$(field 'd["summary"]["open"], d["summary"]["timeout"]')" = "100 100"
+    net_check "bound: 100 open, 100 timeout" test "$(net_field "$json" 'd["summary"]["open"], d["summary"]["timeout"]')" = "100 100"
   else
     err=$(mktemp /tmp/rk-net-trust.XXXXXX) && net_temp_dirs+=("$err")
     net_run "$json" check --timeout-ms 2000 2>"$err"
@@ -74,10 +62,10 @@ names)
     --host-record=trade.test,$TARGET_IP </dev/null >/dev/null 2>&1 &
   net_pids+=($!)
   for i in $(seq 50); do nsx "$NS_CLIENT" bash -c 'exec 3<>/dev/tcp/192.0.2.1/53' 2>/dev/null && break; sleep 0.1; done
-  locals "trade.test:$OPEN_PORT" "nothing.test:$OPEN_PORT" "six.test:$OPEN_PORT"
+  net_locals "trade.test:$OPEN_PORT" "nothing.test:$OPEN_PORT" "six.test:$OPEN_PORT"
   printf 'nameserver 192.0.2.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$NS_CLIENT/resolv.conf"
   net_run "$json" check --json --timeout-ms 2000
-  got=$(field '"|".join(e["verdict"] + ": " + e["cause"] for e in d["endpoints"])')
+  got=$(net_field "$json" '"|".join(e["verdict"] + ": " + e["cause"] for e in d["endpoints"])')
   want="open: |unresolved: the name does not exist (the DNS server says so)|unresolved: the name has no IPv4 address"
   net_check "names: found, no such name, no IPv4 address ($got)" test "$got" = "$want" ;;
 *) net_log "unknown test $what"; exit 2 ;;

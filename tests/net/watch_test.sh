@@ -13,8 +13,7 @@ command -v nft >/dev/null || net_skip_or_fail "nft is not installed"
 NET_DELAY_MS=10 NET_JITTER_MS=2
 net_setup
 work=$(mktemp -d /tmp/rk-net-watch.XXXXXX) && net_temp_dirs+=("$work")
-net_ini Sys/ZentickConSet.ini "[Tradedesk]" "Name="
-net_ini Sys/VekTradedesk.ini "[Local]" "Count=1" "IP_1=$TARGET_IP" "Port_1=$OPEN_PORT"
+net_locals "$TARGET_IP:$OPEN_PORT"
 
 now_ms() { date +%s%3N; }
 nsx "$NS_CLIENT" timeout 150 "$NET_CLI" --root "$NET_ROOT" watch --duration 84s --interval-ms 1000 \

@@ -24,10 +24,9 @@ void SetSysctl(const std::string& name, const char* value) {
   EXPECT_TRUE(std::ofstream("/proc/sys/net/ipv4/" + name) << value << std::flush) << name;
 }
 
-// In a child process with a network namespace of its own (only loopback, ping
-// sockets allowed), so that loopback can be made silent without touching the
-// host. The child only EXPECTs: a failed ASSERT would return into gtest and run
-// the remaining tests in the child as well.
+// In a child process with a network namespace of its own (only loopback, ping sockets allowed),
+// so that loopback can be made silent without touching the host. The child only EXPECTs: a
+// failed ASSERT would return into gtest and run the remaining tests in the child as well.
 TEST(IcmpEchoPosix, BothSocketKindsGetAnswersThenTimeOutOnSilenceOrEndAtTheStopFlag) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace of its own";
   std::fflush(stdout);

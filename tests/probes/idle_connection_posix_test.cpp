@@ -1,37 +1,22 @@
 #include "probes/idle_connection.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "probes/net_address.h"
+#include "support/os_probe.h"
 
 namespace rk {
 namespace {
 
 // A loopback listener whose accepted side the test ends as it likes.
 struct IdleServer {
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  testing::LoopbackListener listener{4};
   int accepted = -1;
-  uint16_t port = 0;
-  IdleServer() {
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof at;
-    EXPECT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    EXPECT_EQ(listen(listener, 4), 0);
-    EXPECT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size), 0);
-    port = ntohs(at.sin_port);
-  }
-  ~IdleServer() {
-    if (accepted >= 0) close(accepted);
-    close(listener);
-  }
+  ~IdleServer() { if (accepted >= 0) close(accepted); }
   TcpSocket Connect() {
-    TcpSocket socket = ConnectWithTimeout("127.0.0.1", port, 2000);
-    accepted = accept(listener, nullptr, nullptr);
+    TcpSocket socket = ConnectWithTimeout("127.0.0.1", listener.port(), 2000);
+    accepted = accept(static_cast<int>(listener.native()), nullptr, nullptr);
     return socket;
   }
 };

@@ -105,24 +105,21 @@ def microsocks(port, user, password):
 
 
 class Listener:
-    """Something that listens on loopback and accepts and closes at once."""
+    """Something that listens on loopback and accepts and closes at once, until closed."""
 
     def __init__(self):
         self.sock = socket.create_server((LOOPBACK, 0), backlog=128)
-        self.sock.settimeout(0.1)
         self.port = self.sock.getsockname()[1]
-        self.stopping = threading.Event()
-        self.thread = threading.Thread(target=self._run, daemon=True)
-        self.thread.start()
+        threading.Thread(target=self._run, daemon=True).start()
 
     def _run(self):
-        while not self.stopping.is_set():
-            with contextlib.suppress(OSError):
+        with contextlib.suppress(OSError):  # ends when close() shuts the socket down
+            while True:
                 self.sock.accept()[0].close()
 
     def close(self):
-        self.stopping.set()
-        self.thread.join(timeout=5)
+        with contextlib.suppress(OSError):
+            self.sock.shutdown(socket.SHUT_RDWR)  # wakes a waiting accept
         self.sock.close()
 
     def __enter__(self):

@@ -18,11 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct NoEcho final : public EchoService {
-  bool Initialize() override { return true; }
-  int SendEcho(uint32_t, EchoResult&, int, uint32_t, int, int, const StopFlag*) override { return 0; }
-};
-
 ProxyRoute Socks5(int port) {
   return {4, "127.0.0.1", std::to_string(port), "", "", "C:\\client\\Bin\\BaseConfig.ini"};
 }
@@ -43,24 +38,21 @@ HostCatalogue Client(int open, int refused, const std::string& name) {
 TEST(CheckAllWork, DirectAndProxiedVerdictsReachTheirSlotsWhileBothRun) {
   testing::LoopbackListener listener;
   const int open = listener.port(), refused = testing::ClosedLoopbackPort();
-  std::atomic<bool> attemptsBegan{false};
   struct GateResolver final : NameResolver {
-    explicit GateResolver(std::atomic<bool>& began) : began_(began) {}
     std::optional<uint32_t> FirstIPv4(const std::string&) override {
-      for (int i = 0; i < 300 && !began_.load(); ++i) std::this_thread::sleep_for(10ms);
-      sawAttempts = began_.load();
+      for (int i = 0; i < 300 && !attemptsBegan.load(); ++i) std::this_thread::sleep_for(10ms);
+      sawAttempts = attemptsBegan.load();
       return testing::Ip(127, 0, 0, 1);
     }
-    std::atomic<bool>& began_;
-    std::atomic<bool> sawAttempts{false};
-  } resolver(attemptsBegan);
-  NoEcho echo;
+    std::atomic<bool> attemptsBegan{false}, sawAttempts{false};
+  } resolver;
+  testing::CannedEcho echo;
   const CheckOptions options{.diagnose = false};
   std::vector<ProxyTarget> tried;
   CheckAllSetup setup{resolver, echo, options, Socks5(1080),
                       [&](const std::vector<ProxyTarget>& targets,
                           const ProxyConnector::ResultCallback& onResult, const StopFlag*) {
-                        attemptsBegan = true;
+                        resolver.attemptsBegan = true;
                         tried = targets;
                         std::vector<ProxyResult> results;
                         for (std::size_t k = 0; k < targets.size(); ++k) {
@@ -106,7 +98,7 @@ TEST(CheckAllWork, AStopEndsTheDirectAndProxiedWaits) {
   ASSERT_TRUE(stalled.stalled());
   testing::LoopbackListener silentProxy;
   testing::FakeResolver resolver;
-  NoEcho echo;
+  testing::CannedEcho echo;
   const CheckOptions options{.diagnose = false};
   const ProxyRoute route = Socks5(silentProxy.port());
   CheckAllSetup setup{resolver, echo, options, route, ConnectorAttempts(route, resolver, 10000)};

@@ -12,9 +12,7 @@ namespace {
 
 EndpointResult Pending(const char* label, const char* address, int32_t port) {
   EndpointResult e;
-  e.label = label;
-  e.host = address;
-  e.port = port;
+  e.label = label, e.host = address, e.port = port;
   return e;
 }
 

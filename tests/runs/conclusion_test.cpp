@@ -25,10 +25,7 @@ NetworkFacts Lan() {
 EndpointResult At(Verdict verdict, std::optional<uint32_t> address = kBroker,
                   std::string host = "broker.test", int32_t port = 443) {
   EndpointResult endpoint;
-  endpoint.host = std::move(host);
-  endpoint.address = address;
-  endpoint.port = port;
-  endpoint.verdict = verdict;
+  endpoint.host = std::move(host), endpoint.address = address, endpoint.port = port, endpoint.verdict = verdict;
   return endpoint;
 }
 
@@ -54,6 +51,7 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidenceAndNamesItsNextStep) {
     ConclusionCode code;
     const char* text;
     const char* advice;
+    bool interrupted = false;
   };
   NetworkFacts noDefault = Lan();
   noDefault.routes.pop_back();
@@ -118,12 +116,16 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidenceAndNamesItsNextStep) {
        dns},
       {"nothing says where", {At(Verdict::Error)}, {}, {}, 0, Lan(), ConclusionCode::Unplaced,
        "some endpoints are not open, and the check could not place the break", support},
+      {"a stopped check places nothing", {At(Verdict::Interrupted), At(Verdict::Refused)}, {}, {}, 0, Lan(),
+       ConclusionCode::Unplaced, "the check was interrupted before every endpoint had a verdict",
+       "run the check again to its end", true},
   };
   const ProxyRoute proxy{4, "192.0.2.8", "1080", "", "", ""};
   for (const Case& c : cases) {
     CheckReport report;
     report.endpoints = c.endpoints;
     report.addresses = c.addresses;
+    report.interrupted = c.interrupted;
     std::vector<ProxyResult> proxied;
     for (const ProxyVerdict verdict : c.proxied) proxied.push_back({verdict, "", "", 0});
     ConfigurationFacts configuration;
@@ -141,26 +143,7 @@ TEST(Conclusion, PlacesTheBreakFromTheEvidenceAndNamesItsNextStep) {
     EXPECT_EQ(words.find('%'), std::string::npos) << c.name;
     EXPECT_EQ(words.find("the "), std::string::npos) << c.name;
   }
-  CheckReport stopped;
-  stopped.endpoints = {At(Verdict::Interrupted), At(Verdict::Refused)};
-  stopped.interrupted = true;
-  const Conclusion interrupted = Conclude(stopped, nullptr, std::nullopt, {}, Lan());
-  EXPECT_EQ(interrupted.code, ConclusionCode::Unplaced) << "a stopped check places nothing";
-  EXPECT_EQ(ConclusionLine(interrupted), "conclusion: the check was interrupted before every endpoint "
-                                         "had a verdict; next step: run the check again to its end");
 }
-
-// Counts the echoes and answers none.
-struct CountingEcho final : EchoService {
-  bool Initialize() override { return true; }
-  int SendEcho(uint32_t destination, EchoResult& result, int, uint32_t, int, int,
-               const StopFlag*) override {
-    sent.push_back(destination);
-    result.errorCode = kIpReqTimedOut;
-    return 1;
-  }
-  std::vector<uint32_t> sent;
-};
 
 // The gateway is echoed only for a failing endpoint whose route goes through
 // it: never for loopback or on-link endpoints, never for open ones.
@@ -176,7 +159,7 @@ TEST(Conclusion, GatewayIsEchoedOnlyForAFailureRoutedThroughIt) {
     NetworkFacts network = Lan();
     CheckReport report;
     report.endpoints = {c.endpoint};
-    CountingEcho echo;
+    testing::CannedEcho echo;
     ProbeGateway(network, report, echo, 100, nullptr);
     EXPECT_EQ(network.gatewayEchoed, c.echoed) << VerdictName(c.endpoint.verdict);
     EXPECT_EQ(echo.sent, c.echoed ? std::vector<uint32_t>{kGateway} : std::vector<uint32_t>{});

@@ -24,10 +24,8 @@ ReportResult CheckedReport() {
   CheckRun run;
   for (const Verdict verdict : {Verdict::Open, Verdict::Refused}) {
     EndpointResult endpoint;
-    endpoint.label = Utf8ToCp950("交易主機-台北 <&\"> : 192.0.2.1");
-    endpoint.host = "192.0.2.1";
-    endpoint.port = verdict == Verdict::Open ? 80 : 81;
-    endpoint.verdict = verdict;
+    endpoint.label = Utf8ToCp950("交易主機-台北 <&\"> : 192.0.2.1"), endpoint.host = "192.0.2.1";
+    endpoint.port = verdict == Verdict::Open ? 80 : 81, endpoint.verdict = verdict;
     run.report.endpoints.push_back(endpoint);
     ++run.report.counts[static_cast<std::size_t>(verdict)];
   }
@@ -57,21 +55,18 @@ TEST(HtmlReport, CheckPageOpensWithTheConclusionHasEveryEndpointAndNoPassword) {
   const auto conclusion = html.find("the broker&#39;s host refuses port 81");
   const auto table = html.find("<table class=\"endpoints\"");
   const auto configuration = html.find("<h2>Configuration</h2>");
-  ASSERT_NE(conclusion, std::string::npos);
   EXPECT_LT(conclusion, table);
   EXPECT_LT(table, configuration);
   EXPECT_NE(html.find("proxy-login-refused"), std::string::npos);
   EXPECT_EQ(Occurrences(html, "class=\"share-part\""), 2u);  // open and refused, one each
-}
-
-TEST(HtmlReport, WithoutACheckThePageSaysWhy) {
-  ReportResult report = CheckedReport();
-  report.check.reset();
-  report.noCheck = "no hosts to check";
-  std::ostringstream out;
-  WriteCheckHtml(report, out);
-  EXPECT_NE(out.str().find("no hosts to check"), std::string::npos);
-  EXPECT_EQ(Occurrences(out.str(), "class=\"endpoint-row"), 0u);
+  // Without a check the page says why.
+  ReportResult unchecked = CheckedReport();
+  unchecked.check.reset();
+  unchecked.noCheck = "no hosts to check";
+  std::ostringstream without;
+  WriteCheckHtml(unchecked, without);
+  EXPECT_NE(without.str().find("no hosts to check"), std::string::npos);
+  EXPECT_EQ(Occurrences(without.str(), "class=\"endpoint-row"), 0u);
 }
 
 }  // namespace

@@ -14,17 +14,9 @@ namespace {
 TEST(OpenMetricsTest, TextHoldsEachSeriesPerWatchedEndpointWithEscapedLabels) {
   WatchSnapshot snapshot;
   EndpointSnapshot up;
-  up.label = "\xA5\xE6\xA9\xF6-\"a\\b\" : 127.0.0.1";
-  up.host = "127.0.0.1";
-  up.port = 47811;
-  up.location = "\"a\\b\"";
-  up.state = WatchState::Up;
-  up.p50 = 1.5;
-  up.p95 = 40;
-  up.connected = 4;
-  up.connectMsSum = 60;
-  up.echoLossRatio = 0.25;
-  up.outages = 2;
+  up.label = "\xA5\xE6\xA9\xF6-\"a\\b\" : 127.0.0.1", up.host = "127.0.0.1", up.port = 47811;
+  up.location = "\"a\\b\"", up.state = WatchState::Up, up.p50 = 1.5, up.p95 = 40, up.echoLossRatio = 0.25;
+  up.connected = 4, up.connectMsSum = 60, up.outages = 2;
   EndpointSnapshot idle = up;
   idle.state = WatchState::NotWatched;
   snapshot.endpoints = {up, idle};

@@ -21,10 +21,8 @@ WatchHtmlInput ThreeEndpoints() {
   input.endMs = kStart + 10 * kMinute;
   for (int e = 0; e < 3; ++e) {
     HtmlEndpoint endpoint;
-    endpoint.label = "host-" + std::to_string(e);
-    endpoint.host = "127.0.0." + std::to_string(e + 1);
-    endpoint.port = 8000 + e;
-    endpoint.location = e == 2 ? "R&D <lab>" : "";
+    endpoint.label = "host-" + std::to_string(e), endpoint.host = "127.0.0." + std::to_string(e + 1);
+    endpoint.port = 8000 + e, endpoint.location = e == 2 ? "R&D <lab>" : "";
     for (int m = 0; m < 10; ++m) endpoint.connect.push_back({kStart + m * kMinute, 12, m == 4 ? 3 : 0, 5.0 + m, 9.0 + m, 12.0 + m});
     input.endpoints.push_back(std::move(endpoint));
   }

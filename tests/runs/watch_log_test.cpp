@@ -20,9 +20,7 @@ WatchLogHeader LogHeader() {
   header.started = kLogT0;
   EndpointSummary endpoint;
   endpoint.label = "\xA5\xE6\xA9\xF6-1";  // code page 950 bytes survive the UTF-8 log
-  endpoint.host = "broker.test";
-  endpoint.address = "203.0.113.5";
-  endpoint.port = 443;
+  endpoint.host = "broker.test", endpoint.address = "203.0.113.5", endpoint.port = 443;
   header.endpoints = {endpoint};
   return header;
 }
@@ -41,15 +39,11 @@ WatchEvent MinuteAt(int minute, uint32_t samples, uint32_t lost, double ms) {
 }
 
 WatchEvent OutageEvent(WatchEvent::Kind kind, int openSecond, std::optional<int> closeSecond) {
+  const WatchTime start = kLogT0 + std::chrono::seconds(openSecond);
   WatchEvent event;
-  event.kind = kind;
-  event.endpoint = 0;
-  event.outage.id = 1;
-  event.outage.start = kLogT0 + std::chrono::seconds(openSecond);
-  event.outage.lastGood = event.outage.start;
+  event.kind = kind, event.time = start, event.endpoint = 0;
+  event.outage.id = 1, event.outage.start = event.outage.lastGood = start, event.outage.by = "connect";
   if (closeSecond) event.outage.end = kLogT0 + std::chrono::seconds(*closeSecond);
-  event.outage.by = "connect";
-  event.time = event.outage.start;
   return event;
 }
 
@@ -78,9 +72,8 @@ TEST(WatchLogTest, ReaderSumsMinutesInTheWindowAndSkipsATornLastLine) {
   EXPECT_EQ(skipped, 1u);
   ASSERT_EQ(whole.endpoints.size(), 1u);
   EXPECT_EQ(whole.endpoints[0].label, "\xA5\xE6\xA9\xF6-1");
-  EXPECT_EQ(whole.endpoints[0].samples, 36u);
-  EXPECT_EQ(whole.endpoints[0].lost, 2u);
-  EXPECT_DOUBLE_EQ(whole.endpoints[0].max, 30.0);
+  EXPECT_EQ(std::tuple(whole.endpoints[0].samples, whole.endpoints[0].lost, whole.endpoints[0].max),
+            std::tuple(36u, 2u, 30.0));
   ASSERT_EQ(whole.endpoints[0].outages.size(), 1u);
   EXPECT_EQ(whole.endpoints[0].outages[0].place, "internet_path");
   EXPECT_DOUBLE_EQ(whole.endpoints[0].outages[0].DurationMs(kLogT0), 15000);

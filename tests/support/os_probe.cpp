@@ -1,6 +1,7 @@
 // The only test file that speaks to the socket and process APIs directly.
 #include "support/os_probe.h"
 
+#include "probes/net_address.h"
 #include "probes/socket_startup.h"
 
 #include <string>
@@ -55,8 +56,7 @@ int LoopbackListener::DrainQueued() {
 }
 
 StalledListener::StalledListener(uint32_t address) : listener_(1, address) {
-  const std::string host = std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 255) +
-                           "." + std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
+  const std::string host = DottedIPv4(htonl(address));
   for (int i = 0; i < 200; ++i) {
     TcpSocket held = ConnectWithTimeout(host, listener_.port(), 100);
     if (!held.valid()) {

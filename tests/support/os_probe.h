@@ -9,9 +9,9 @@ namespace rk::testing {
 // A TCP listener on a loopback address (127.0.0.1 unless given) with a port of the system's choosing.
 class LoopbackListener {
  public:
-  // `port` 0: the system chooses.
   explicit LoopbackListener(int backlog = 64, uint32_t address = 0x7F000001, int port = 0);
   [[nodiscard]] int port() const { return port_; }
+  [[nodiscard]] intptr_t native() const { return socket_.native(); }
   // Accepts and closes what waits in the queue; how many there were.
   int DrainQueued();
 
