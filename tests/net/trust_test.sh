@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # trust_test.sh refusal|bound|names --cli PATH | --wine-exe PATH --work DIR: `check` over
 # netlib.sh's chain with the delaying link (10-20 ms) and the kernel's default ICMP rate limits.
-#   refusal  r2 answers for two blocks: route unreachable, and a filter's port-unreachable; 5 runs
+#   refusal  r2 answers for two blocks: route unreachable, and a filter's port-unreachable; 3 runs
 #   bound    200 endpoints, 100 dark on many addresses, --timeout-ms 2000: done within 5 s
 #   names    look-ups against dnsmasq in the client's namespace: each failure told apart (the
 #            bound on a silent server is the unit tests', the same for any resolver)
@@ -22,7 +22,7 @@ refusal)
   net_locals "203.0.113.98:$OPEN_PORT" "$TARGET_IP:9200"
   # Wine reads the unix socket's error alone: the filter's answer is a refusal there.
   reporter=$R2 filtered="unreachable $R2"; [ -z "$NET_WINE_EXE" ] || reporter=None filtered="refused None"
-  for run in 1 2 3 4 5; do
+  for run in 1 2 3; do
     net_run "$json" check --json --timeout-ms 2000
     got=$(net_field "$json" '"|".join(e["verdict"] + " " + str(e["reporter"]) for e in d["endpoints"])')
     want="unreachable $reporter|$filtered"
@@ -31,7 +31,7 @@ refusal)
     [ $run = 1 ] && net_field "$json" '"\n".join(e["cause"] for e in d["endpoints"])' | sed 's/^/     cause: /' >&2
     # A run spends two of r2's reports to this client; a whole refill (5 tokens, one a second)
     # between runs, so a report the router's limit held back never reads as a flaky verdict.
-    [ $run = 5 ] || sleep 6
+    [ $run = 3 ] || sleep 6
   done ;;
 bound)
   # 100 open endpoints on the target, 100 dark ones on 100 addresses.

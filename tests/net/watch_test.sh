@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # watch_test.sh --cli PATH: one `watch` of the target's open port over netlib.sh's chain with the
-# delaying link, through three outages made at known times (some 80 s in all):
+# delaying link, through three outages made at known times (some 70 s in all):
 #   5 s   the target refuses the port (an nft reject)           -> broker_host
 #   10 s  r3 blackholes the target (a dark router beyond r2)   -> internet_path, beyond router 2
 #   30 s  r1 blackholes the client (the gateway goes dark)      -> local_network
@@ -16,22 +16,22 @@ work=$(mktemp -d /tmp/rk-net-watch.XXXXXX) && net_temp_dirs+=("$work")
 net_locals "$TARGET_IP:$OPEN_PORT"
 
 now_ms() { date +%s%3N; }
-nsx "$NS_CLIENT" timeout 150 "$NET_CLI" --root "$NET_ROOT" watch --duration 84s --interval-ms 1000 \
+nsx "$NS_CLIENT" timeout 150 "$NET_CLI" --root "$NET_ROOT" watch --duration 68s --interval-ms 1000 \
   --log "$work/watch.jsonl" --log-samples >"$work/out.txt" 2>"$work/err.txt" &
 watch_pid=$!
 net_pids+=("$watch_pid")
-sleep 8  # echoes answered for a while: the echo rule is armed
+sleep 5  # echoes answered for a while: the echo rule is armed
 
 t1=$(now_ms)
 nsx "$NS_TARGET" nft -f - <<<"table inet rkw { chain in { type filter hook input priority 0;
   tcp dport $OPEN_PORT reject with tcp reset; }; }" || { net_log "FAIL: nft"; exit 1; }
 sleep 5; nsx "$NS_TARGET" nft delete table inet rkw
-sleep 10
+sleep 5  # back up at the next connect; the routers' report budgets refill meanwhile
 
 t2=$(now_ms)
 nsx "$NS_R3" ip route add blackhole "$TARGET_IP/32" || { net_log "FAIL: r3 route"; exit 1; }
 sleep 10; nsx "$NS_R3" ip route del blackhole "$TARGET_IP/32"
-sleep 10
+sleep 5
 
 t3=$(now_ms)
 nsx "$NS_R1" ip route add blackhole 192.0.2.1/32 || { net_log "FAIL: r1 route"; exit 1; }

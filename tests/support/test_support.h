@@ -16,6 +16,22 @@
 
 namespace rk::testing {
 
+// The builds whose every socket call is slowed: the sanitizers' (several times over) and Windows
+// under Wine (each call passes through the Wine server). Their tests keep the code paths and
+// shrink what only adds time: catalogue sizes, and the product's real time-outs, which the
+// native build waits out (and the namespace tests under Wine, on a real dark host).
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+inline constexpr bool kSlowedBuild = true;
+#else
+inline constexpr bool kSlowedBuild = false;
+#endif
+#elif defined(_WIN32)
+inline constexpr bool kSlowedBuild = true;
+#else
+inline constexpr bool kSlowedBuild = false;
+#endif
+
 // A fresh temporary folder, removed with the object.
 class TempDir {
  public:
