@@ -87,6 +87,10 @@ program=$!
 main=$(find "^網路工具箱 " 60)
 check "the main window opens" test -n "$main" || exit 1
 sleep 1
+# The X focus leaves the program for a moment (on one CI machine it did so by itself), then
+# comes back through focus(): keys typed after that must still reach the window.
+xdotool windowfocus "$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')" 2>/dev/null
+sleep 0.5
 
 checker=$(menu "$main" k find "^檢查全部主機$" 10)
 check "Alt+Space then K opens the check window" test -n "$checker"
